@@ -1,0 +1,459 @@
+// vexal: a host for the library. It loads the library at run time by file
+// name, finds exports by name and calls them in sequence in one process, so
+// that the fits and the generator keep their state from call to call.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "exports/api.h"
+#include "exports/export_info.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct UsageError {
+  std::string message;
+};
+
+[[noreturn]] void usage_error(const std::string& message) { throw UsageError{message}; }
+
+struct Value {
+  double num = 0;
+  std::vector<double> arr;
+};
+
+template <class T> T get(const Value& v);
+template <> double get<double>(const Value& v) { return v.num; }
+template <> const double* get<const double*>(const Value& v) { return v.arr.data(); }
+
+template <class... P, std::size_t... I>
+double invoke_impl(void* fp, const std::vector<Value>& v, std::index_sequence<I...>) {
+  using Fn = double(VEXAL_CALL*)(P...);
+  return reinterpret_cast<Fn>(fp)(get<P>(v[I])...);
+}
+template <class... P> double invoke(void* fp, const std::vector<Value>& v) {
+  return invoke_impl<P...>(fp, v, std::index_sequence_for<P...>{});
+}
+
+// One typed caller per export, in table order.
+using Thunk = double (*)(void*, const std::vector<Value>&);
+#define N VEXAL_N
+#define A VEXAL_A
+#define VEXAL_THUNK(name, args, summary) &invoke<VEXAL_TYPES(args)>,
+const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK)};
+#undef VEXAL_THUNK
+#undef N
+#undef A
+
+class Library {
+ public:
+  explicit Library(const std::string& path) {
+#if defined(_WIN32)
+    handle_ = LoadLibraryA(path.c_str());
+#else
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+  }
+  bool ok() const { return handle_ != nullptr; }
+  void* symbol(const vexal::ExportInfo& e) const {
+#if defined(_WIN32) && defined(__i386__)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), e.decorated_name().c_str()));
+#elif defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), e.name));
+#else
+    return dlsym(handle_, e.name);
+#endif
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+std::string executable_dir() {
+#if defined(_WIN32)
+  char buf[MAX_PATH];
+  DWORD len = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  std::string p(buf, len);
+  auto cut = p.find_last_of("\\/");
+#else
+  char buf[4096];
+  ssize_t len = readlink("/proc/self/exe", buf, sizeof buf);
+  std::string p = len > 0 ? std::string(buf, static_cast<std::size_t>(len)) : std::string();
+  auto cut = p.find_last_of('/');
+#endif
+  return cut == std::string::npos ? std::string(".") : p.substr(0, cut);
+}
+
+// --lib, then VEXAL_LIBRARY, then beside the executable, then the loader's path.
+std::vector<std::string> library_candidates(const std::string& given) {
+  if (!given.empty()) return {given};
+  if (const char* env = std::getenv("VEXAL_LIBRARY"); env && *env) return {env};
+  const std::string dir = executable_dir();
+#if defined(_WIN32)
+  return {dir + "\\Vexal.dll", "Vexal.dll"};
+#else
+  return {dir + "/libvexal.so.1", dir + "/../lib/libvexal.so.1", "libvexal.so.1"};
+#endif
+}
+
+bool parse_number(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  const char* s = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtod(s, &end);
+  return end != s && *end == '\0';
+}
+
+std::string trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r\n\"");
+  if (b == std::string::npos) return "";
+  const auto e = s.find_last_not_of(" \t\r\n\"");
+  return s.substr(b, e - b + 1);
+}
+
+std::vector<std::string> split_fields(const std::string& line) {
+  std::vector<std::string> fields;
+  const char sep = line.find(',') != std::string::npos ? ',' : line.find(';') != std::string::npos ? ';' : '\0';
+  if (sep) {
+    std::stringstream ss(line);
+    std::string f;
+    while (std::getline(ss, f, sep)) fields.push_back(trim(f));
+    if (!line.empty() && line.back() == sep) fields.push_back("");
+  } else {
+    std::stringstream ss(line);
+    std::string f;
+    while (ss >> f) fields.push_back(trim(f));
+  }
+  return fields;
+}
+
+// @file, @file:column: a column (by header name or 1-based number) of a CSV
+// or whitespace-separated text file; a first row that does not parse is a
+// header.
+std::vector<double> read_column(const std::string& spec) {
+  std::string path = spec, column;
+  if (const auto colon = spec.rfind(':'); colon != std::string::npos && colon > 1) {
+    path = spec.substr(0, colon);
+    column = spec.substr(colon + 1);
+  }
+  std::ifstream in(path);
+  if (!in) usage_error("cannot read file '" + path + "'");
+  std::vector<double> values;
+  std::string line;
+  long index = -1;
+  bool first = true;
+  int line_no = 0;
+  while (std::getline(in, line)) {
+    ++line_no;
+    if (trim(line).empty() || trim(line)[0] == '#') continue;
+    const auto fields = split_fields(line);
+    if (first) {
+      first = false;
+      double probe;
+      bool any_text = false;
+      for (const auto& f : fields) any_text = any_text || !parse_number(f, probe);
+      if (column.empty()) {
+        index = 0;
+      } else if (double k; parse_number(column, k) && k >= 1 && k == std::floor(k)) {
+        index = static_cast<long>(k) - 1;
+      } else {
+        for (std::size_t i = 0; i < fields.size(); ++i)
+          if (fields[i] == column) index = static_cast<long>(i);
+        if (index < 0) usage_error("file '" + path + "' has no column '" + column + "'");
+      }
+      if (any_text) continue;  // header row
+    }
+    if (static_cast<std::size_t>(index) >= fields.size())
+      usage_error("file '" + path + "' line " + std::to_string(line_no) + " has no column " + std::to_string(index + 1));
+    double v;
+    if (!parse_number(fields[static_cast<std::size_t>(index)], v))
+      usage_error("file '" + path + "' line " + std::to_string(line_no) + ": '" +
+                  fields[static_cast<std::size_t>(index)] + "' is not a number");
+    values.push_back(v);
+  }
+  if (values.empty()) usage_error("file '" + path + "' holds no numbers");
+  return values;
+}
+
+std::vector<double> parse_array(const std::string& arg_name, const std::string& text) {
+  if (!text.empty() && text[0] == '@') return read_column(text.substr(1));
+  std::vector<double> values;
+  std::stringstream ss(text);
+  std::string item;
+  while (std::getline(ss, item, ',')) {
+    double v;
+    if (!parse_number(trim(item), v)) usage_error("array argument " + arg_name + ": '" + item + "' is not a number");
+    values.push_back(v);
+  }
+  if (values.empty()) usage_error("array argument " + arg_name + " is empty");
+  return values;
+}
+
+// Elements an export reads from each array, given its count argument.
+double elements_needed(double count) {
+  if (!(count - 1 >= -2147483648.0 && count - 1 <= 2147483647.0)) return 1;
+  double last = std::nearbyint(count - 1);
+  return std::max(1.0, last + 1);
+}
+
+struct Call {
+  const vexal::ExportInfo* info;
+  std::size_t index;
+  std::vector<Value> values;
+  std::vector<std::string> texts;
+};
+
+Call parse_call(const std::vector<std::string>& words) {
+  const vexal::ExportInfo* info = vexal::find_export(words[0]);
+  if (!info) usage_error("unknown export '" + words[0] + "' (see 'vexal list')");
+  Call call{info, static_cast<std::size_t>(info - vexal::kExports), {}, {}};
+  if (words.size() - 1 != info->argc) {
+    std::string sig;
+    for (std::size_t i = 0; i < info->argc; ++i) sig += std::string(i ? ", " : "") + info->args[i].name;
+    usage_error(std::string(info->name) + " takes " + std::to_string(info->argc) + " argument" +
+                (info->argc == 1 ? "" : "s") + " (" + sig + "), " + std::to_string(words.size() - 1) + " given");
+  }
+  double count = NAN;
+  for (std::size_t i = 0; i < info->argc; ++i) {
+    Value v;
+    const std::string& text = words[i + 1];
+    if (info->args[i].is_array) {
+      v.arr = parse_array(info->args[i].name, text);
+    } else if (!parse_number(text, v.num)) {
+      usage_error(std::string(info->name) + ": argument " + info->args[i].name + ": '" + text + "' is not a number");
+    }
+    if (!info->args[i].is_array && (!std::strcmp(info->args[i].name, "n") || !std::strcmp(info->args[i].name, "count")))
+      count = v.num;
+    call.values.push_back(std::move(v));
+    call.texts.push_back(text);
+  }
+  // The library trusts the caller's lengths; the CLI checks them for it.
+  for (std::size_t i = 0; i < info->argc; ++i) {
+    if (!info->args[i].is_array) continue;
+    const double need = std::isnan(count) ? 1 : elements_needed(count);
+    if (static_cast<double>(call.values[i].arr.size()) < need)
+      usage_error(std::string(info->name) + ": array " + info->args[i].name + " has " +
+                  std::to_string(call.values[i].arr.size()) + " values, the count asks for " +
+                  std::to_string(static_cast<long long>(need)));
+  }
+  return call;
+}
+
+std::string format17(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+std::string json_number(double v) {
+  if (std::isnan(v)) return "\"NaN\"";
+  if (std::isinf(v)) return v > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+  return format17(v);
+}
+
+struct Options {
+  std::string lib;
+  bool json = false;
+};
+
+Library open_library(const Options& opt) {
+  std::string tried;
+  for (const auto& path : library_candidates(opt.lib)) {
+    Library lib(path);
+    if (lib.ok()) return lib;
+    tried += "\n  " + path;
+  }
+  std::fprintf(stderr, "vexal: cannot load the library; tried:%s\n", tried.c_str());
+  std::exit(1);
+}
+
+double run(const Library& lib, const Call& call) {
+  void* fp = lib.symbol(*call.info);
+  if (!fp) {
+    std::fprintf(stderr, "vexal: the library does not export %s\n", call.info->name);
+    std::exit(1);
+  }
+  return kThunks[call.index](fp, call.values);
+}
+
+void list_exports() {
+  for (const auto& e : vexal::kExports) {
+    std::string sig;
+    for (std::size_t i = 0; i < e.argc; ++i)
+      sig += std::string(i ? ", " : "") + e.args[i].name + (e.args[i].is_array ? "[]" : "");
+    std::printf("%-22s %-60s %s\n", e.decorated_name().c_str(), (std::string(e.name) + "(" + sig + ")").c_str(), e.summary);
+  }
+}
+
+int help(const std::string& name) {
+  const vexal::ExportInfo* e = vexal::find_export(name);
+  if (!e) usage_error("unknown export '" + name + "' (see 'vexal list')");
+  std::printf("%s  (Win32: %s)\n  %s\n", e->name, e->decorated_name().c_str(), e->summary);
+  if (e->argc == 0) std::printf("  no arguments\n");
+  for (std::size_t i = 0; i < e->argc; ++i)
+    std::printf("  %zu. %-10s %s\n", i + 1, e->args[i].name,
+                e->args[i].is_array ? "array: comma list 1,2,3 or @file.csv[:column]" : "number");
+  return 0;
+}
+
+int demo(const Library& lib);
+
+const char* kUsage =
+    "usage: vexal [--lib PATH] [--json] COMMAND\n"
+    "  list                         the exports and their arguments\n"
+    "  help NAME                    one export's arguments\n"
+    "  demo                         a short tour\n"
+    "  NAME ARG... [-- NAME ARG...]  call exports in sequence in one process\n"
+    "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
+    "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n";
+
+double call_by_name(const Library& lib, const std::string& name, std::vector<Value> values) {
+  const vexal::ExportInfo* e = vexal::find_export(name);
+  Call call{e, static_cast<std::size_t>(e - vexal::kExports), std::move(values), {}};
+  return run(lib, call);
+}
+
+Value num(double v) {
+  Value x;
+  x.num = v;
+  return x;
+}
+Value arr(std::vector<double> v) {
+  Value x;
+  x.arr = std::move(v);
+  return x;
+}
+
+int demo(const Library& lib) {
+  auto row = [](const char* what, double v) { std::printf("  %-52s %22.17g\n", what, v); };
+  std::printf("European option, S = K = 100, T = 1, r = 5 %%, sigma = 20 %%, no yield\n");
+  std::vector<Value> eu = {num(100), num(100), num(1), num(0.05), num(0.2), num(0)};
+  row("call_eur", call_by_name(lib, "call_eur", eu));
+  row("put_eur", call_by_name(lib, "put_eur", eu));
+  row("call_delta_eur", call_by_name(lib, "call_delta_eur", eu));
+  row("gamma_eur", call_by_name(lib, "gamma_eur", eu));
+  row("vega_eur (per 1.0 of sigma)", call_by_name(lib, "vega_eur", eu));
+  const double c = call_by_name(lib, "call_eur", eu);
+  row("call_impvol_eur of that price (2^-16 grid)",
+      call_by_name(lib, "call_impvol_eur", {num(100), num(100), num(1), num(0.05), num(c), num(0)}));
+
+  std::printf("\nAmerican put on a 500-step tree, same inputs\n");
+  std::vector<Value> am = {num(100), num(100), num(1), num(0.05), num(0.2), num(500), num(0)};
+  row("put_binamer", call_by_name(lib, "put_binamer", am));
+  row("put_delta_binamer", call_by_name(lib, "put_delta_binamer", am));
+  row("early-exercise premium over put_eur", call_by_name(lib, "put_binamer", am) - call_by_name(lib, "put_eur", eu));
+
+  std::printf("\nProbabilities, mu = 8 %%, sigma = 20 %%, one year, price 100\n");
+  row("ProbMaxPTUB: maximum reaches 120",
+      call_by_name(lib, "ProbMaxPTUB", {num(0.08), num(0.2), num(1), num(120), num(100)}));
+  row("ProbMinPTBB: minimum reaches 80", call_by_name(lib, "ProbMinPTBB", {num(0.08), num(0.2), num(1), num(80), num(100)}));
+  row("ProbWR: stays within (80, 120)",
+      call_by_name(lib, "ProbWR", {num(100), num(0.08), num(0.2), num(1), num(120), num(80)}));
+  row("EMDD: expected max drawdown, mu 0.1, sigma 0.2", call_by_name(lib, "EMDD", {num(0.1), num(0.2), num(1)}));
+
+  std::printf("\nA simulated year of 253 daily prices (RanMTInit 42, F_NextPrice)\n");
+  call_by_name(lib, "RanMTInit", {num(42)});
+  std::vector<double> path{100};
+  for (int i = 1; i < 253; ++i)
+    path.push_back(call_by_name(lib, "F_NextPrice", {num(path.back()), num(0.08), num(0.2), num(1.0 / 252)}));
+  const double n = static_cast<double>(path.size());
+  row("last price", path.back());
+  row("Price_sd * sqrt(252)", call_by_name(lib, "Price_sd", {arr(path), num(n)}) * std::sqrt(252.0));
+  row("Price_Vol_EWMA, lambda 0.94, annualised",
+      call_by_name(lib, "Price_Vol_EWMA", {arr(path), num(n), num(0.94), num(252), num(0)}));
+  row("MaxDrawdown", call_by_name(lib, "MaxDrawdown", {arr(path), num(n)}));
+  row("MaxTimeDrawdown (days)", call_by_name(lib, "MaxTimeDrawdown", {arr(path), num(n)}));
+
+  std::printf("\nFits (state carries from call to call)\n");
+  call_by_name(lib, "garch_paramc", {});
+  call_by_name(lib, "Price_input", {arr(path), num(n), num(0)});
+  call_by_name(lib, "garch_o", {num(0.1), num(0.8)});
+  row("GARCH(1,1) on that path: alpha", call_by_name(lib, "garch_param2", {}));
+  row("                           beta", call_by_name(lib, "garch_param3", {}));
+  call_by_name(lib, "kelly_paramc", {});
+  call_by_name(lib, "kelly_input", {arr({0.6, 0.4}), arr({1, -1}), num(2)});
+  call_by_name(lib, "kelly_o", {num(0)});
+  row("Kelly fraction, 60/40 even-money bet", call_by_name(lib, "kelly_f", {}));
+  row("  expected log growth per bet", call_by_name(lib, "kelly_growth", {}));
+  row("kellyfr_barriers: half Kelly doubles before halving", call_by_name(lib, "kellyfr_barriers", {num(0.5), num(0.5), num(2)}));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (words.empty() && a == "--json") {
+      opt.json = true;
+    } else if (words.empty() && a == "--lib") {
+      if (++i >= argc) {
+        std::fprintf(stderr, "vexal: --lib needs a path\n%s", kUsage);
+        return 2;
+      }
+      opt.lib = argv[i];
+    } else if (words.empty() && (a == "-h" || a == "--help")) {
+      std::printf("%s", kUsage);
+      return 0;
+    } else {
+      words.push_back(a);
+    }
+  }
+  try {
+    if (words.empty()) usage_error("no command given");
+    if (words[0] == "list" && words.size() == 1) {
+      list_exports();
+      return 0;
+    }
+    if (words[0] == "help") {
+      if (words.size() != 2) usage_error("help takes one export name");
+      return help(words[1]);
+    }
+    if (words[0] == "demo" && words.size() == 1) return demo(open_library(opt));
+
+    // Calls separated by "--"; everything is parsed before anything runs.
+    std::vector<Call> calls;
+    std::vector<std::string> current;
+    words.push_back("--");
+    for (const auto& w : words) {
+      if (w == "--") {
+        if (current.empty()) usage_error("empty call between '--' separators");
+        calls.push_back(parse_call(current));
+        current.clear();
+      } else {
+        current.push_back(w);
+      }
+    }
+    const Library lib = open_library(opt);
+    if (opt.json) std::printf("[");
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      const double r = run(lib, calls[i]);
+      if (opt.json) {
+        std::printf("%s\n {\"call\": \"%s\", \"result\": %s}", i ? "," : "", calls[i].info->name, json_number(r).c_str());
+      } else {
+        std::printf("%s\n", format17(r).c_str());
+      }
+    }
+    if (opt.json) std::printf("\n]\n");
+    return 0;
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vexal: %s\n%s", e.message.c_str(), kUsage);
+    return 2;
+  }
+}

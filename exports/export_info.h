@@ -1,0 +1,51 @@
+// The export table as data: names, arguments and Win32 decorated sizes.
+#ifndef VEXAL_EXPORT_INFO_H
+#define VEXAL_EXPORT_INFO_H
+
+#include <cstddef>
+#include <string>
+
+#include "exports/table_macros.h"
+
+namespace vexal {
+
+struct ArgInfo {
+  const char* name;
+  bool is_array;  // address of a caller-owned array of doubles
+};
+
+struct ExportInfo {
+  const char* name;
+  const char* summary;
+  std::size_t argc;
+  ArgInfo args[10];
+
+  // Bytes of arguments on the Win32 stack: 8 per number, 4 per array.
+  int stack_bytes() const {
+    int bytes = 0;
+    for (std::size_t i = 0; i < argc; ++i) bytes += args[i].is_array ? 4 : 8;
+    return bytes;
+  }
+  std::string decorated_name() const { return std::string(name) + "@" + std::to_string(stack_bytes()); }
+};
+
+#define N VEXAL_N
+#define A VEXAL_A
+#define VEXAL_INFO_ROW(name, args, summary) \
+  {#name, summary, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}},
+inline constexpr ExportInfo kExports[] = {VEXAL_EXPORT_TABLE(VEXAL_INFO_ROW)};
+#undef VEXAL_INFO_ROW
+#undef N
+#undef A
+
+inline constexpr std::size_t kExportCount = sizeof(kExports) / sizeof(kExports[0]);
+
+inline const ExportInfo* find_export(const std::string& name) {
+  for (const ExportInfo& e : kExports)
+    if (name == e.name || name == e.decorated_name()) return &e;
+  return nullptr;
+}
+
+}  // namespace vexal
+
+#endif

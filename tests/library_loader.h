@@ -1,0 +1,53 @@
+// Loads the built shared library (libvexal.so or Vexal.dll) from the
+// directory the tests run in and finds exports by their exported names.
+#ifndef VEXAL_TESTS_LIBRARY_LOADER_H
+#define VEXAL_TESTS_LIBRARY_LOADER_H
+
+#include <string>
+
+#include "exports/api.h"
+#include "exports/export_info.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+class LoadedLibrary {
+ public:
+  LoadedLibrary() {
+#if defined(_WIN32)
+    handle_ = LoadLibraryA("Vexal.dll");
+#else
+    handle_ = dlopen("./libvexal.so.1", RTLD_NOW | RTLD_LOCAL);
+#endif
+  }
+  bool ok() const { return handle_ != nullptr; }
+
+  // The name a host asks for: decorated on 32-bit Windows, plain elsewhere.
+  static std::string exported_name(const vexal::ExportInfo& e) {
+#if defined(_WIN32) && defined(__i386__)
+    return e.decorated_name();
+#else
+    return e.name;
+#endif
+  }
+
+  void* find(const std::string& name) const {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
+#else
+    return dlsym(handle_, name.c_str());
+#endif
+  }
+
+  template <class Fn> Fn get(const char* plain_name) const {
+    return reinterpret_cast<Fn>(find(exported_name(*vexal::find_export(plain_name))));
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+#endif
