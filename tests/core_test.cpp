@@ -79,7 +79,9 @@ TEST(Normal, DistributionAtZeroIsJustAboveHalf) {
 TEST(Normal, DistributionAccuracyAndSymmetry) {
   for (double x = -9; x <= 9; x += 0.03125) {
     EXPECT_LT(std::fabs(vexal::snorm(x) - static_cast<double>(exact_cdf(x))), 7.5e-8) << x;
-    if (x != 0) EXPECT_NEAR(vexal::snorm(x) + vexal::snorm(-x), 1.0, 2e-16) << x;
+    if (x != 0) {
+      EXPECT_NEAR(vexal::snorm(x) + vexal::snorm(-x), 1.0, 2e-16) << x;
+    }
   }
 }
 

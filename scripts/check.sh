@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test suite: native,
+# sanitizers, Win32 under wine, Python binding and packages, a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
+pkg-config --exists quantlib 2>/dev/null || need+=(libquantlib0-dev)
+command -v pkg-config >/dev/null || need+=(pkg-config)
+command -v clang++ >/dev/null || need+=(clang)
+dpkg -s libfuzzer-14-dev >/dev/null 2>&1 || need+=(libfuzzer-14-dev)
+dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+/usr/bin/python3 -c 'import numpy' 2>/dev/null || need+=(python3-numpy)
+dpkg -s libgtest-dev >/dev/null 2>&1 || dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)
+dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "== installing: ${need[*]}"
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+echo "== native build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$jobs"
+(cd build && ctest --timeout 600 --output-on-failure -j"$jobs")
+
+echo "== sanitizers"
+bash scripts/sanitizers.sh
+
+echo "== Win32 build, tests under wine"
+export WINEDEBUG=-all
+wineboot -i >/dev/null 2>&1 || true
+cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+cmake --build build-win32 -j"$jobs"
+(cd build-win32 && ctest --timeout 900 --output-on-failure)
+
+echo "== fuzzing, one minute"
+bash fuzz/run.sh 60
+
+echo "== all suites passed"
