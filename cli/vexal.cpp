@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/numeric.h"
 #include "exports/api.h"
 #include "exports/export_info.h"
 
@@ -205,9 +206,8 @@ std::vector<double> parse_array(const std::string& arg_name, const std::string& 
 
 // Elements an export reads from each array, given its count argument.
 double elements_needed(double count) {
-  if (!(count - 1 >= -2147483648.0 && count - 1 <= 2147483647.0)) return 1;
-  double last = std::nearbyint(count - 1);
-  return std::max(1.0, last + 1);
+  const std::int32_t last = vexal::to_int_nearest(count - 1);
+  return std::max(1.0, static_cast<double>(last) + 1);
 }
 
 struct Call {
