@@ -179,7 +179,7 @@ TEST(KellyFormulas, LevelAgainstTheDriftTakesForever) {
 TEST(KellySimulation, WealthLeavingABand) {
   const double mu = 0.1, sigma = 0.2, L = 0.5, U = 2;
   struct Case { double k, dt; int paths; };
-  for (const Case& c : {Case{1, 0.002, 10000}, Case{0.5, 0.005, 6000}, Case{3, 2e-4, 10000}}) {
+  for (const Case& c : {Case{1, 0.003, 10000}, Case{0.5, 0.01, 6000}, Case{3, 2e-4, 10000}}) {
     SCOPED_TRACE(c.k);
     const Exit s = simulate(vexal::kellyfr_growth(c.k, mu, sigma), c.k * mu / sigma, std::log(L), std::log(U), c.dt,
                             c.paths, 20261207 + c.paths);
