@@ -1,24 +1,36 @@
-// Placeholder until this family is built.
+// European call and put under Black-Scholes-Merton with a continuous yield:
+//   C = S e^{-qT} N(d1) - K e^{-rT} N(d2),
+//   P = K e^{-rT} N(-d2) - S e^{-qT} N(-d1).
+// At or past expiry (T <= 0, or T NaN) the undiscounted intrinsic value.
 #include <cmath>
 
 #include "core/functions.h"
+#include "options/european_terms.h"
 
 namespace vexal {
 
-double call_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double put_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double call_delta_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double put_delta_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double gamma_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double vega_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double call_theta_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double put_theta_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double call_rho_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double put_rho_eur(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double prob_itm(double S, double K, double T, double r, double sigma, double q) { return NAN; }
-double call_impvol_eur(double S, double K, double T, double r, double price, double q) { return NAN; }
-double put_impvol_eur(double S, double K, double T, double r, double price, double q) { return NAN; }
-double call_eur_d(double S, double K, double T, double r, double sigma, const double* times, const double* amounts, double n) { return NAN; }
-double put_eur_d(double S, double K, double T, double r, double sigma, const double* times, const double* amounts, double n) { return NAN; }
+double call_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (!(T > 0)) return S > K ? S - K : 0.0;
+  const double d1 = european::d1(S, K, T, r, sigma, q);
+  const double d2 = european::d2(d1, T, sigma);
+  const double Dq = std::exp(-q * T), Dr = std::exp(-r * T);
+  return snorm(d1) * (S * Dq) - snorm(d2) * (Dr * K);
+}
+
+double put_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (!(T > 0)) return S >= K ? 0.0 : K - S;
+  const double d1 = european::d1(S, K, T, r, sigma, q);
+  const double d2 = european::d2(d1, T, sigma);
+  const double Dq = std::exp(-q * T), Dr = std::exp(-r * T);
+  return snorm(-d2) * (Dr * K) - snorm(-d1) * (Dq * S);
+}
+
+// Risk-neutral probability that S_T > K: N(d2), written as 1 - N(z) with
+// z = (ln(K/S) - T (r - q - sigma^2/2)) / (sigma sqrt T) = -d2.
+double prob_itm(double S, double K, double T, double r, double sigma, double q) {
+  const double ratio = K / S;
+  const double z = (std::log(ratio) - T * ((r - q) - sigma * sigma / 2)) / (std::sqrt(T) * sigma);
+  return 1.0 - snorm(z);
+}
 
 }  // namespace vexal

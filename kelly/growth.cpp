@@ -1,0 +1,23 @@
+// The growth-optimal fraction of an asset with drift mu and volatility
+// sigma, and the growth rate of log wealth when k times that fraction is
+// held:
+//
+//   f* = mu / sigma^2,   g(k) = (mu/sigma)^2 (k - k^2/2).
+//
+// g is largest at k = 1 (full Kelly), falls to zero at k = 2 and is
+// negative beyond.
+#include <cmath>
+
+#include "core/functions.h"
+
+namespace vexal {
+
+double kellyfr_norm(double mu, double sigma) { return mu / (sigma * sigma); }
+
+double kellyfr_growth(double k, double mu, double sigma) {
+  const double t = k - (k * k) / 2;
+  const double s = std::pow(mu / sigma, 2.0);
+  return s * t;
+}
+
+}  // namespace vexal
