@@ -2,8 +2,6 @@
 // closed forms evaluated with an exact normal distribution, and a Monte Carlo
 // of the path that knows nothing of the reflection principle.
 #include <cmath>
-#include <cstdint>
-#include <limits>
 #include <numbers>
 #include <random>
 
