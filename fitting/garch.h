@@ -1,0 +1,50 @@
+// GARCH(1,1) fit by variance targeting: module state and the objective.
+#ifndef VEXAL_GARCH_H
+#define VEXAL_GARCH_H
+
+#include <cstdint>
+
+#include "core/numeric.h"
+#include "fitting/optimiser.h"
+
+namespace vexal {
+
+inline constexpr std::int32_t kPriceCapacity = 100001;
+
+struct PriceSeries {
+  double prices[kPriceCapacity];  // oldest first
+  std::int32_t count;
+};
+
+struct GarchState {
+  double result[4];  // objective, omega, alpha, beta
+  double target_var;
+  OptimiserState opt;  // x[1] = alpha, x[2] = beta
+};
+
+PriceSeries& price_series();
+GarchState& garch_state();
+
+// Sample variance of the log returns of the loaded series.
+double garch_sample_var();
+
+// The objective over the loaded series, with the simple returns and their
+// squares computed once. Gives the same doubles as forming the returns and
+// the variance array afresh for every evaluation; NaN when its working
+// storage could not be obtained.
+class GarchLoglik {
+ public:
+  GarchLoglik();
+  double operator()(double alpha, double beta) const;
+  static double objective(const OptimiserState& s, void* self);
+
+ private:
+  std::int32_t n_;
+  double var_;
+  WorkArray r_;   // r[t] = (P[t] - P[t-1]) / P[t-1], t = 1..n-1
+  WorkArray r2_;  // r[t] * r[t]
+};
+
+}  // namespace vexal
+
+#endif
