@@ -31,6 +31,14 @@ bool have_avx2();
 void induct_avx2(double* V, const double* a, const double* b, std::int32_t n, double c,
                  double disc, double p);
 
+using Induct = void (*)(double* V, const double* a, const double* b, std::int32_t n, double c,
+                        double disc, double p);
+
+// call_binamer (sign kCall) and put_binamer (kPut) on a given build of the
+// induction.
+double binamer(Induct induct, double sign, double S, double K, double T, double r, double sigma,
+               double steps, double q);
+
 }  // namespace vexal::binomial
 
 #endif

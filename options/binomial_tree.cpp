@@ -15,11 +15,11 @@
 #include "options/binomial.h"
 
 namespace vexal {
-namespace {
 
-double binamer(double sign, double S, double K, double T, double r, double sigma, double steps,
-               double q) {
-  using namespace binomial;
+namespace binomial {
+
+double binamer(Induct induct, double sign, double S, double K, double T, double r, double sigma,
+               double steps, double q) {
   const std::int32_t n = to_int_floor(steps);
   if (n < -1) return NAN;
   WorkArray V(static_cast<std::int64_t>(n) + 1);
@@ -44,14 +44,14 @@ double binamer(double sign, double S, double K, double T, double r, double sigma
   return V[0];
 }
 
-}  // namespace
+}  // namespace binomial
 
 double call_binamer(double S, double K, double T, double r, double sigma, double steps, double q) {
-  return binamer(binomial::kCall, S, K, T, r, sigma, steps, q);
+  return binomial::binamer(binomial::induct, binomial::kCall, S, K, T, r, sigma, steps, q);
 }
 
 double put_binamer(double S, double K, double T, double r, double sigma, double steps, double q) {
-  return binamer(binomial::kPut, S, K, T, r, sigma, steps, q);
+  return binomial::binamer(binomial::induct, binomial::kPut, S, K, T, r, sigma, steps, q);
 }
 
 }  // namespace vexal

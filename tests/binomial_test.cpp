@@ -130,6 +130,11 @@ TEST(BinomialPricer, SameDoublesAsLiteralTree) {
         << trial << " S=" << x.S << " K=" << x.K << " steps=" << x.steps;
     ASSERT_TRUE(same_bits(p, literal(false, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)))
         << trial << " S=" << x.S << " K=" << x.K << " steps=" << x.steps;
+    // Both builds of the induction, whichever one this processor runs.
+    using vexal::binomial::binamer;
+    ASSERT_TRUE(same_bits(p, binamer(vexal::binomial::induct_generic, -1, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
+    if (vexal::binomial::have_avx2())
+      ASSERT_TRUE(same_bits(c, binamer(vexal::binomial::induct_avx2, 1, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
   }
 }
 
