@@ -49,16 +49,27 @@ void BM_vexal_put(benchmark::State& state) {
 }
 BENCHMARK(BM_vexal_put)->Arg(100)->Arg(500)->Arg(1000)->Arg(2000);
 
-// The same pricer held to the baseline x86-64 build of the induction.
-void BM_vexal_put_baseline(benchmark::State& state) {
+// The same pricer held to one build of the induction: baseline x86-64
+// (SSE2) or AVX2.
+void put_on(benchmark::State& state, vexal::binomial::Induct build, bool available) {
+  if (!available) {
+    state.SkipWithError("not supported by this processor");
+    return;
+  }
   const double steps = static_cast<double>(state.range(0));
   for (auto _ : state)
-    benchmark::DoNotOptimize(vexal::binomial::binamer(vexal::binomial::induct_generic,
-                                                      vexal::binomial::kPut, S, K, T, r, sigma,
-                                                      steps, q));
+    benchmark::DoNotOptimize(
+        vexal::binomial::binamer(build, vexal::binomial::kPut, S, K, T, r, sigma, steps, q));
   per_node(state, nodes(state));
 }
+void BM_vexal_put_baseline(benchmark::State& state) {
+  put_on(state, vexal::binomial::induct_generic, true);
+}
+void BM_vexal_put_avx2(benchmark::State& state) {
+  put_on(state, vexal::binomial::induct_avx2, vexal::binomial::have_avx2());
+}
 BENCHMARK(BM_vexal_put_baseline)->Arg(100)->Arg(500)->Arg(1000)->Arg(2000);
+BENCHMARK(BM_vexal_put_avx2)->Arg(100)->Arg(500)->Arg(1000)->Arg(2000);
 
 // The tree evaluated word for word: two pow per node, exp per interior node.
 double literal_put(double steps) {

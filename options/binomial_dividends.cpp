@@ -50,7 +50,8 @@ double binamer_d(double sign, double S, double K, double T, double r, double sig
       if (t[k] < T && t[k] >= ti) A = std::exp(-(t[k] - ti) * r) * a[k] + A;
     V[i] = larger_of((su[i] * dk[i] + c) + sign * A, 0.0);
   }
-  induct(V.data(), su, dk, n, c, std::exp(-r * dt), p);
+  const double disc = std::exp(-r * dt);
+  induct(V.data(), su, dk, n, c, disc, p, shortcut(sign, Ss, K, u, d, p, disc, n));
   return V[0];
 }
 

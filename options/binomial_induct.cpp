@@ -17,34 +17,83 @@ void powers(double* a, double* b, std::int32_t n, double signed_spot, double u, 
   for (std::int64_t m = 0; m <= n; ++m) b[m] = std::pow(d, static_cast<double>(n - m));
 }
 
+Shortcut shortcut(double sign, double S, double K, double u, double d, double p, double disc,
+                  std::int32_t n) {
+  const double inf = HUGE_VAL;
+  if (!(S > 0 && S < inf && K > 0 && K < inf && u > 1 && u < inf && d > 0 && d < 1 && p > 0 &&
+        p < 1 && disc > 0 && disc < inf))
+    return {};
+  // Node (j, i) lies at log price log S + i log u + (j - i) log d, equal to
+  // log K at i = t0 + j tj. The computed node price is within a few ulps
+  // of the exact one (two powers, two products), and the logarithms below
+  // are within an ulp or two: a margin a thousand times that, plus a node.
+  const double lu = std::log(u), ld = std::log(d), lk = std::log(K / S);
+  if (!(std::fabs(lk) < inf)) return {};
+  const double span = lu - ld;
+  const double err = 1e-12 + 1e-13 * (std::fabs(lk) + (n + 2.0) * span);
+  return {sign, lk / span, -ld / span, err / span + 1};
+}
+
 namespace {
+
+// Layer nodes [from, to) in full.
+__attribute__((always_inline)) inline void nodes(double* __restrict V, const double* __restrict a,
+                                                 const double* __restrict bj, std::int32_t from,
+                                                 std::int32_t to, double c, double disc, double p,
+                                                 double p1) {
+  for (std::int32_t i = from; i < to; ++i) {
+    const double e = a[i] * bj[i] + c;
+    const double h = disc * (p * V[i + 1] + p1 * V[i]);
+    V[i] = h > e ? h : e;
+  }
+}
+
+// Layer nodes [from, to) whose exercise value is at most +0 while the
+// continuation value is at least +0: larger_of gives the continuation
+// value, to the bit.
+__attribute__((always_inline)) inline void held(double* __restrict V, std::int32_t from,
+                                                std::int32_t to, double disc, double p, double p1) {
+  for (std::int32_t i = from; i < to; ++i) V[i] = disc * (p * V[i + 1] + p1 * V[i]);
+}
+
+// The first index >= x, within [0, last + 1]; NaN gives last + 1.
+inline std::int32_t index_from(double x, std::int32_t last) {
+  if (x > 0 && x <= last) return static_cast<std::int32_t>(std::ceil(x));
+  return x <= 0 ? 0 : last + 1;
+}
 
 __attribute__((always_inline)) inline void layers(double* __restrict V, const double* __restrict a,
                                                   const double* __restrict b, std::int32_t n,
-                                                  double c, double disc, double p) {
+                                                  double c, double disc, double p,
+                                                  const Shortcut& s) {
   const double p1 = 1 - p;
   for (std::int32_t j = n - 1; j >= 0; --j) {
     const double* __restrict bj = b + (n - j);
-    for (std::int32_t i = 0; i <= j; ++i) {
-      const double e = a[i] * bj[i] + c;
-      const double h = disc * (p * V[i + 1] + p1 * V[i]);
-      V[i] = h > e ? h : e;
+    std::int32_t f0 = 0, f1 = 0;  // nodes [f0, f1) are held
+    if (s.side < 0) {             // put: out of the money above the strike
+      f0 = index_from(s.t0 + j * s.tj + s.margin, j);
+      f1 = j + 1;
+    } else if (s.side > 0) {      // call: out of the money below it
+      f1 = index_from(s.t0 + j * s.tj - s.margin, j);
     }
+    nodes(V, a, bj, 0, f0, c, disc, p, p1);
+    held(V, f0, f1, disc, p, p1);
+    nodes(V, a, bj, f1 > f0 ? f1 : f0, j + 1, c, disc, p, p1);
   }
 }
 
 }  // namespace
 
 void induct_generic(double* V, const double* a, const double* b, std::int32_t n, double c,
-                    double disc, double p) {
-  layers(V, a, b, n, c, disc, p);
+                    double disc, double p, const Shortcut& s) {
+  layers(V, a, b, n, c, disc, p, s);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 
 __attribute__((target("avx2"))) void induct_avx2(double* V, const double* a, const double* b,
-                                                 std::int32_t n, double c, double disc, double p) {
-  layers(V, a, b, n, c, disc, p);
+                                                 std::int32_t n, double c, double disc, double p, const Shortcut& s) {
+  layers(V, a, b, n, c, disc, p, s);
 }
 
 bool have_avx2() {
@@ -58,8 +107,8 @@ bool have_avx2() {
 #else
 
 void induct_avx2(double* V, const double* a, const double* b, std::int32_t n, double c,
-                 double disc, double p) {
-  layers(V, a, b, n, c, disc, p);
+                 double disc, double p, const Shortcut& s) {
+  layers(V, a, b, n, c, disc, p, s);
 }
 
 bool have_avx2() { return false; }
@@ -67,11 +116,9 @@ bool have_avx2() { return false; }
 #endif
 
 void induct(double* V, const double* a, const double* b, std::int32_t n, double c, double disc,
-            double p) {
-  if (have_avx2())
-    induct_avx2(V, a, b, n, c, disc, p);
-  else
-    induct_generic(V, a, b, n, c, disc, p);
+            double p, const Shortcut& s) {
+  static const Induct best = have_avx2() ? induct_avx2 : induct_generic;
+  best(V, a, b, n, c, disc, p, s);
 }
 
 }  // namespace vexal::binomial

@@ -40,7 +40,8 @@ double binamer(Induct induct, double sign, double S, double K, double T, double 
   double* b = a + (static_cast<std::int64_t>(n) + 1);
   powers(a, b, n, sign * S, u, d);
   for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(a[i] * b[i] + c, 0.0);
-  induct(V.data(), a, b, n, c, std::exp(-r * dt), p);
+  const double disc = std::exp(-r * dt);
+  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, S, K, u, d, p, disc, n));
   return V[0];
 }
 

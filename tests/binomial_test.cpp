@@ -130,11 +130,12 @@ TEST(BinomialPricer, SameDoublesAsLiteralTree) {
         << trial << " S=" << x.S << " K=" << x.K << " steps=" << x.steps;
     ASSERT_TRUE(same_bits(p, literal(false, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)))
         << trial << " S=" << x.S << " K=" << x.K << " steps=" << x.steps;
-    // Both builds of the induction, whichever one this processor runs.
+    // Every build of the induction that this processor runs.
     using vexal::binomial::binamer;
     ASSERT_TRUE(same_bits(p, binamer(vexal::binomial::induct_generic, -1, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
-    if (vexal::binomial::have_avx2())
+    if (vexal::binomial::have_avx2()) {
       ASSERT_TRUE(same_bits(c, binamer(vexal::binomial::induct_avx2, 1, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
+    }
   }
 }
 
@@ -158,21 +159,51 @@ TEST(BinomialPricer, SameDoublesAsLiteralTreeWithDividends) {
   }
 }
 
-// The two builds of the induction agree bit for bit, remainders included.
+// The builds of the induction agree bit for bit, remainders included.
 TEST(BinomialPricer, VectorBuildsAgree) {
-  if (!vexal::binomial::have_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  using vexal::binomial::Induct;
+  std::vector<Induct> builds;
+  if (vexal::binomial::have_avx2()) builds.push_back(vexal::binomial::induct_avx2);
+  if (builds.empty()) GTEST_SKIP() << "no AVX2 on this processor";
   std::mt19937_64 rng(3);
   std::uniform_real_distribution<double> U(-2, 2);
-  for (int n = 0; n <= 40; ++n) {
-    std::vector<double> a(n + 1), b(n + 1), v1(n + 2), v2;
-    for (auto* w : {&a, &b, &v1})
-      for (double& e : *w) e = U(rng);
-    v1[n + 1] = 0.0;
-    v2 = v1;
-    const double c = U(rng), disc = std::abs(U(rng)), p = U(rng);
-    vexal::binomial::induct_generic(v1.data(), a.data(), b.data(), n, c, disc, p);
-    vexal::binomial::induct_avx2(v2.data(), a.data(), b.data(), n, c, disc, p);
-    for (int i = 0; i <= n + 1; ++i) ASSERT_TRUE(same_bits(v1[i], v2[i])) << n << " " << i;
+  for (Induct build : builds)
+    for (int n = 0; n <= 40; ++n) {
+      std::vector<double> a(n + 1), b(n + 1), v1(n + 2), v2;
+      for (auto* w : {&a, &b, &v1})
+        for (double& e : *w) e = U(rng);
+      v1[n + 1] = 0.0;
+      v1[n % 7] = kNaN;
+      v2 = v1;
+      const double c = U(rng), disc = std::abs(U(rng)), p = U(rng);
+      vexal::binomial::Shortcut s;
+      if (n % 3) s = {n % 3 == 1 ? -1.0 : 1.0, U(rng) * n, U(rng), 0.5};
+      vexal::binomial::induct_generic(v1.data(), a.data(), b.data(), n, c, disc, p, s);
+      build(v2.data(), a.data(), b.data(), n, c, disc, p, s);
+      for (int i = 0; i <= n + 1; ++i) ASSERT_TRUE(same_bits(v1[i], v2[i])) << n << " " << i;
+    }
+}
+
+// Nodes out of the money skip the exercise test; at and near the strike
+// (spot on the strike, nodes landing on it) the result must not move.
+TEST(BinomialPricer, SameDoublesAtTheStrike) {
+  for (int n = 1; n <= 64; ++n)
+    for (double S : {100.0, std::nextafter(100.0, 0.0), std::nextafter(100.0, 200.0), 100 * 1.02, 100 / 1.02})
+      for (double sigma : {0.1, 0.35}) {
+        const double T = 0.25 * n;  // u = exp(sqrt(0.25) * sigma)
+        for (bool call : {true, false}) {
+          const Pricer V = call ? vexal::call_binamer : vexal::put_binamer;
+          ASSERT_TRUE(same_bits(V(S, 100, T, 0.03, sigma, n, 0.05), literal(call, S, 100, T, 0.03, sigma, n, 0.05)))
+              << n << " " << S << " " << sigma << " " << call;
+        }
+      }
+  // Where the shortcut does not apply: negative strike or spot, p outside (0, 1).
+  for (bool call : {true, false}) {
+    const Pricer V = call ? vexal::call_binamer : vexal::put_binamer;
+    for (const Inputs& x : {Inputs{100, -5, 1, 0.05, 0.2, 30, 0}, Inputs{-50, 100, 1, 0.05, 0.2, 30, 0},
+                            Inputs{100, 100, 1, 0.9, 0.01, 30, 0}, Inputs{100, 100, 1, -0.9, 0.01, 30, 0}})
+      EXPECT_TRUE(same_bits(V(x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q),
+                            literal(call, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
   }
 }
 
