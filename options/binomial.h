@@ -24,12 +24,13 @@ void powers(double* a, double* b, std::int32_t n, double signed_spot, double u, 
 // or below it. For a put that is nodes i >= t0 + j*tj + margin of layer j,
 // for a call nodes i <= t0 + j*tj - margin; side 0 (the default) claims no
 // node. shortcut() fills it where the tree's parameters allow (spot and
-// strike positive, u > 1, 0 < p < 1, positive discount).
+// strike positive, u > 1, 0 < p < 1, positive discount, no power table
+// near overflow or underflow).
 struct Shortcut {
   double side = 0, t0 = 0, tj = 0, margin = 0;
 };
 Shortcut shortcut(double sign, double S, double K, double u, double d, double p, double disc,
-                  std::int32_t n);
+                  std::int32_t n, const double* a, const double* b);
 
 // Backward induction from the expiry layer in V[0..n] down to V[0]:
 // V[i] = larger_of(disc*(p*V[i+1] + (1-p)*V[i]), a[i]*b[n-j+i] + c), the

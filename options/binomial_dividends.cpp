@@ -51,7 +51,7 @@ double binamer_d(double sign, double S, double K, double T, double r, double sig
     V[i] = larger_of((su[i] * dk[i] + c) + sign * A, 0.0);
   }
   const double disc = std::exp(-r * dt);
-  induct(V.data(), su, dk, n, c, disc, p, shortcut(sign, Ss, K, u, d, p, disc, n));
+  induct(V.data(), su, dk, n, c, disc, p, shortcut(sign, Ss, K, u, d, p, disc, n, su, dk));
   return V[0];
 }
 

@@ -18,17 +18,19 @@ void powers(double* a, double* b, std::int32_t n, double signed_spot, double u, 
 }
 
 Shortcut shortcut(double sign, double S, double K, double u, double d, double p, double disc,
-                  std::int32_t n) {
-  const double inf = HUGE_VAL;
-  if (!(S > 0 && S < inf && K > 0 && K < inf && u > 1 && u < inf && d > 0 && d < 1 && p > 0 &&
-        p < 1 && disc > 0 && disc < inf))
+                  std::int32_t n, const double* a, const double* b) {
+  // Every power and spot normal and far from overflow, so that node prices
+  // carry their relative error bound and no exercise value is NaN; every
+  // value of the tree at least +0.
+  const double inf = HUGE_VAL, big = 1e290, small = 1e-290;
+  if (!(S > small && S < big && K > small && K < big && std::fabs(a[n]) < big && b[0] > small &&
+        u > 1 && d > 0 && d < 1 && p > 0 && p < 1 && disc > 0 && disc < inf))
     return {};
   // Node (j, i) lies at log price log S + i log u + (j - i) log d, equal to
   // log K at i = t0 + j tj. The computed node price is within a few ulps
   // of the exact one (two powers, two products), and the logarithms below
   // are within an ulp or two: a margin a thousand times that, plus a node.
   const double lu = std::log(u), ld = std::log(d), lk = std::log(K / S);
-  if (!(std::fabs(lk) < inf)) return {};
   const double span = lu - ld;
   const double err = 1e-12 + 1e-13 * (std::fabs(lk) + (n + 2.0) * span);
   return {sign, lk / span, -ld / span, err / span + 1};
@@ -92,7 +94,8 @@ void induct_generic(double* V, const double* a, const double* b, std::int32_t n,
 #if defined(__x86_64__) || defined(__i386__)
 
 __attribute__((target("avx2"))) void induct_avx2(double* V, const double* a, const double* b,
-                                                 std::int32_t n, double c, double disc, double p, const Shortcut& s) {
+                                                 std::int32_t n, double c, double disc, double p,
+                                                 const Shortcut& s) {
   layers(V, a, b, n, c, disc, p, s);
 }
 

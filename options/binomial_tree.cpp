@@ -41,7 +41,7 @@ double binamer(Induct induct, double sign, double S, double K, double T, double 
   powers(a, b, n, sign * S, u, d);
   for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(a[i] * b[i] + c, 0.0);
   const double disc = std::exp(-r * dt);
-  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, S, K, u, d, p, disc, n));
+  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, S, K, u, d, p, disc, n, a, b));
   return V[0];
 }
 

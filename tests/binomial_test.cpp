@@ -197,11 +197,15 @@ TEST(BinomialPricer, SameDoublesAtTheStrike) {
               << n << " " << S << " " << sigma << " " << call;
         }
       }
-  // Where the shortcut does not apply: negative strike or spot, p outside (0, 1).
+  // Where the shortcut does not apply: negative strike or spot, p outside
+  // (0, 1), powers beyond the range of doubles (NaN nodes, as the implied
+  // volatility meets when it probes far up).
   for (bool call : {true, false}) {
     const Pricer V = call ? vexal::call_binamer : vexal::put_binamer;
     for (const Inputs& x : {Inputs{100, -5, 1, 0.05, 0.2, 30, 0}, Inputs{-50, 100, 1, 0.05, 0.2, 30, 0},
-                            Inputs{100, 100, 1, 0.9, 0.01, 30, 0}, Inputs{100, 100, 1, -0.9, 0.01, 30, 0}})
+                            Inputs{100, 100, 1, 0.9, 0.01, 30, 0}, Inputs{100, 100, 1, -0.9, 0.01, 30, 0},
+                            Inputs{100, 100, 1, 0.05, 128, 200, 0}, Inputs{100, 90, 4, 0.05, 45, 300, 0.02},
+                            Inputs{1e-300, 1e-300, 1, 0.05, 0.2, 30, 0}})
       EXPECT_TRUE(same_bits(V(x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q),
                             literal(call, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)));
   }
