@@ -1,0 +1,59 @@
+// Internals of the binomial (Cox-Ross-Rubinstein) American pricers.
+#ifndef VEXAL_BINOMIAL_H
+#define VEXAL_BINOMIAL_H
+
+#include <cstdint>
+
+namespace vexal::binomial {
+
+// x if x > y, else y: y wins ties and whenever either is NaN.
+inline double larger_of(double x, double y) { return x > y ? x : y; }
+
+// +1 prices a call, -1 a put.
+inline constexpr double kCall = 1.0, kPut = -1.0;
+
+// The power tables of a tree of n steps: a[i] = (sign*S)*u^i and
+// b[m] = d^(n-m), i, m = 0..n, each power taken once with pow. Node (j, i)
+// then carries the exercise value a[i]*b[n-j+i] + c with c = -sign*K, the
+// same double as (S*u^i)*d^(j-i) - K for a call and (-S*u^i)*d^(j-i) + K
+// for a put.
+void powers(double* a, double* b, std::int32_t n, double signed_spot, double u, double d);
+
+// Where the exercise value cannot beat the continuation value: with every
+// value at least +0, a put's nodes at or above the strike and a call's at
+// or below it. For a put that is nodes i >= t0 + j*tj + margin of layer j,
+// for a call nodes i <= t0 + j*tj - margin; side 0 (the default) claims no
+// node. shortcut() fills it where the tree's parameters allow (spot and
+// strike positive, u > 1, 0 < p < 1, positive discount, no power table
+// near overflow or underflow).
+struct Shortcut {
+  double side = 0, t0 = 0, tj = 0, margin = 0;
+};
+Shortcut shortcut(double sign, double S, double K, double u, double d, double p, double disc,
+                  std::int32_t n, const double* a, const double* b);
+
+// Backward induction from the expiry layer in V[0..n] down to V[0]:
+// V[i] = larger_of(disc*(p*V[i+1] + (1-p)*V[i]), a[i]*b[n-j+i] + c), the
+// exercise value skipped where s shows it cannot win.
+void induct(double* V, const double* a, const double* b, std::int32_t n, double c, double disc,
+            double p, const Shortcut& s);
+
+// The two builds of induct, exposed for tests and timing: call induct_avx2
+// only where have_avx2() says so. Off x86 both are the baseline build.
+void induct_generic(double* V, const double* a, const double* b, std::int32_t n, double c,
+                    double disc, double p, const Shortcut& s);
+void induct_avx2(double* V, const double* a, const double* b, std::int32_t n, double c,
+                 double disc, double p, const Shortcut& s);
+bool have_avx2();
+
+using Induct = void (*)(double* V, const double* a, const double* b, std::int32_t n, double c,
+                        double disc, double p, const Shortcut& s);
+
+// call_binamer (sign kCall) and put_binamer (kPut) on a given build of the
+// induction.
+double binamer(Induct induct, double sign, double S, double K, double T, double r, double sigma,
+               double steps, double q);
+
+}  // namespace vexal::binomial
+
+#endif

@@ -1,0 +1,70 @@
+// American call and put with cash dividends a[k] paid at times t[k], by the
+// escrowed-dividend tree: the tree follows S* = S - D0, D0 the present value
+// of the dividends paid before T, with volatility (S*sigma)/S* and growth
+// exp(dt*r). Expiry node i adds back A_i, the dividends paid from i*dt up
+// to T, discounted to i*dt; earlier nodes exercise on the escrowed price.
+// The count m reads entries 0..nearest(m - 1).
+#include <cmath>
+#include <cstdint>
+
+#include "core/functions.h"
+#include "core/numeric.h"
+#include "options/binomial.h"
+
+namespace vexal {
+namespace {
+
+double binamer_d(double sign, double S, double K, double T, double r, double sigma, double steps,
+                 const double* t, const double* a, double m) {
+  using namespace binomial;
+  const std::int32_t n = to_int_floor(steps);
+  if (n < -1) return NAN;
+  WorkArray V(static_cast<std::int64_t>(n) + 1);
+  if (!V) return NAN;
+  if (n == -1) return V[0];
+
+  const std::int64_t L = to_int_nearest(m - 1.0);
+  double D0 = 0.0;
+  for (std::int64_t k = 0; k <= L; ++k)
+    if (t[k] < T) D0 = std::exp(-t[k] * r) * a[k] + D0;
+  const double Ss = S - D0;
+  const double c = -sign * K;
+  if (!(T > 0)) return larger_of(sign * Ss + c, 0.0);
+  const double sigmas = (S * sigma) / Ss;
+
+  const double dt = T / n;
+  const double u = std::exp(std::sqrt(dt) * sigmas);
+  const double d = 1.0 / u;
+  const double g = std::exp(dt * r);
+  const double p = (g - d) / (u - d);
+
+  WorkArray tables(2 * static_cast<std::int64_t>(n) + 1);
+  if (!tables) return NAN;
+  double* su = tables.data();
+  double* dk = su + (static_cast<std::int64_t>(n) + 1);
+  powers(su, dk, n, sign * Ss, u, d);
+  for (std::int64_t i = 0; i <= n; ++i) {
+    const double ti = static_cast<double>(i) * dt;
+    double A = 0.0;
+    for (std::int64_t k = 0; k <= L; ++k)
+      if (t[k] < T && t[k] >= ti) A = std::exp(-(t[k] - ti) * r) * a[k] + A;
+    V[i] = larger_of((su[i] * dk[i] + c) + sign * A, 0.0);
+  }
+  const double disc = std::exp(-r * dt);
+  induct(V.data(), su, dk, n, c, disc, p, shortcut(sign, Ss, K, u, d, p, disc, n, su, dk));
+  return V[0];
+}
+
+}  // namespace
+
+double call_binamer_d(double S, double K, double T, double r, double sigma, double steps,
+                      const double* times, const double* amounts, double n) {
+  return binamer_d(binomial::kCall, S, K, T, r, sigma, steps, times, amounts, n);
+}
+
+double put_binamer_d(double S, double K, double T, double r, double sigma, double steps,
+                     const double* times, const double* amounts, double n) {
+  return binamer_d(binomial::kPut, S, K, T, r, sigma, steps, times, amounts, n);
+}
+
+}  // namespace vexal

@@ -1,0 +1,58 @@
+// American call and put on a Cox-Ross-Rubinstein tree with a continuous
+// yield q: n = floor(steps), dt = T/n, u = exp(sqrt(dt)*sigma), d = 1/u,
+// p = (exp((r-q)*dt) - d)/(u - d), one-step discount exp(-r*dt); node (j, i)
+// carries (S*u^i)*d^(j-i). Expiry values are floored at zero, earlier nodes
+// take larger_of(continuation, exercise).
+//
+// n = -1 prices nothing and gives 0.0, n < -1 (NaN or out-of-range steps
+// included) gives NaN. An option that expires now (T not > 0) is worth its
+// floored exercise value.
+#include <cmath>
+#include <cstdint>
+
+#include "core/functions.h"
+#include "core/numeric.h"
+#include "options/binomial.h"
+
+namespace vexal {
+
+namespace binomial {
+
+double binamer(Induct induct, double sign, double S, double K, double T, double r, double sigma,
+               double steps, double q) {
+  const std::int32_t n = to_int_floor(steps);
+  if (n < -1) return NAN;
+  WorkArray V(static_cast<std::int64_t>(n) + 1);
+  if (!V) return NAN;
+  if (n == -1) return V[0];
+  const double c = -sign * K;
+  if (!(T > 0)) return larger_of(sign * S + c, 0.0);
+
+  const double dt = T / n;
+  const double u = std::exp(std::sqrt(dt) * sigma);
+  const double d = 1.0 / u;
+  const double g = std::exp((r - q) * dt);
+  const double p = (g - d) / (u - d);
+
+  WorkArray tables(2 * static_cast<std::int64_t>(n) + 1);
+  if (!tables) return NAN;
+  double* a = tables.data();
+  double* b = a + (static_cast<std::int64_t>(n) + 1);
+  powers(a, b, n, sign * S, u, d);
+  for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(a[i] * b[i] + c, 0.0);
+  const double disc = std::exp(-r * dt);
+  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, S, K, u, d, p, disc, n, a, b));
+  return V[0];
+}
+
+}  // namespace binomial
+
+double call_binamer(double S, double K, double T, double r, double sigma, double steps, double q) {
+  return binomial::binamer(binomial::induct, binomial::kCall, S, K, T, r, sigma, steps, q);
+}
+
+double put_binamer(double S, double K, double T, double r, double sigma, double steps, double q) {
+  return binomial::binamer(binomial::induct, binomial::kPut, S, K, T, r, sigma, steps, q);
+}
+
+}  // namespace vexal
