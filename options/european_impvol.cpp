@@ -1,16 +1,16 @@
 // The volatility at which the European price equals the target, on a
-// 2^-16 grid (see european_search.h).
+// 2^-16 grid (see window_search.h).
 #include "core/functions.h"
-#include "options/european_search.h"
+#include "options/window_search.h"
 
 namespace vexal {
 
 double call_impvol_eur(double S, double K, double T, double r, double price, double q) {
-  return european::window_search([&](double v) { return call_eur(S, K, T, r, v, q); }, price);
+  return window_search([&](double v) { return call_eur(S, K, T, r, v, q); }, price);
 }
 
 double put_impvol_eur(double S, double K, double T, double r, double price, double q) {
-  return european::window_search([&](double v) { return put_eur(S, K, T, r, v, q); }, price);
+  return window_search([&](double v) { return put_eur(S, K, T, r, v, q); }, price);
 }
 
 }  // namespace vexal

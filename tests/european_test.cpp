@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/functions.h"
-#include "options/european_search.h"
+#include "options/window_search.h"
 
 using namespace vexal;
 
@@ -168,7 +168,7 @@ TEST(EuropeanImpliedVolatility, WithinOneGridStepAcrossStrikesAndVolatilities) {
 TEST(EuropeanImpliedVolatility, ProbesSixteenPerWindowAndNeverPricesTheResult) {
   const double target = call_eur(100, 100, 1, 0.05, 2.5, 0);
   std::vector<double> probes;
-  const double v = european::window_search(
+  const double v = window_search(
       [&](double s) {
         probes.push_back(s);
         return call_eur(100, 100, 1, 0.05, s, 0);
@@ -198,14 +198,14 @@ TEST(EuropeanImpliedVolatility, TargetsAtOrBelowTheFloorGiveZero) {
 // goes up, and the search gives up after its last window with NaN.
 TEST(EuropeanImpliedVolatility, UnreachableTargetGivesNaNAfterTheLastWindow) {
   int pricings = 0;
-  const double v = european::window_search(
+  const double v = window_search(
       [&](double s) {
         ++pricings;
         return call_eur(100, 100, 1, 0.05, s, 0.02);
       },
       100 * std::exp(-0.02) + 1e-9);
   EXPECT_TRUE(std::isnan(v));
-  EXPECT_EQ(pricings, european::kMaxWindows * european::kProbesPerWindow);
+  EXPECT_EQ(pricings, vexal::kMaxWindows * vexal::kProbesPerWindow);
   EXPECT_TRUE(std::isnan(call_impvol_eur(100, 100, 1, 0.05, 101, 0)));
   EXPECT_TRUE(std::isnan(put_impvol_eur(100, 100, 1, 0.05, 96, 0)));
   EXPECT_TRUE(std::isnan(call_impvol_eur(100, 100, 1, 0.05, kInf, 0)));

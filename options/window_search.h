@@ -9,12 +9,12 @@
 //
 // A target above every price the pricer can give sends every window up.
 // The search stops after kMaxWindows such windows and returns NaN.
-#ifndef VEXAL_EUROPEAN_SEARCH_H
-#define VEXAL_EUROPEAN_SEARCH_H
+#ifndef VEXAL_WINDOW_SEARCH_H
+#define VEXAL_WINDOW_SEARCH_H
 
 #include <cmath>
 
-namespace vexal::european {
+namespace vexal {
 
 inline constexpr int kProbesPerWindow = 16;
 inline constexpr int kMaxWindows = 64;
@@ -45,6 +45,6 @@ double window_search(Pricer price_at, double target) {
   return NAN;
 }
 
-}  // namespace vexal::european
+}  // namespace vexal
 
 #endif
