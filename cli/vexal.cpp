@@ -51,8 +51,8 @@ template <class... P> double invoke(void* fp, const std::vector<Value>& v) {
 
 // One typed caller per export, in table order.
 using Thunk = double (*)(void*, const std::vector<Value>&);
-#define N VEXAL_N
-#define A VEXAL_A
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
 #define VEXAL_THUNK(name, args, summary) &invoke<VEXAL_TYPES(args)>,
 const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK)};
 #undef VEXAL_THUNK

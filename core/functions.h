@@ -8,8 +8,8 @@
 
 namespace vexal {
 
-#define N VEXAL_N
-#define A VEXAL_A
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
 #define VEXAL_DECLARE(name, args, summary) double name VEXAL_PARAMS(args);
 VEXAL_EXPORT_TABLE(VEXAL_DECLARE)
 #undef VEXAL_DECLARE

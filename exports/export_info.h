@@ -29,8 +29,8 @@ struct ExportInfo {
   std::string decorated_name() const { return std::string(name) + "@" + std::to_string(stack_bytes()); }
 };
 
-#define N VEXAL_N
-#define A VEXAL_A
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
 #define VEXAL_INFO_ROW(name, args, summary) \
   {#name, summary, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}},
 inline constexpr ExportInfo kExports[] = {VEXAL_EXPORT_TABLE(VEXAL_INFO_ROW)};

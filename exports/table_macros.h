@@ -1,7 +1,8 @@
 // Macros that turn an argument list of the export table into a parameter
 // list, a forwarding list, a type list or an argument description.
 //
-// With N and A defined as VEXAL_N and VEXAL_A, each argument becomes a
+// With N(x) and A(x) defined as VEXAL_N(x) and VEXAL_A(x) (function-like, so
+// that an argument named A is not itself replaced), each argument becomes a
 // pair (kind, name): kind is `num` or `arr`.
 #ifndef VEXAL_TABLE_MACROS_H
 #define VEXAL_TABLE_MACROS_H

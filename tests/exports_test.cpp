@@ -214,8 +214,8 @@ TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
 TEST(ExportTable, EveryExportCallableByName) {
   LoadedLibrary lib;
   ASSERT_TRUE(lib.ok());
-#define N VEXAL_N
-#define A VEXAL_A
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
 #define VEXAL_CALLER_ROW(name, args, summary) \
   {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return call_core(&vexal::name, a); }},
   static const Caller callers[] = {VEXAL_EXPORT_TABLE(VEXAL_CALLER_ROW)};
