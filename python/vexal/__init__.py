@@ -18,6 +18,7 @@ The GARCH fit (Price_input, garch_*), the Kelly fit (kelly_*) and the
 generator (RanMT*, gaussMT, F_NextPrice) keep state inside the library,
 shared by the whole process: use each from one thread at a time.
 """
+import array
 import ctypes
 import inspect
 import keyword
@@ -131,11 +132,13 @@ def _array(fname, arg, value):
                 raise TypeError("%s(): argument %s must hold numbers only" % (fname, arg)) from None
         return value.ctypes.data_as(_DoublePtr), len(value), value
     try:
-        items = [_number(fname, arg, v) for v in value]
-    except TypeError:
+        items = array.array("d", value)  # one conversion, at C speed
+    except (TypeError, ValueError, OverflowError):
         raise TypeError("%s(): argument %s must hold numbers only" % (fname, arg)) from None
-    buf = (ctypes.c_double * max(1, len(items)))(*items)
-    return ctypes.cast(buf, _DoublePtr), len(items), buf
+    if not items:
+        items = array.array("d", [0.0])  # an address to pass; the length check refuses it
+        return ctypes.cast((ctypes.c_double * 1).from_buffer(items), _DoublePtr), 0, items
+    return ctypes.cast((ctypes.c_double * len(items)).from_buffer(items), _DoublePtr), len(items), items
 
 
 def _elements_needed(count):
