@@ -166,6 +166,20 @@ class MissingLibrary(unittest.TestCase):
         self.assertIn("nonexistent", out.stdout)
 
 
+class WrongLibrary(unittest.TestCase):
+    def test_a_library_without_the_exports_is_refused(self):
+        import ctypes.util
+        libm = ctypes.util.find_library("m") or ctypes.util.find_library("c")
+        if not libm:
+            self.skipTest("no other shared library to load")
+        env = dict(os.environ, VEXAL_LIBRARY=libm)
+        code = "import vexal\ntry:\n    vexal.norm(0)\nexcept OSError as e:\n    print('OSError', e)\n"
+        out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True, timeout=60,
+                             cwd=os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+        self.assertIn("does not export", out.stdout)
+        self.assertIn("call_eur", out.stdout)
+
+
 @unittest.skipIf(np is None, "numpy is not installed for this interpreter")
 class NumpyArrays(unittest.TestCase):
     def test_contiguous_float64_is_passed_without_a_copy(self):

@@ -74,7 +74,9 @@ def library():
                 except OSError as e:
                     errors.append("%s: %s" % (path, e))
                     continue
-                _bind(lib)
+                missing = _bind(lib)
+                if missing:
+                    raise OSError("vexal: %s does not export %s" % (path, ", ".join(missing)))
                 _lib_path = path
                 _lib = lib
                 break
@@ -95,12 +97,21 @@ _FUNCS = {}
 
 
 def _bind(lib):
+    """Set up every export of lib; returns the names it lacks."""
+    found, missing = {}, []
     for name, args, stack_bytes, _summary, _family in EXPORTS:
         symbol = "%s@%d" % (name, stack_bytes) if _WIN32_STDCALL else name
-        fn = lib[symbol]
+        try:
+            fn = lib[symbol]
+        except AttributeError:
+            missing.append(symbol)
+            continue
         fn.restype = ctypes.c_double
         fn.argtypes = [_DoublePtr if kind == "arr" else ctypes.c_double for _, kind in args]
-        _FUNCS[name] = fn
+        found[name] = fn
+    if not missing:
+        _FUNCS.update(found)
+    return missing
 
 
 def _number(fname, arg, value):
