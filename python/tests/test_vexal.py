@@ -166,6 +166,31 @@ class MissingLibrary(unittest.TestCase):
         self.assertIn("nonexistent", out.stdout)
 
 
+class Win32Names(unittest.TestCase):
+    def test_32_bit_windows_asks_for_the_decorated_names(self):
+        real = vexal.library()
+        asked = []
+
+        class Decorated:
+            def __getitem__(self, symbol):
+                asked.append(symbol)
+                return real[symbol.split("@")[0]]
+
+        saved = vexal._WIN32_STDCALL, dict(vexal._FUNCS)
+        try:
+            vexal._WIN32_STDCALL = True
+            self.assertEqual(vexal._bind(Decorated()), [])
+        finally:
+            vexal._WIN32_STDCALL = saved[0]
+            vexal._FUNCS.clear()
+            vexal._FUNCS.update(saved[1])
+        self.assertEqual(asked[:3], ["norm@8", "snorm@8", "call_eur@48"])
+        self.assertIn("call_eur_d@56", asked)
+        self.assertIn("Price_Vol_YangZhang@32", asked)
+        self.assertIn("RanMT1@0", asked)
+        self.assertEqual(len(asked), 88)
+
+
 class WrongLibrary(unittest.TestCase):
     def test_a_library_without_the_exports_is_refused(self):
         import ctypes.util
