@@ -2,6 +2,7 @@
 CSV columns and calls in sequence.
 
     python3 tests/cli_check.py PATH_TO_vexal
+    python3 tests/cli_check.py wine PATH_TO_vexal.exe
 
 The list of exports is compared with python/vexal/_exports.py, which
 tools/gen_bindings.py writes from the export table.
@@ -24,7 +25,7 @@ results = {"passed": 0, "failed": 0}
 
 
 def vexal(*args):
-    p = subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60,
+    p = subprocess.run([*CLI, *args], capture_output=True, text=True, timeout=60,
                        env=dict(os.environ, WINEDEBUG="-all"))
     return p.returncode, p.stdout.replace("\r\n", "\n"), p.stderr.replace("\r\n", "\n")
 
@@ -174,7 +175,7 @@ def check_sequence():
 
 def main():
     global CLI
-    CLI = sys.argv[1]
+    CLI = sys.argv[1:]
     with tempfile.TemporaryDirectory() as tmp:
         check_list()
         check_help()
