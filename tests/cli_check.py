@@ -1,1 +1,191 @@
+"""The vexal CLI from the outside: the export list, help, usage errors, --json,
+CSV columns and calls in sequence.
 
+    python3 tests/cli_check.py PATH_TO_vexal
+    python3 tests/cli_check.py wine PATH_TO_vexal.exe
+
+The list of exports is compared with python/vexal/_exports.py, which
+tools/gen_bindings.py writes from the export table.
+"""
+import json
+import math
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "python"))
+from vexal._exports import EXPORTS  # noqa: E402
+
+C1 = 2.328306437080797e-10
+CLI = None
+results = {"passed": 0, "failed": 0}
+
+
+def vexal(*args):
+    p = subprocess.run([*CLI, *args], capture_output=True, text=True, timeout=60,
+                       env=dict(os.environ, WINEDEBUG="-all"))
+    return p.returncode, p.stdout.replace("\r\n", "\n"), p.stderr.replace("\r\n", "\n")
+
+
+def check(what, ok, detail=""):
+    if ok:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print("FAIL %s%s" % (what, (": " + detail) if detail else ""))
+
+
+def expect_ok(what, *args):
+    rc, out, err = vexal(*args)
+    check(what, rc == 0, "exit %d, stderr %r" % (rc, err))
+    return out
+
+
+def expect_usage_error(what, pattern, *args):
+    rc, out, err = vexal(*args)
+    check(what, rc == 2 and re.search(pattern, err) is not None and out == "",
+          "exit %d, stdout %r, stderr %r" % (rc, out, err))
+
+
+def same_result(a, b):
+    return a == b or (math.isnan(a) and math.isnan(b))
+
+
+def check_list():
+    out = expect_ok("list", "list")
+    listed = {}
+    for line in out.splitlines():
+        m = re.match(r"^(\w+@\d+)\s+(\w+)\((.*?)\)\s+(.*)$", line)
+        if not m:
+            check("list line", False, repr(line))
+            continue
+        listed[m.group(2)] = (m.group(1), m.group(3), m.group(4))
+    check("list has 88 lines", len(out.splitlines()) == 88, str(len(out.splitlines())))
+    for name, args, stack_bytes, summary, _family in EXPORTS:
+        want = ("%s@%d" % (name, stack_bytes), ", ".join(a + ("[]" if k == "arr" else "") for a, k in args), summary)
+        check("list entry %s" % name, listed.get(name) == want, "%r != %r" % (listed.get(name), want))
+    extra = set(listed) - {row[0] for row in EXPORTS}
+    check("list has nothing else", not extra, str(extra))
+
+
+def check_help():
+    for name, args, stack_bytes, summary, _family in EXPORTS:
+        out = expect_ok("help %s" % name, "help", name)
+        lines = out.splitlines()
+        ok = (lines[0].startswith(name) and "%s@%d" % (name, stack_bytes) in lines[0] and summary in out
+              and all(re.search(r"^\s+%d\. %s\s+(number|array)" % (i + 1, re.escape(a)), out, re.M)
+                      for i, (a, _) in enumerate(args)))
+        check("help %s content" % name, ok, out)
+    out = expect_ok("help by decorated name", "help", "Price_sd@12")
+    check("help by decorated name content", "1. prices" in out and "array" in out, out)
+    expect_usage_error("help of an unknown export", r"unknown export 'nosuch'", "help", "nosuch")
+    expect_usage_error("help without a name", r"help takes one export name", "help")
+
+
+def check_usage_errors(tmp):
+    expect_usage_error("unknown export", r"unknown export 'call_euro'", "call_euro", "1")
+    expect_usage_error("too few arguments", r"call_eur takes 6 arguments \(S, K, T, r, sigma, q\), 5 given",
+                       "call_eur", "100", "100", "1", "0.05", "0.2")
+    expect_usage_error("too many arguments", r"RanMT1 takes 0 arguments \(\), 1 given", "RanMT1", "3")
+    expect_usage_error("unparsable number", r"norm: argument x: '1\.5x' is not a number", "norm", "1.5x")
+    expect_usage_error("empty number", r"is not a number", "norm", "")
+    expect_usage_error("unparsable array element", r"array argument prices: 'abc' is not a number",
+                       "Price_sd", "1,abc,3", "3")
+    missing = os.path.join(tmp, "missing.csv")
+    expect_usage_error("missing file", r"cannot read file '.*missing\.csv'", "Price_sd", "@" + missing, "3")
+    expect_usage_error("array shorter than its count", r"Price_sd: array prices has 2 values, the count asks for 3",
+                       "Price_sd", "1,2", "3")
+    expect_usage_error("second array shorter than the count", r"array amounts has 1 values, the count asks for 2",
+                       "call_eur_d", "100", "100", "1", "0.05", "0.2", "0.25,0.5", "1", "2")
+    # nearest(count - 1) + 1 elements: 2.5 asks for 3, 3.5 for 3
+    expect_usage_error("count 2.5 reads 3", r"has 2 values, the count asks for 3", "Price_sd", "1,2", "2.5")
+    expect_ok("count 3.5 reads 3", "Price_sd", "1,2,3", "3.5")
+    expect_usage_error("empty call between separators", r"empty call", "norm", "0", "--", "--", "norm", "1")
+    # Nothing runs when a later call is wrong: the state is left alone.
+    rc, out, err = vexal("RanMTInit", "1", "--", "nosuch")
+    check("a bad call stops the sequence before anything runs", rc == 2 and out == "", repr((rc, out, err)))
+    rc, out, err = vexal()
+    check("no command", rc == 2 and "usage" in err, repr((rc, out, err)))
+
+
+def check_json():
+    rc, out, err = vexal("--json", "norm", "0", "--", "RanMTInit", "5489", "--", "RanMT1", "--", "norm", "nan")
+    check("--json exit", rc == 0, err)
+    try:
+        data = json.loads(out)
+    except ValueError as e:
+        check("--json parses", False, "%s: %r" % (e, out))
+        return
+    check("--json shape", [d["call"] for d in data] == ["norm", "RanMTInit", "RanMT1", "norm"], out)
+    plain = float(expect_ok("plain norm 0", "norm", "0"))
+    check("--json values", data[0]["result"] == plain and abs(plain - 0.3989422804014327) < 1e-15
+          and data[1]["result"] == 1.0
+          and data[2]["result"] == 3499211612 * C1 and data[3]["result"] == "NaN", out)
+
+
+def check_csv(tmp):
+    with_header = os.path.join(tmp, "daily.csv")
+    with open(with_header, "w") as f:
+        f.write("date,open,close,note\n2024-01-02,99.5,100,a\n2024-01-03,100,101.5,b\n"
+                "2024-01-04,101,99,c\n2024-01-05,99,102.25,d\n2024-01-08,102,103,e\n")
+    no_header = os.path.join(tmp, "plain.csv")
+    with open(no_header, "w") as f:
+        f.write("99.5,100\n100,101.5\n101,99\n99,102.25\n102,103\n")
+    spaced = os.path.join(tmp, "spaced.txt")
+    with open(spaced, "w") as f:
+        f.write("# closes\n100\n101.5\n\n99\n102.25\n103\n")
+    closes = "100,101.5,99,102.25,103"
+    ref = expect_ok("comma list", "Price_mn", closes, "5")
+    for what, arg in [("column by name", "@%s:close" % with_header), ("column by number with header", "@%s:3" % with_header),
+                      ("column by number without header", "@%s:2" % no_header),
+                      ("first column of a one-column file with a comment", "@%s" % spaced)]:
+        out = expect_ok(what, "Price_mn", arg, "5")
+        check(what + " gives the same result as the list", out == ref, "%r != %r" % (out, ref))
+        # The file holds 5 values: a count of 6 is refused.
+        expect_usage_error(what + " has 5 values", r"has 5 values, the count asks for 6", "Price_mn", arg, "6")
+    expect_usage_error("column name not in the header", r"has no column 'volume'", "Price_mn",
+                       "@%s:volume" % with_header, "5")
+    expect_usage_error("a text column", r"'a' is not a number", "Price_mn", "@%s:note" % with_header, "5")
+    expect_usage_error("a column number past the last", r"has no column 5", "Price_mn", "@%s:5" % with_header, "5")
+    # A file column for one array and a list for another in one call.
+    out = expect_ok("file and list in one call", "Price_cor", "@%s:close" % with_header, closes, "5")
+    check("file and list give one result", len(out.splitlines()) == 1, out)
+
+
+def check_sequence():
+    out = expect_ok("calls in sequence", "RanMTInit", "5489", "--", "RanMT1", "--", "RanMT1")
+    lines = out.split()
+    check("sequence prints one line per call", len(lines) == 3, out)
+    if len(lines) == 3:
+        check("RanMTInit returns 1", float(lines[0]) == 1.0, out)
+        check("the seed carries to the next call", float(lines[1]) == 3499211612 * C1, out)
+        check("and on", float(lines[2]) == 581869302 * C1, out)
+    # Every process starts from the same generator state.
+    a = expect_ok("first draw after load", "RanMT1")
+    b = expect_ok("first draw after load again", "RanMT1")
+    check("each load starts from the same state", a == b and 0 <= float(a) < 1, repr((a, b)))
+    # Family values that hold once the families are in place.
+    out = expect_ok("a price", "call_eur", "100", "100", "1", "0.05", "0.2", "0")
+    v = float(out)
+    check("call_eur value", math.isnan(v) or abs(v - 10.4506) < 5e-5, out)
+
+
+def main():
+    global CLI
+    CLI = sys.argv[1:]
+    with tempfile.TemporaryDirectory() as tmp:
+        check_list()
+        check_help()
+        check_usage_errors(tmp)
+        check_json()
+        check_csv(tmp)
+        check_sequence()
+    print("%d passed, %d failed" % (results["passed"], results["failed"]))
+    return 1 if results["failed"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,71 @@
+# Installation: the shared and static libraries, the header, the CLI, a CMake
+# package (find_package(Vexal) gives Vexal::vexal and Vexal::vexal_static)
+# and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VEXAL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Vexal)
+
+foreach(target vexal vexal_static)
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+endforeach()
+if(NOT WIN32)
+  # The static library's own dependency; a C++ linker brings the C++ runtime.
+  target_link_libraries(vexal_static INTERFACE m)
+endif()
+set_target_properties(vexal PROPERTIES EXPORT_NAME vexal)
+set_target_properties(vexal_static PROPERTIES EXPORT_NAME vexal_static)
+
+install(TARGETS vexal vexal_static EXPORT VexalTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS vexal_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT VexalTargets NAMESPACE Vexal:: DESTINATION ${VEXAL_CMAKE_DIR})
+file(WRITE ${CMAKE_BINARY_DIR}/VexalConfig.cmake
+  "# Vexal: Vexal::vexal (shared library) and Vexal::vexal_static.\n"
+  "include(\${CMAKE_CURRENT_LIST_DIR}/VexalTargets.cmake)\n")
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/VexalConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/VexalConfig.cmake ${CMAKE_BINARY_DIR}/VexalConfigVersion.cmake
+  DESTINATION ${VEXAL_CMAKE_DIR})
+
+# vexal.pc finds its prefix from its own place, so the tree can be moved
+# (and cmake --install --prefix works without reconfiguring).
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(VEXAL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  set(VEXAL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+else()
+  string(REGEX REPLACE "[^/]+" ".." up "${CMAKE_INSTALL_LIBDIR}")
+  set(VEXAL_PC_PREFIX "\${pcfiledir}/../${up}")
+  set(VEXAL_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(VEXAL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
+else()
+  set(VEXAL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+if(WIN32)
+  set(VEXAL_PC_LIBS "-L\${libdir} -lVexal")
+  set(VEXAL_PC_PRIVATE "")
+else()
+  set(VEXAL_PC_LIBS "-L\${libdir} -lvexal")
+  set(VEXAL_PC_PRIVATE "-lstdc++ -lm")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/vexal.pc
+  "prefix=${VEXAL_PC_PREFIX}\n"
+  "libdir=${VEXAL_PC_LIBDIR}\n"
+  "includedir=${VEXAL_PC_INCLUDEDIR}\n"
+  "\n"
+  "Name: vexal\n"
+  "Description: Quantitative-finance functions: options, probabilities, series statistics, fits, generator\n"
+  "Version: ${PROJECT_VERSION}\n"
+  "Libs: ${VEXAL_PC_LIBS}\n"
+  "Libs.private: ${VEXAL_PC_PRIVATE}\n"
+  "Cflags: -I\${includedir}\n")
+install(FILES ${CMAKE_BINARY_DIR}/vexal.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

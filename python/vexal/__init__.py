@@ -1,0 +1,220 @@
+"""Vexal: quantitative-finance functions of libvexal.so / Vexal.dll, through ctypes.
+
+Every export of the library is a function of this module with the library's
+own name and argument names (``lambda`` is spelt ``lambda_``, a Python
+keyword): numbers are floats, arrays are Python sequences or numpy arrays,
+and every result is a float, NaN included, exactly as the library returns it.
+
+    >>> import vexal
+    >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
+    10.450583572185565
+
+The library is found, on the first call, through the VEXAL_LIBRARY
+environment variable when set, otherwise beside this package, otherwise
+through the system loader (libvexal.so.1). ``vexal.library()`` loads it
+explicitly and returns the ctypes handle.
+
+The GARCH fit (Price_input, garch_*), the Kelly fit (kelly_*) and the
+generator (RanMT*, gaussMT, F_NextPrice) keep state inside the library,
+shared by the whole process: use each from one thread at a time.
+"""
+import array
+import ctypes
+import inspect
+import keyword
+import os
+import struct
+import sys
+import threading
+
+from ._exports import EXPORTS
+
+__all__ = ["EXPORTS", "library", "library_path"] + [row[0] for row in EXPORTS]
+__version__ = "1.0.0"
+
+_WIN32_STDCALL = sys.platform == "win32" and struct.calcsize("P") == 4
+_lock = threading.Lock()
+_lib = None
+_lib_path = None
+
+try:  # numpy is optional: without it arrays are copied from sequences
+    import numpy as _np
+except ImportError:  # pragma: no cover - depends on the interpreter
+    _np = None
+
+
+def _candidates():
+    env = os.environ.get("VEXAL_LIBRARY")
+    if env:
+        return [env]
+    here = os.path.dirname(os.path.abspath(__file__))
+    if sys.platform == "win32":
+        return [os.path.join(here, "Vexal.dll"), "Vexal.dll"]
+    if sys.platform == "darwin":
+        return [os.path.join(here, "libvexal.dylib"), "libvexal.1.dylib"]
+    return [os.path.join(here, "libvexal.so"), os.path.join(here, "libvexal.so.1"), "libvexal.so.1"]
+
+
+def library():
+    """Load the library (once) and return its ctypes handle."""
+    global _lib, _lib_path
+    if _lib is not None:
+        return _lib
+    with _lock:
+        if _lib is None:
+            loader = ctypes.WinDLL if _WIN32_STDCALL else ctypes.CDLL
+            errors = []
+            for path in _candidates():
+                # A bare file name goes to the system loader; a path must exist.
+                if os.path.dirname(path) and not os.path.exists(path):
+                    errors.append("%s: no such file" % path)
+                    continue
+                try:
+                    lib = loader(path)
+                except OSError as e:
+                    errors.append("%s: %s" % (path, e))
+                    continue
+                missing = _bind(lib)
+                if missing:
+                    raise OSError("vexal: %s does not export %s" % (path, ", ".join(missing)))
+                _lib_path = path
+                _lib = lib
+                break
+            else:
+                raise OSError("vexal: cannot load the library (set VEXAL_LIBRARY to its path); tried:\n  "
+                              + "\n  ".join(errors))
+    return _lib
+
+
+def library_path():
+    """The path or name the library was loaded from (loads it if needed)."""
+    library()
+    return _lib_path
+
+
+_DoublePtr = ctypes.POINTER(ctypes.c_double)
+_FUNCS = {}
+
+
+def _bind(lib):
+    """Set up every export of lib; returns the names it lacks."""
+    found, missing = {}, []
+    for name, args, stack_bytes, _summary, _family in EXPORTS:
+        symbol = "%s@%d" % (name, stack_bytes) if _WIN32_STDCALL else name
+        try:
+            fn = lib[symbol]
+        except AttributeError:
+            missing.append(symbol)
+            continue
+        fn.restype = ctypes.c_double
+        fn.argtypes = [_DoublePtr if kind == "arr" else ctypes.c_double for _, kind in args]
+        found[name] = fn
+    if not missing:
+        _FUNCS.update(found)
+    return missing
+
+
+def _number(fname, arg, value):
+    if isinstance(value, (str, bytes, bytearray)):
+        raise TypeError("%s(): argument %s must be a number, not %s" % (fname, arg, type(value).__name__))
+    try:
+        return float(value)
+    except (TypeError, ValueError):
+        raise TypeError("%s(): argument %s must be a number, not %s"
+                        % (fname, arg, type(value).__name__)) from None
+
+
+def _array(fname, arg, value):
+    """(pointer, length, keep-alive) for an array argument."""
+    if isinstance(value, (str, bytes, bytearray)) or not hasattr(value, "__len__"):
+        if _np is None or not isinstance(value, _np.ndarray):
+            raise TypeError("%s(): argument %s must be a sequence of numbers, not %s"
+                            % (fname, arg, type(value).__name__))
+    if _np is not None and isinstance(value, _np.ndarray):
+        if value.ndim != 1:
+            raise ValueError("%s(): argument %s must be one-dimensional, not %d-dimensional"
+                             % (fname, arg, value.ndim))
+        if value.dtype != _np.float64 or not value.flags.c_contiguous or not value.flags.aligned:
+            if value.dtype.kind not in "biufO":
+                raise TypeError("%s(): argument %s must hold numbers, not %s" % (fname, arg, value.dtype))
+            try:
+                value = _np.ascontiguousarray(value, dtype=_np.float64)
+            except (TypeError, ValueError):
+                raise TypeError("%s(): argument %s must hold numbers only" % (fname, arg)) from None
+        return value.ctypes.data_as(_DoublePtr), len(value), value
+    try:
+        items = array.array("d", value)  # one conversion, at C speed
+    except (TypeError, ValueError, OverflowError):
+        raise TypeError("%s(): argument %s must hold numbers only" % (fname, arg)) from None
+    if not items:
+        items = array.array("d", [0.0])  # an address to pass; the length check refuses it
+        return ctypes.cast((ctypes.c_double * 1).from_buffer(items), _DoublePtr), 0, items
+    return ctypes.cast((ctypes.c_double * len(items)).from_buffer(items), _DoublePtr), len(items), items
+
+
+def _elements_needed(count):
+    """Elements the library reads from each array for a count: indices
+    0 .. nearest(count - 1); a NaN or out-of-range bound reads none."""
+    last = count - 1.0
+    if not (-2147483648.0 <= last <= 2147483647.0):
+        return 1
+    return max(1, int(round(last)) + 1)
+
+
+def _make(name, args, stack_bytes, summary, family):
+    names = [a + "_" if keyword.iskeyword(a) else a for a, _ in args]
+    kinds = [k for _, k in args]
+    signature = inspect.Signature([inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD) for n in names],
+                                  return_annotation=float)
+    count_at = next((i for i, (a, k) in enumerate(args) if k == "num" and a in ("n", "count")), None)
+    described = ", ".join(n + ("[]" if k == "arr" else "") for n, k in zip(names, kinds))
+
+    def call(*a, **kw):
+        if kw or len(a) != len(names):
+            try:
+                a = signature.bind(*a, **kw).args
+            except TypeError as e:
+                raise TypeError("%s() takes %d argument%s (%s), %d given: %s"
+                                % (name, len(names), "" if len(names) == 1 else "s", described,
+                                   len(a) + len(kw), e)) from None
+        values, keep = [], []
+        lengths = {}
+        for arg, kind, v in zip(names, kinds, a):
+            if kind == "arr":
+                ptr, length, owner = _array(name, arg, v)
+                values.append(ptr)
+                keep.append(owner)
+                lengths[arg] = length
+            else:
+                values.append(_number(name, arg, v))
+        if lengths:
+            need = _elements_needed(values[count_at]) if count_at is not None else 1
+            for arg, length in lengths.items():
+                if length < need:
+                    raise ValueError("%s(): array %s has %d element%s, the count %s = %r reads %d"
+                                     % (name, arg, length, "" if length == 1 else "s",
+                                        names[count_at] if count_at is not None else "-",
+                                        values[count_at] if count_at is not None else None, need))
+        fn = _FUNCS.get(name)
+        if fn is None:
+            library()
+            fn = _FUNCS[name]
+        return fn(*values)
+
+    call.__name__ = call.__qualname__ = name
+    call.__module__ = __name__
+    call.__signature__ = signature
+    lines = ["%s(%s) -> float" % (name, described), "", summary[0].upper() + summary[1:] + "."]
+    if family:
+        lines += ["", "Family: " + family + "."]
+    if count_at is not None:
+        lines += ["", "Array arguments hold at least nearest(%s - 1) + 1 elements (one at least);"
+                  % names[count_at], "a list, tuple or numpy array; float64 contiguous arrays are not copied."]
+    lines += ["", "Win32 export: %s@%d." % (name, stack_bytes)]
+    call.__doc__ = "\n".join(lines)
+    return call
+
+
+for _row in EXPORTS:
+    globals()[_row[0]] = _make(*_row)
+del _row

@@ -1,0 +1,130 @@
+"""The header, the VBA module and the generated Python list against the export table.
+
+    python3 tests/bindings_check.py header|vba|drift
+
+header: include/vexal.h declares exactly the table's exports, each with the
+        table's argument names in order, double for a number and
+        const double * for an array, returning double through VEXAL_CALL.
+vba:    bindings/vba/Vexal.bas has one Declare per export with the decorated
+        alias, numbers ByVal and arrays ByRef, in the table's argument order.
+drift:  re-running tools/gen_bindings.py reproduces the checked-in files.
+"""
+import filecmp
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import gen_bindings  # noqa: E402
+
+TABLE = gen_bindings.read_table()
+FAILURES = []
+
+
+def fail(message):
+    FAILURES.append(message)
+
+
+def compare(kind, declared):
+    """declared: {name: [(arg, 'num'|'arr')]} read from a binding."""
+    table = {e.name: e.args for e in TABLE}
+    for name in sorted(set(table) - set(declared)):
+        fail("%s: %s is missing" % (kind, name))
+    for name in sorted(set(declared) - set(table)):
+        fail("%s: %s is not in the table" % (kind, name))
+    for name in sorted(set(table) & set(declared)):
+        if declared[name] != list(table[name]):
+            fail("%s: %s has %s, the table %s" % (kind, name, declared[name], list(table[name])))
+    return len(table) - len([f for f in FAILURES if f.startswith(kind)])
+
+
+def check_header():
+    with open(os.path.join(ROOT, "include", "vexal.h"), encoding="utf-8") as f:
+        text = re.sub(r"/\*.*?\*/", " ", f.read(), flags=re.S)
+    code = "\n".join(line for line in text.splitlines() if not line.lstrip().startswith("#"))
+    decls = re.findall(r"^[ \t]*(\w[\w \t]*?)[ \t]+VEXAL_CALL\s+(\w+)\s*\(([^)]*)\)\s*;", code, flags=re.M)
+    declared = {}
+    for ret, name, params in decls:
+        if ret.split() != ["double"]:
+            fail("header: %s returns %s" % (name, ret))
+        if name in declared:
+            fail("header: %s declared twice" % name)
+        args = []
+        params = params.strip()
+        if params != "void":
+            for p in params.split(","):
+                m = re.fullmatch(r"\s*(const\s+double\s*\*|double)\s*(\w+)\s*", p)
+                if not m:
+                    fail("header: %s: cannot read parameter %r" % (name, p))
+                    continue
+                args.append((m.group(2), "arr" if "*" in m.group(1) else "num"))
+        declared[name] = args
+    if len(decls) != 88:
+        fail("header: %d declarations, expected 88" % len(decls))
+    if 'extern "C"' not in text or "__stdcall" not in text:
+        fail('header: extern "C" or the __stdcall calling convention is missing')
+    return compare("header", declared)
+
+
+def check_vba():
+    with open(os.path.join(ROOT, "bindings", "vba", "Vexal.bas"), encoding="utf-8", newline="") as f:
+        raw = f.read()
+    if "\n" in raw.replace("\r\n", ""):
+        fail("vba: lines must end with CRLF")
+    decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "Vexal\.dll" Alias "([\w@]+)" \((.*)\) As Double$')
+    declared, count = {}, 0
+    by_name = {e.name: e for e in TABLE}
+    for line in raw.split("\r\n"):
+        if "Declare" not in line:
+            continue
+        count += 1
+        m = decl.match(line)
+        if not m:
+            fail("vba: cannot read %r" % line)
+            continue
+        name, alias, params = m.groups()
+        args = []
+        for p in filter(None, (s.strip() for s in params.split(","))):
+            pm = re.fullmatch(r"(ByVal|ByRef) (\w+) As Double", p)
+            if not pm:
+                fail("vba: %s: cannot read parameter %r" % (name, p))
+                continue
+            vb_name = pm.group(2)
+            original = {v: k for k, v in gen_bindings.VBA_RENAMES.items()}.get(vb_name, vb_name)
+            args.append((original, "arr" if pm.group(1) == "ByRef" else "num"))
+        declared[name] = args
+        if name in by_name and alias != by_name[name].decorated:
+            fail("vba: %s has alias %s, expected %s" % (name, alias, by_name[name].decorated))
+    if count != 88:
+        fail("vba: %d declarations, expected 88" % count)
+    return compare("vba", declared)
+
+
+def check_drift():
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "gen_bindings.py"), tmp],
+                       check=True, stdout=subprocess.DEVNULL)
+        files = [os.path.join("python", "vexal", "_exports.py"), os.path.join("bindings", "vba", "Vexal.bas")]
+        for rel in files:
+            if not filecmp.cmp(os.path.join(tmp, rel), os.path.join(ROOT, rel), shallow=False):
+                fail("drift: %s differs from what tools/gen_bindings.py writes; re-run it" % rel)
+    return len(files) - len(FAILURES)
+
+
+def main(argv):
+    checks = {"header": check_header, "vba": check_vba, "drift": check_drift}
+    names = argv[1:] or sorted(checks)
+    passed = 0
+    for name in names:
+        passed += max(0, checks[name]())
+    for f in FAILURES:
+        print(f)
+    print("%d passed, %d failed" % (passed, len(FAILURES)))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

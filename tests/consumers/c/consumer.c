@@ -1,0 +1,38 @@
+/* A C program that uses the library through vexal.h and nothing else. */
+#include <math.h>
+#include <stdio.h>
+
+#include "vexal.h"
+
+static int checks, failures;
+
+static void expect(const char *what, double got, double want, double tol) {
+  ++checks;
+  if (!(fabs(got - want) <= tol)) {
+    printf("FAIL %s: %.17g, expected %.17g\n", what, got, want);
+    ++failures;
+  }
+}
+
+int main(void) {
+  double prices[4] = {100.0, 101.0, 99.5, 102.0};
+  double c, sd;
+  int i;
+
+  expect("norm(0)", norm(0.0), 0.3989422804014327, 1e-15);
+  expect("snorm(0) near 0.5", snorm(0.0), 0.5, 1e-7);
+  expect("RanMTInit(5489)", RanMTInit(5489.0), 1.0, 0.0);
+  expect("first RanMT1 after 5489", RanMT1(), 3499211612.0 * 2.328306437080797e-10, 0.0);
+  for (i = 0; i < 100; ++i) {
+    double u = RanMT3();
+    if (!(u > 0.0 && u < 1.0)) expect("RanMT3 in (0, 1)", u, 0.5, 0.5);
+  }
+  /* Family values: checked once they are numbers. */
+  c = call_eur(100, 100, 1, 0.05, 0.2, 0);
+  if (!isnan(c)) expect("call_eur", c, 10.450583572185565, 1e-4);
+  sd = Price_sd(prices, 4);
+  if (!isnan(sd)) expect("Price_sd is positive", sd > 0.0, 1.0, 0.0);
+  printf("call_eur(100, 100, 1, 0.05, 0.2, 0) = %.17g\n", c);
+  printf("%d passed, %d failed\n", checks - failures, failures);
+  return failures != 0;
+}

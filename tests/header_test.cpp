@@ -1,0 +1,31 @@
+// include/vexal.h against the export table at compile time: every export is
+// declared extern "C" with the table's argument kinds, in order, and the
+// calling convention the library is built with. The argument names are
+// checked by tests/bindings_check.py.
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+#include "../include/vexal.h"
+#include "exports/table_macros.h"
+
+#define N VEXAL_N
+#define A VEXAL_A
+#define VEXAL_SAME_TYPE(name, args, summary)                                              \
+  static_assert(std::is_same_v<decltype(&::name), double(VEXAL_CALL*)(VEXAL_TYPES(args))>, \
+                #name " in vexal.h differs from the export table");
+VEXAL_EXPORT_TABLE(VEXAL_SAME_TYPE)
+#define VEXAL_COUNT(name, args, summary) +1
+static_assert(0 VEXAL_EXPORT_TABLE(VEXAL_COUNT) == 88, "88 exports");
+#undef N
+#undef A
+
+TEST(Header, CallsReachTheLibrary) {
+  EXPECT_DOUBLE_EQ(norm(0.0), 0.3989422804014327);
+  EXPECT_EQ(RanMTInit(5489), 1.0);
+  EXPECT_EQ(RanMT1(), 3499211612.0 * 2.328306437080797e-10);
+  const double prices[] = {100, 101, 99, 102};
+  const double n = 4;
+  // Whatever the family returns, the array is read through the header's types.
+  (void)Price_sd(prices, n);
+}
