@@ -7,7 +7,7 @@ and every result is a float, NaN included, exactly as the library returns it.
 
     >>> import vexal
     >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
-    10.450583572185565
+    10.450575619322279
 
 The library is found, on the first call, through the VEXAL_LIBRARY
 environment variable when set, otherwise beside this package, otherwise
