@@ -14,6 +14,8 @@ command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libfuzzer-14-dev >/dev/null 2>&1 || need+=(libfuzzer-14-dev)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 /usr/bin/python3 -c 'import numpy' 2>/dev/null || need+=(python3-numpy)
+command -v python3 >/dev/null || need+=(python3)
+python3 -m pip --version >/dev/null 2>&1 || need+=(python3-pip)
 dpkg -s libgtest-dev >/dev/null 2>&1 || dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)
 dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
 if [ ${#need[@]} -gt 0 ]; then
@@ -38,6 +40,9 @@ wineboot -i >/dev/null 2>&1 || true
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 cmake --build build-win32 -j"$jobs"
 (cd build-win32 && ctest --timeout 900 --output-on-failure)
+echo "== the Win32 CLI under wine: its own checks, and the README's examples against the native CLI"
+python3 tests/cli_check.py wine build-win32/bin/vexal.exe
+python3 tests/readme_examples_check.py build/bin/vexal "wine build-win32/bin/vexal.exe"
 
 echo "== fuzzing, one minute"
 bash fuzz/run.sh 60
