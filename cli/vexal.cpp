@@ -145,11 +145,11 @@ std::vector<std::string> split_fields(const std::string& line) {
 // @file, @file:column: a column (by header name or 1-based number) of a CSV
 // or whitespace-separated text file; a first row that does not parse is a
 // header.
-std::vector<double> read_column(const std::string& spec) {
-  std::string path = spec, column;
-  if (const auto colon = spec.rfind(':'); colon != std::string::npos && colon > 1) {
-    path = spec.substr(0, colon);
-    column = spec.substr(colon + 1);
+std::vector<double> read_column(const std::string& source) {
+  std::string path = source, column;
+  if (const auto colon = source.rfind(':'); colon != std::string::npos && colon > 1) {
+    path = source.substr(0, colon);
+    column = source.substr(colon + 1);
   }
   std::ifstream in(path);
   if (!in) usage_error("cannot read file '" + path + "'");

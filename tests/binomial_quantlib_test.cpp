@@ -15,13 +15,8 @@
 #include <ql/exercise.hpp>
 #include <ql/instruments/vanillaoption.hpp>
 #include <ql/pricingengines/vanilla/binomialengine.hpp>
-#include <ql/processes/blackscholesprocess.hpp>
-#include <ql/quotes/simplequote.hpp>
-#include <ql/settings.hpp>
-#include <ql/termstructures/volatility/equityfx/blackconstantvol.hpp>
-#include <ql/termstructures/yield/flatforward.hpp>
-#include <ql/time/calendars/nullcalendar.hpp>
-#include <ql/time/daycounters/actual365fixed.hpp>
+
+#include "quantlib_market.h"
 
 namespace {
 
@@ -30,15 +25,8 @@ namespace ql = QuantLib;
 double quantlib_american(bool call, double S, double K, int days, double r, double sigma, double q,
                          int steps) {
   const ql::Date today(7, ql::December, 2026);
-  ql::Settings::instance().evaluationDate() = today;
-  const ql::DayCounter dc = ql::Actual365Fixed();
   const ql::Date expiry = today + days;
-  auto spot = ql::Handle<ql::Quote>(ql::ext::make_shared<ql::SimpleQuote>(S));
-  auto rate = ql::Handle<ql::YieldTermStructure>(ql::ext::make_shared<ql::FlatForward>(today, r, dc));
-  auto yield = ql::Handle<ql::YieldTermStructure>(ql::ext::make_shared<ql::FlatForward>(today, q, dc));
-  auto vol = ql::Handle<ql::BlackVolTermStructure>(
-      ql::ext::make_shared<ql::BlackConstantVol>(today, ql::NullCalendar(), sigma, dc));
-  auto process = ql::ext::make_shared<ql::BlackScholesMertonProcess>(spot, yield, rate, vol);
+  auto process = vexal_test::flat_market(today, S, r, q, sigma);
   ql::VanillaOption option(
       ql::ext::make_shared<ql::PlainVanillaPayoff>(call ? ql::Option::Call : ql::Option::Put, K),
       ql::ext::make_shared<ql::AmericanExercise>(today, expiry));

@@ -11,13 +11,8 @@
 #include <ql/instruments/vanillaoption.hpp>
 #include <ql/pricingengines/blackcalculator.hpp>
 #include <ql/pricingengines/vanilla/analyticeuropeanengine.hpp>
-#include <ql/processes/blackscholesprocess.hpp>
-#include <ql/quotes/simplequote.hpp>
-#include <ql/settings.hpp>
-#include <ql/termstructures/volatility/equityfx/blackconstantvol.hpp>
-#include <ql/termstructures/yield/flatforward.hpp>
-#include <ql/time/calendars/nullcalendar.hpp>
-#include <ql/time/daycounters/actual365fixed.hpp>
+
+#include "quantlib_market.h"
 
 namespace ql = QuantLib;
 
@@ -32,15 +27,8 @@ struct Peer {
 // T = days / 365 exactly as QuantLib measures it.
 Peer quantlib(double S, double K, int days, double r, double v, double q) {
   const ql::Date today(2, ql::January, 2025);
-  ql::Settings::instance().evaluationDate() = today;
-  const ql::DayCounter dc = ql::Actual365Fixed();
   const ql::Date expiry = today + days;
-  auto spot = ql::Handle<ql::Quote>(ql::ext::make_shared<ql::SimpleQuote>(S));
-  auto rate = ql::Handle<ql::YieldTermStructure>(ql::ext::make_shared<ql::FlatForward>(today, r, dc));
-  auto yield = ql::Handle<ql::YieldTermStructure>(ql::ext::make_shared<ql::FlatForward>(today, q, dc));
-  auto vol = ql::Handle<ql::BlackVolTermStructure>(
-      ql::ext::make_shared<ql::BlackConstantVol>(today, ql::NullCalendar(), v, dc));
-  auto process = ql::ext::make_shared<ql::BlackScholesMertonProcess>(spot, yield, rate, vol);
+  auto process = vexal_test::flat_market(today, S, r, q, v);
   auto engine = ql::ext::make_shared<ql::AnalyticEuropeanEngine>(process);
   auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(expiry);
   ql::VanillaOption call(ql::ext::make_shared<ql::PlainVanillaPayoff>(ql::Option::Call, K), exercise);
@@ -49,7 +37,7 @@ Peer quantlib(double S, double K, int days, double r, double v, double q) {
   put.setPricingEngine(engine);
 
   Peer p;
-  p.T = dc.yearFraction(today, expiry);
+  p.T = ql::Actual365Fixed().yearFraction(today, expiry);
   const double forward = S * std::exp((r - q) * p.T);
   const ql::BlackCalculator black(ql::Option::Call, K, forward, v * std::sqrt(p.T), std::exp(-r * p.T));
   p.call = call.NPV();
