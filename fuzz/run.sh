@@ -16,7 +16,8 @@ cmake --build "$build" -j"$jobs" --target vexal_fuzz >/dev/null
 mkdir -p "$build/corpus" "$build/findings"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-# -timeout: one input (at most 48 calls) taking this long counts as a hang.
-exec "$build/bin/vexal_fuzz" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
+# -timeout: one input (at most 48 calls, GARCH fits over at most 200,000
+# prices in all) taking this long counts as a hang.
+exec "$build/bin/vexal_fuzz" -max_total_time="$seconds" -timeout=120 -rss_limit_mb=4096 \
   -max_len=4096 -print_final_stats=1 -artifact_prefix="$build/findings/" \
   "$build/corpus" "$root/fuzz/corpus"
