@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 jobs=${VEXAL_FUZZ_BUILD_JOBS:-2}
 
-CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S "$root" -B "$build" -DVEXAL_FUZZ=ON -DVEXAL_TESTS=OFF \
+CC=${FUZZ_CC:-clang} CXX=${FUZZ_CXX:-clang++} cmake -S "$root" -B "$build" -DVEXAL_FUZZ=ON -DVEXAL_TESTS=OFF \
   -DVEXAL_BENCH=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$jobs" --target vexal_fuzz >/dev/null
 
