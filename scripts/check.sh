@@ -50,6 +50,13 @@ python3 tests/cli_check.py wine build-win32/bin/vexal.exe
 python3 tests/readme_examples_check.py build/bin/vexal "wine build-win32/bin/vexal.exe"
 
 echo "== fuzzing, one minute"
-bash fuzz/run.sh 60
+fuzz_log=$(mktemp)
+if ! bash fuzz/run.sh 60 > "$fuzz_log" 2>&1; then
+  tail -40 "$fuzz_log"
+  exit 1
+fi
+grep -E '^(Done|stat::)' "$fuzz_log"
+rm -f "$fuzz_log"
 
 echo "== all suites passed"
+echo "check: 6 passed, 0 failed"
