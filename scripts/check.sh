@@ -7,7 +7,7 @@ jobs=$(nproc)
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32)
 pkg-config --exists quantlib 2>/dev/null || need+=(libquantlib0-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 command -v clang++ >/dev/null || need+=(clang)
@@ -23,7 +23,7 @@ if [ ${#need[@]} -gt 0 ]; then
   echo "== installing: ${need[*]}"
   $sudo dpkg --add-architecture i386
   $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${need[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${need[@]}"
 fi
 
 echo "== native build and tests"
