@@ -14,6 +14,7 @@
 
 #include "core/numeric.h"
 #include "exports/api.h"
+#include "exports/calls.h"
 #include "exports/export_info.h"
 
 #if defined(_WIN32)
@@ -36,24 +37,11 @@ struct Value {
   std::vector<double> arr;
 };
 
-template <class T> T get(const Value& v);
-template <> double get<double>(const Value& v) { return v.num; }
-template <> const double* get<const double*>(const Value& v) { return v.arr.data(); }
-
-template <class... P, std::size_t... I>
-double invoke_impl(void* fp, const std::vector<Value>& v, std::index_sequence<I...>) {
-  using Fn = double(VEXAL_CALL*)(P...);
-  return reinterpret_cast<Fn>(fp)(get<P>(v[I])...);
-}
-template <class... P> double invoke(void* fp, const std::vector<Value>& v) {
-  return invoke_impl<P...>(fp, v, std::index_sequence_for<P...>{});
-}
-
 // One typed caller per export, in table order.
-using Thunk = double (*)(void*, const std::vector<Value>&);
+using Thunk = double (*)(void*, const vexal::CallArgs&);
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_THUNK(name, args, summary) &invoke<VEXAL_TYPES(args)>,
+#define VEXAL_THUNK(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
 const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK)};
 #undef VEXAL_THUNK
 #undef N
@@ -287,7 +275,15 @@ double run(const Library& lib, const Call& call) {
     std::fprintf(stderr, "vexal: the library does not export %s\n", call.info->name);
     std::exit(1);
   }
-  return kThunks[call.index](fp, call.values);
+  vexal::CallArgs args;
+  for (std::size_t i = 0; i < call.info->argc; ++i) {
+    if (call.info->args[i].is_array) {
+      args.arrays.push_back(call.values[i].arr);
+    } else {
+      args.nums.push_back(call.values[i].num);
+    }
+  }
+  return kThunks[call.index](fp, args);
 }
 
 void list_exports() {

@@ -31,6 +31,7 @@
 
 #include "core/functions.h"
 #include "core/numeric.h"
+#include "exports/calls.h"
 #include "exports/export_info.h"
 
 namespace {
@@ -153,22 +154,10 @@ struct Call {
   std::vector<const double*> arrays;
 };
 
-template <class T> T pick(const Call& c, std::size_t& ni, std::size_t& ai);
-template <> double pick<double>(const Call& c, std::size_t& ni, std::size_t&) { return c.nums[ni++]; }
-template <> const double* pick<const double*>(const Call& c, std::size_t&, std::size_t& ai) {
-  return c.arrays[ai++];
-}
-
-template <class... P> double invoke(double (*fn)(P...), const Call& c) {
-  [[maybe_unused]] std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(c, ni, ai)...};  // braces: left to right
-  return std::apply(fn, t);
-}
-
 using Caller = double (*)(const Call&);
-#define N VEXAL_N
-#define A VEXAL_A
-#define VEXAL_FUZZ_ROW(name, args, summary) [](const Call& c) { return invoke(&vexal::name, c); },
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_FUZZ_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
 const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_FUZZ_ROW)};
 #undef VEXAL_FUZZ_ROW
 #undef N

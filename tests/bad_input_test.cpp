@@ -15,6 +15,7 @@
 
 #include "core/functions.h"
 #include "core/numeric.h"
+#include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
 
@@ -61,10 +62,7 @@ std::vector<double> ordinary_array(const std::string& name, std::size_t which) {
   return a;
 }
 
-struct Call {
-  std::vector<double> nums;
-  std::vector<std::vector<double>> arrays;
-};
+using Call = vexal::CallArgs;
 
 Call ordinary_call(const vexal::ExportInfo& e) {
   Call c;
@@ -75,33 +73,14 @@ Call ordinary_call(const vexal::ExportInfo& e) {
   return c;
 }
 
-template <class T> T pick(const Call& c, std::size_t& ni, std::size_t& ai);
-template <> double pick<double>(const Call& c, std::size_t& ni, std::size_t&) { return c.nums[ni++]; }
-template <> const double* pick<const double*>(const Call& c, std::size_t&, std::size_t& ai) {
-  return c.arrays[ai++].data();
-}
-
-template <class... P> double invoke(double (*fn)(P...), const Call& c) {
-  [[maybe_unused]] std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(c, ni, ai)...};
-  return std::apply(fn, t);
-}
-
-// The same call through an export of the loaded library, by address.
-template <class... P> double invoke_exported(void* fp, const Call& c) {
-  [[maybe_unused]] std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(c, ni, ai)...};
-  return std::apply(reinterpret_cast<double(VEXAL_CALL*)(P...)>(fp), t);
-}
-
 using Caller = double (*)(const Call&);
 using ExportedCaller = double (*)(void*, const Call&);
-#define N VEXAL_N
-#define A VEXAL_A
-#define VEXAL_BAD_INPUT_ROW(name, args, summary) [](const Call& c) { return invoke(&vexal::name, c); },
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_BAD_INPUT_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
 const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_BAD_INPUT_ROW)};
 #undef VEXAL_BAD_INPUT_ROW
-#define VEXAL_BAD_INPUT_ROW(name, args, summary) &invoke_exported<VEXAL_TYPES(args)>,
+#define VEXAL_BAD_INPUT_ROW(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
 const ExportedCaller kExportedCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_BAD_INPUT_ROW)};
 #undef VEXAL_BAD_INPUT_ROW
 #undef N

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "core/functions.h"
+#include "exports/calls.h"
 #include "exports/export_info.h"
 
 // mingw's win32 thread model has no std::thread.
@@ -32,10 +33,7 @@ const std::set<std::string> kStateful = {
     "garch_paramc", "kelly_input", "kelly_o",      "kelly_f",      "kelly_growth", "kelly_growth_sd",
     "kelly_paramc", "RanMT1",      "RanMT3",       "RanMTInit",    "gaussMT",      "F_NextPrice"};
 
-struct Call {
-  std::vector<double> nums;
-  std::vector<std::vector<double>> arrays;
-};
+using Call = vexal::CallArgs;
 
 double value(const std::string& name, int variant) {
   static const std::map<std::string, double> values = {
@@ -73,21 +71,10 @@ Call make_call(const vexal::ExportInfo& e, int variant) {
   return c;
 }
 
-template <class T> T pick(const Call& c, std::size_t& ni, std::size_t& ai);
-template <> double pick<double>(const Call& c, std::size_t& ni, std::size_t&) { return c.nums[ni++]; }
-template <> const double* pick<const double*>(const Call& c, std::size_t&, std::size_t& ai) {
-  return c.arrays[ai++].data();
-}
-template <class... P> double invoke(double (*fn)(P...), const Call& c) {
-  [[maybe_unused]] std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(c, ni, ai)...};
-  return std::apply(fn, t);
-}
-
 using Caller = double (*)(const Call&);
-#define N VEXAL_N
-#define A VEXAL_A
-#define VEXAL_CONCURRENCY_ROW(name, args, summary) [](const Call& c) { return invoke(&vexal::name, c); },
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_CONCURRENCY_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
 const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_CONCURRENCY_ROW)};
 #undef VEXAL_CONCURRENCY_ROW
 #undef N

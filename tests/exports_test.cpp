@@ -15,16 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "core/functions.h"
+#include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
 
 namespace {
 
-// Arguments for a call of any export: a number per name, arrays of prices.
-struct Args {
-  std::vector<double> nums;
-  std::vector<std::vector<double>> arrays;
-};
+using Args = vexal::CallArgs;
 
 double default_value(const std::string& name) {
   static const std::map<std::string, double> values = {
@@ -61,12 +58,6 @@ Args args_for(const vexal::ExportInfo& e) {
   return a;
 }
 
-template <class T> T pick(const Args& a, std::size_t& ni, std::size_t& ai);
-template <> double pick<double>(const Args& a, std::size_t& ni, std::size_t&) { return a.nums[ni++]; }
-template <> const double* pick<const double*>(const Args& a, std::size_t&, std::size_t& ai) {
-  return a.arrays[ai++].data();
-}
-
 // On i386 a double comes back in the x87 register; reading it through a
 // long double return type sees all 80 bits of it.
 #if defined(__i386__)
@@ -75,18 +66,8 @@ using Returned = long double;
 using Returned = double;
 #endif
 
-// Calls fp with the argument list P... filled from a.
 template <class... P> long double call_as(void* fp, const Args& a) {
-  std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(a, ni, ai)...};
-  return std::apply(reinterpret_cast<Returned(VEXAL_CALL*)(P...)>(fp), t);
-}
-
-// The same, on the static library's function of that name.
-template <class... P> double call_core(double (*fn)(P...), const Args& a) {
-  std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{pick<P>(a, ni, ai)...};
-  return std::apply(fn, t);
+  return vexal::Exported<Returned>::call<P...>(fp, a);
 }
 
 struct Caller {
@@ -217,7 +198,7 @@ TEST(ExportTable, EveryExportCallableByName) {
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
 #define VEXAL_CALLER_ROW(name, args, summary) \
-  {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return call_core(&vexal::name, a); }},
+  {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return vexal::apply_args(&vexal::name, a); }},
   static const Caller callers[] = {VEXAL_EXPORT_TABLE(VEXAL_CALLER_ROW)};
 #undef VEXAL_CALLER_ROW
 #undef N

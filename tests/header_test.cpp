@@ -9,8 +9,8 @@
 #include "../include/vexal.h"
 #include "exports/table_macros.h"
 
-#define N VEXAL_N
-#define A VEXAL_A
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
 #define VEXAL_SAME_TYPE(name, args, summary)                                              \
   static_assert(std::is_same_v<decltype(&::name), double(VEXAL_CALL*)(VEXAL_TYPES(args))>, \
                 #name " in vexal.h differs from the export table");
