@@ -18,6 +18,7 @@
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
+#include "typical_args.h"
 
 namespace {
 
@@ -34,17 +35,6 @@ const double kHostile[] = {kNaN,   -kNaN, kInf,  -kInf,  0.0,  -0.0,  kTiny, -kT
 
 constexpr std::size_t kArrayLength = 64;
 
-double ordinary(const std::string& name) {
-  static const std::map<std::string, double> values = {
-      {"x", 0.3},      {"S", 100},      {"K", 95},      {"T", 0.5},    {"r", 0.03},   {"sigma", 0.25},
-      {"q", 0.01},     {"price", 7.5},  {"steps", 20},  {"n", 6},      {"count", 6},  {"k", 2},
-      {"mu", 0.08},    {"H", 110},      {"B", 110},     {"X", 105},    {"U", 120},    {"L", 80},
-      {"dt", 0.004},   {"lambda", 0.94}, {"A", 252},    {"order", 0},  {"t", 2},      {"m", 100},
-      {"s", 20},       {"alpha0", 0.1}, {"beta0", 0.8}, {"f0", 0.1},   {"W", 2},      {"seed", 77},
-      {"reverse", 0}};
-  auto it = values.find(name);
-  return it == values.end() ? 0.5 : it->second;
-}
 
 std::vector<double> ordinary_array(const std::string& name, std::size_t which) {
   std::vector<double> a(kArrayLength);
@@ -68,7 +58,7 @@ Call ordinary_call(const vexal::ExportInfo& e) {
   Call c;
   for (std::size_t i = 0; i < e.argc; ++i) {
     if (e.args[i].is_array) c.arrays.push_back(ordinary_array(e.args[i].name, c.arrays.size()));
-    else c.nums.push_back(ordinary(e.args[i].name));
+    else c.nums.push_back(typical_value(e.args[i].name));
   }
   return c;
 }

@@ -16,6 +16,7 @@
 #include "core/functions.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "typical_args.h"
 
 // mingw's win32 thread model has no std::thread.
 #if defined(_WIN32) && defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
@@ -36,14 +37,8 @@ const std::set<std::string> kStateful = {
 using Call = vexal::CallArgs;
 
 double value(const std::string& name, int variant) {
-  static const std::map<std::string, double> values = {
-      {"x", 0.3},     {"S", 100},      {"K", 95},      {"T", 0.5},    {"r", 0.03},  {"sigma", 0.25},
-      {"q", 0.01},    {"price", 7.5},  {"steps", 30},  {"n", 40},     {"k", 3},     {"mu", 0.08},
-      {"H", 110},     {"B", 110},      {"X", 105},     {"U", 120},    {"L", 80},    {"dt", 0.004},
-      {"lambda", 0.94}, {"A", 252},    {"order", 0},   {"t", 2},      {"m", 100},   {"s", 20},
-      {"W", 2}};
-  auto it = values.find(name);
-  double v = it == values.end() ? 0.5 : it->second;
+  // Longer series, more steps and a longer holding period than usual.
+  double v = name == "n" ? 40 : name == "steps" ? 30 : name == "k" ? 3 : typical_value(name);
   // Variants move the numbers (not the counts) a little, and the last one
   // puts a NaN where the call's first number was.
   if (name != "n" && name != "steps" && name != "k" && name != "order") v *= 1.0 + 0.05 * variant;

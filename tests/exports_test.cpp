@@ -18,22 +18,12 @@
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
+#include "typical_args.h"
 
 namespace {
 
 using Args = vexal::CallArgs;
 
-double default_value(const std::string& name) {
-  static const std::map<std::string, double> values = {
-      {"x", 0.3},     {"S", 100},     {"K", 95},     {"T", 0.5},    {"r", 0.03},   {"sigma", 0.25},
-      {"q", 0.01},    {"price", 7.5}, {"steps", 40}, {"n", 6},      {"count", 6},  {"k", 2},
-      {"mu", 0.08},   {"H", 110},     {"B", 110},    {"X", 105},    {"U", 120},    {"L", 80},
-      {"dt", 0.004},  {"lambda", 0.94}, {"A", 252},  {"order", 0},  {"t", 2},      {"m", 100},
-      {"s", 20},      {"alpha0", 0.1}, {"beta0", 0.8}, {"f0", 0.1},  {"W", 2},      {"seed", 77},
-      {"reverse", 0}};
-  auto it = values.find(name);
-  return it == values.end() ? 0.5 : it->second;
-}
 
 Args args_for(const vexal::ExportInfo& e) {
   Args a;
@@ -52,7 +42,7 @@ Args args_for(const vexal::ExportInfo& e) {
         a.arrays.push_back({100 + shift, 101.5 - shift, 99.25, 102 + shift, 100.5, 103 - shift});
       }
     } else {
-      a.nums.push_back(default_value(e.args[i].name));
+      a.nums.push_back(typical_value(e.args[i].name));
     }
   }
   return a;
