@@ -31,12 +31,16 @@ template <class T, class Args> T next_arg(const Args& a, std::size_t& ni, std::s
   }
 }
 
-// fn(arguments of a), for a function of the library (or any pointer of that
-// type). The braced list takes the arguments left to right.
-template <class R, class Args, class... P> R apply_args(R (*fn)(P...), const Args& a) {
+// The arguments of a as a tuple of P...; the braced list takes them left
+// to right.
+template <class... P, class Args> std::tuple<P...> arg_tuple(const Args& a) {
   [[maybe_unused]] std::size_t ni = 0, ai = 0;
-  std::tuple<P...> t{next_arg<P>(a, ni, ai)...};
-  return std::apply(fn, t);
+  return std::tuple<P...>{next_arg<P>(a, ni, ai)...};
+}
+
+// fn(arguments of a), for a function of the library.
+template <class R, class Args, class... P> R apply_args(R (*fn)(P...), const Args& a) {
+  return std::apply(fn, arg_tuple<P...>(a));
 }
 
 // The same through the address of an export of the loaded library, called
@@ -44,7 +48,7 @@ template <class R, class Args, class... P> R apply_args(R (*fn)(P...), const Arg
 // Exported<double>::call<double, const double*>(address, args).
 template <class R, class Args = CallArgs> struct Exported {
   template <class... P> static R call(void* fp, const Args& a) {
-    return apply_args(reinterpret_cast<R(VEXAL_CALL*)(P...)>(fp), a);
+    return std::apply(reinterpret_cast<R(VEXAL_CALL*)(P...)>(fp), arg_tuple<P...>(a));
   }
 };
 
