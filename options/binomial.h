@@ -2,7 +2,10 @@
 #ifndef VEXAL_BINOMIAL_H
 #define VEXAL_BINOMIAL_H
 
+#include <cmath>
 #include <cstdint>
+
+#include "core/numeric.h"
 
 namespace vexal::binomial {
 
@@ -48,6 +51,37 @@ bool have_avx2();
 
 using Induct = void (*)(double* V, const double* a, const double* b, std::int32_t n, double c,
                         double disc, double p, const Shortcut& s);
+
+// The tree both pricers run, once n = floor(steps) >= -1 is known: spot is
+// what the tree follows, vol its volatility, carry the growth rate of p
+// (exp(carry*dt)). Expiry node i is worth larger_of(expiry(i, dt, x), 0)
+// with x its exercise value. n = -1 gives 0.0, T not > 0 the floored
+// exercise value at the spot, failed storage NaN.
+template <class Expiry>
+double run_tree(Induct induct, double sign, double spot, double K, double T, double r, double vol,
+                double carry, std::int32_t n, Expiry expiry) {
+  WorkArray V(static_cast<std::int64_t>(n) + 1);
+  if (!V) return NAN;
+  if (n == -1) return V[0];
+  const double c = -sign * K;
+  if (!(T > 0)) return larger_of(sign * spot + c, 0.0);
+
+  const double dt = T / n;
+  const double u = std::exp(std::sqrt(dt) * vol);
+  const double d = 1.0 / u;
+  const double g = std::exp(carry * dt);
+  const double p = (g - d) / (u - d);
+
+  WorkArray tables(2 * static_cast<std::int64_t>(n) + 1);
+  if (!tables) return NAN;
+  double* a = tables.data();
+  double* b = a + (static_cast<std::int64_t>(n) + 1);
+  powers(a, b, n, sign * spot, u, d);
+  for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(expiry(i, dt, a[i] * b[i] + c), 0.0);
+  const double disc = std::exp(-r * dt);
+  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, spot, K, u, d, p, disc, n, a, b));
+  return V[0];
+}
 
 // call_binamer (sign kCall) and put_binamer (kPut) on a given build of the
 // induction.

@@ -19,40 +19,22 @@ double binamer_d(double sign, double S, double K, double T, double r, double sig
   using namespace binomial;
   const std::int32_t n = to_int_floor(steps);
   if (n < -1) return NAN;
-  WorkArray V(static_cast<std::int64_t>(n) + 1);
-  if (!V) return NAN;
-  if (n == -1) return V[0];
-
   const std::int64_t L = to_int_nearest(m - 1.0);
   double D0 = 0.0;
   for (std::int64_t k = 0; k <= L; ++k)
     if (t[k] < T) D0 = std::exp(-t[k] * r) * a[k] + D0;
   const double Ss = S - D0;
-  const double c = -sign * K;
-  if (!(T > 0)) return larger_of(sign * Ss + c, 0.0);
   const double sigmas = (S * sigma) / Ss;
-
-  const double dt = T / n;
-  const double u = std::exp(std::sqrt(dt) * sigmas);
-  const double d = 1.0 / u;
-  const double g = std::exp(dt * r);
-  const double p = (g - d) / (u - d);
-
-  WorkArray tables(2 * static_cast<std::int64_t>(n) + 1);
-  if (!tables) return NAN;
-  double* su = tables.data();
-  double* dk = su + (static_cast<std::int64_t>(n) + 1);
-  powers(su, dk, n, sign * Ss, u, d);
-  for (std::int64_t i = 0; i <= n; ++i) {
+  // Expiry node i's stock price carries A_i, the dividends paid from i*dt
+  // to T discounted to i*dt (a NaN i*dt, at zero steps, adds nothing).
+  auto add_back = [&](std::int64_t i, double dt, double x) {
     const double ti = static_cast<double>(i) * dt;
     double A = 0.0;
     for (std::int64_t k = 0; k <= L; ++k)
       if (t[k] < T && t[k] >= ti) A = std::exp(-(t[k] - ti) * r) * a[k] + A;
-    V[i] = larger_of((su[i] * dk[i] + c) + sign * A, 0.0);
-  }
-  const double disc = std::exp(-r * dt);
-  induct(V.data(), su, dk, n, c, disc, p, shortcut(sign, Ss, K, u, d, p, disc, n, su, dk));
-  return V[0];
+    return x + sign * A;
+  };
+  return run_tree(induct, sign, Ss, K, T, r, sigmas, r, n, add_back);
 }
 
 }  // namespace

@@ -22,27 +22,8 @@ double binamer(Induct induct, double sign, double S, double K, double T, double 
                double steps, double q) {
   const std::int32_t n = to_int_floor(steps);
   if (n < -1) return NAN;
-  WorkArray V(static_cast<std::int64_t>(n) + 1);
-  if (!V) return NAN;
-  if (n == -1) return V[0];
-  const double c = -sign * K;
-  if (!(T > 0)) return larger_of(sign * S + c, 0.0);
-
-  const double dt = T / n;
-  const double u = std::exp(std::sqrt(dt) * sigma);
-  const double d = 1.0 / u;
-  const double g = std::exp((r - q) * dt);
-  const double p = (g - d) / (u - d);
-
-  WorkArray tables(2 * static_cast<std::int64_t>(n) + 1);
-  if (!tables) return NAN;
-  double* a = tables.data();
-  double* b = a + (static_cast<std::int64_t>(n) + 1);
-  powers(a, b, n, sign * S, u, d);
-  for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(a[i] * b[i] + c, 0.0);
-  const double disc = std::exp(-r * dt);
-  induct(V.data(), a, b, n, c, disc, p, shortcut(sign, S, K, u, d, p, disc, n, a, b));
-  return V[0];
+  return run_tree(induct, sign, S, K, T, r, sigma, r - q, n,
+                  [](std::int64_t, double, double x) { return x; });
 }
 
 }  // namespace binomial
