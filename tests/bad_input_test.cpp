@@ -107,23 +107,31 @@ struct AllocationSpy {
   ~AllocationSpy() { vexal::work_alloc = saved; }
 };
 
+// f(call, argument name, h) for every hostile h in every number position
+// of e, the other arguments ordinary.
+template <class F> void for_each_hostile_number(const vexal::ExportInfo& e, F f) {
+  std::size_t num = 0;
+  for (std::size_t a = 0; a < e.argc; ++a) {
+    if (e.args[a].is_array) continue;
+    for (double h : kHostile) {
+      Call c = ordinary_call(e);
+      c.nums[num] = h;
+      f(c, e.args[a].name, h);
+    }
+    ++num;
+  }
+}
+
 }  // namespace
 
 TEST(BadInput, HostileNumberInEveryPositionReturns) {
   for (std::size_t i = 0; i < vexal::kExportCount; ++i) {
     const vexal::ExportInfo& e = vexal::kExports[i];
-    std::size_t num = 0;
-    for (std::size_t a = 0; a < e.argc; ++a) {
-      if (e.args[a].is_array) continue;
-      for (double h : kHostile) {
-        Call c = ordinary_call(e);
-        c.nums[num] = h;
-        double seconds = 0;
-        timed(i, c, &seconds);
-        EXPECT_LT(seconds, kSecondsPerCall) << e.name << " with " << e.args[a].name << " = " << h;
-      }
-      ++num;
-    }
+    for_each_hostile_number(e, [&](const Call& c, const char* arg, double h) {
+      double seconds = 0;
+      timed(i, c, &seconds);
+      EXPECT_LT(seconds, kSecondsPerCall) << e.name << " with " << arg << " = " << h;
+    });
   }
 }
 
@@ -162,22 +170,15 @@ TEST(BadInput, SameThroughTheLoadedLibrary) {
       vexal::RanMTInit(5489);
       kExportedCallers[i](fp, Call{{5489}, {}});
     }
-    std::size_t num = 0;
-    for (std::size_t a = 0; a < e.argc; ++a) {
-      if (e.args[a].is_array) continue;
-      for (double h : kHostile) {
-        Call c = ordinary_call(e);
-        c.nums[num] = h;
-        const double want = kCallers[i](c);
-        const double got = kExportedCallers[i](fp, c);
-        // Up to the last bits: the two may differ in how the C runtime's
-        // exp, log and pow round.
-        const bool close = same(got, want) || std::fabs(got - want) <= 1e-12 * std::fabs(want);
-        EXPECT_TRUE(close) << e.name << " with " << e.args[a].name << " = " << h << ": " << got << " in the library, "
-                           << want << " in process";
-      }
-      ++num;
-    }
+    for_each_hostile_number(e, [&](const Call& c, const char* arg, double h) {
+      const double want = kCallers[i](c);
+      const double got = kExportedCallers[i](fp, c);
+      // Up to the last bits: the two may differ in how the C runtime's
+      // exp, log and pow round.
+      const bool close = same(got, want) || std::fabs(got - want) <= 1e-12 * std::fabs(want);
+      EXPECT_TRUE(close) << e.name << " with " << arg << " = " << h << ": " << got << " in the library, "
+                         << want << " in process";
+    });
   }
   vexal::garch_paramc();
   vexal::kelly_paramc();
