@@ -41,8 +41,9 @@ extern "C" {
 #define VEXAL_E_MEMORY (-7)        /* working storage could not be obtained */
 #define VEXAL_E_RESOURCES (-8)     /* threads could not be started */
 
-/* Called with rows (or series) done and the total, at least every 0.2 s of
-   a long call, from one thread at a time. Return nonzero to stop the work. */
+/* Called on the calling thread with rows (or series) done and the total, at
+   least every 0.2 s while the work lasts and once at the end. Return nonzero
+   to stop the work. */
 typedef int (*vexal_progress_fn)(long long done, long long total, void *user);
 
 /* out[i] = name(row i's arguments), i = 0 .. rows - 1. */
