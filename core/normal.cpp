@@ -9,12 +9,14 @@
 namespace vexal {
 
 double norm(double x) {
+  if (any_nan(x)) return NAN;
   const double c = 1 / std::sqrt(2 * Pi);
   const double e = -(x * x) / 2;
   return std::exp(e) * c;
 }
 
 double snorm(double x) {
+  if (any_nan(x)) return NAN;
   const double p = 0.2316419;
   const double b1 = 0.31938153, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978,
                b5 = 1.330274429;

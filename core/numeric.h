@@ -1,5 +1,5 @@
-// Shared numerics: the module value Pi, integer conversion of counts,
-// per-call working arrays.
+// Shared numerics: the module value Pi, integer conversion of counts, the
+// NaN test of the pure functions, per-call working arrays.
 #ifndef VEXAL_NUMERIC_H
 #define VEXAL_NUMERIC_H
 
@@ -35,6 +35,18 @@ inline std::int32_t to_int_nearest(double x) {
 }
 
 inline std::int32_t to_int_floor(double x) { return to_int_checked(std::floor(x)); }
+
+// NaN in, NaN out: a pure function returns NaN at once when a number
+// argument is NaN, before a failed comparison or pow(1, NaN) = 1 can turn
+// it into an ordinary-looking result.
+template <class... X> inline bool any_nan(X... x) { return (... || std::isnan(x)); }
+
+// The same for entries 0..last of a caller array (none when last < 0).
+inline bool any_nan_in(const double* a, std::int64_t last) {
+  for (std::int64_t i = 0; i <= last; ++i)
+    if (std::isnan(a[i])) return true;
+  return false;
+}
 
 // Allocation used by working arrays; tests may swap it to inject failure.
 using ZeroAllocFn = void* (*)(std::size_t count, std::size_t size);

@@ -13,10 +13,12 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 double kellyfr_barriers(double k, double L, double U) {
+  if (any_nan(k, L, U)) return NAN;
   const double gamma = -(2 / k) + 1;
   const double a = std::pow(L, gamma);
   const double numerator = 1 - a;
@@ -28,6 +30,7 @@ double kellyfr_barriers(double k, double L, double U) {
 // for certain, where L^(2/k - 1) would exceed 1: the probability is capped
 // there. NaN passes through.
 double kellyfr_dbarrier(double k, double L) {
+  if (any_nan(k, L)) return NAN;
   const double p = std::pow(L, 2 / k + (-1));
   return p > 1 ? 1.0 : p;
 }

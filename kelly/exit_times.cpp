@@ -16,26 +16,31 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 static double passage_time(double t) { return t < 0 ? INFINITY : t; }
 
 double kellyfr_exittime(double k, double mu, double sigma, double W) {
+  if (any_nan(k, mu, sigma, W)) return NAN;
   return passage_time(std::log(W) / vexal::kellyfr_growth(k, mu, sigma));
 }
 
 double kellyfr_exittime_ab(double k, double mu, double sigma, double L, double U) {
+  if (any_nan(k, mu, sigma, L, U)) return NAN;
   const double G = vexal::kellyfr_growth(k, mu, sigma);
   const double P = vexal::kellyfr_barriers(k, L, U);
   return std::log(std::pow(U, P) / std::pow(L, -1 + P)) / G;
 }
 
 double exittime(double mu, double sigma, double W) {
+  if (any_nan(mu, sigma, W)) return NAN;
   return passage_time(std::log(W) / (mu - (sigma * sigma) / 2));
 }
 
 double exittime_ab(double mu, double sigma, double L, double U) {
+  if (any_nan(mu, sigma, L, U)) return NAN;
   const double D = mu - (sigma * sigma) / 2;
   const double kp = (sigma * sigma) / mu;
   const double P = vexal::kellyfr_barriers(kp, L, U);

@@ -9,12 +9,17 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
-double kellyfr_norm(double mu, double sigma) { return mu / (sigma * sigma); }
+double kellyfr_norm(double mu, double sigma) {
+  if (any_nan(mu, sigma)) return NAN;
+  return mu / (sigma * sigma);
+}
 
 double kellyfr_growth(double k, double mu, double sigma) {
+  if (any_nan(k, mu, sigma)) return NAN;
   const double t = k - (k * k) / 2;
   const double s = std::pow(mu / sigma, 2.0);
   return s * t;

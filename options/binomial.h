@@ -56,7 +56,7 @@ using Induct = void (*)(double* V, const double* a, const double* b, std::int32_
 // what the tree follows, vol its volatility, carry the growth rate of p
 // (exp(carry*dt)). Expiry node i is worth larger_of(expiry(i, dt, x), 0)
 // with x its exercise value. n = -1 gives 0.0, T not > 0 the floored
-// exercise value at the spot, failed storage NaN.
+// exercise value at the spot, failed storage NaN; no result is below 0.
 template <class Expiry>
 double run_tree(Induct induct, double sign, double spot, double K, double T, double r, double vol,
                 double carry, std::int32_t n, Expiry expiry) {
@@ -80,7 +80,12 @@ double run_tree(Induct induct, double sign, double spot, double K, double T, dou
   for (std::int64_t i = 0; i <= n; ++i) V[i] = larger_of(expiry(i, dt, a[i] * b[i] + c), 0.0);
   const double disc = std::exp(-r * dt);
   induct(V.data(), a, b, n, c, disc, p, shortcut(sign, spot, K, u, d, p, disc, n, a, b));
-  return V[0];
+  // With 0 <= p <= 1 and a positive discount every node is at least 0. A
+  // degenerate tree (zero, negative or tiny volatility: p infinite, NaN or
+  // outside [0, 1]) can keep a negative exercise value at the root, since
+  // a NaN continuation loses every comparison: the root is floored at 0.
+  // Values at or above 0, and NaN, pass unchanged.
+  return V[0] < 0 ? 0.0 : V[0];
 }
 
 // call_binamer (sign kCall) and put_binamer (kPut) on a given build of the

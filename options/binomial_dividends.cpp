@@ -3,7 +3,8 @@
 // of the dividends paid before T, with volatility (S*sigma)/S* and growth
 // exp(dt*r). Expiry node i adds back A_i, the dividends paid from i*dt up
 // to T, discounted to i*dt; earlier nodes exercise on the escrowed price.
-// The count m reads entries 0..nearest(m - 1).
+// The count m reads entries 0..nearest(m - 1); a NaN among them, time or
+// amount, gives NaN.
 #include <cmath>
 #include <cstdint>
 
@@ -17,9 +18,11 @@ namespace {
 double binamer_d(double sign, double S, double K, double T, double r, double sigma, double steps,
                  const double* t, const double* a, double m) {
   using namespace binomial;
+  if (any_nan(S, K, T, r, sigma, steps, m)) return NAN;
   const std::int32_t n = to_int_floor(steps);
   if (n < -1) return NAN;
   const std::int64_t L = to_int_nearest(m - 1.0);
+  if (any_nan_in(t, L) || any_nan_in(a, L)) return NAN;
   double D0 = 0.0;
   for (std::int64_t k = 0; k <= L; ++k)
     if (t[k] < T) D0 = std::exp(-t[k] * r) * a[k] + D0;

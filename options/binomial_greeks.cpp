@@ -2,7 +2,10 @@
 // the up-bumped price first: (V(1.01x) - V(0.99x)) / (0.02x), theta with
 // the sign of the passage of time. Gamma is the difference of two one-sided
 // slopes in the spot. Steps are passed on as received.
+#include <cmath>
+
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 namespace {
@@ -47,10 +50,12 @@ double rho(Pricer V, double S, double K, double T, double r, double sigma, doubl
 #define VEXAL_BINOMIAL_GREEK(greek)                                                              \
   double call_##greek##_binamer(double S, double K, double T, double r, double sigma,         \
                                 double steps, double q) {                                     \
+    if (any_nan(S, K, T, r, sigma, steps, q)) return NAN;                                     \
     return greek(call_binamer, S, K, T, r, sigma, steps, q);                                  \
   }                                                                                           \
   double put_##greek##_binamer(double S, double K, double T, double r, double sigma,          \
                                double steps, double q) {                                      \
+    if (any_nan(S, K, T, r, sigma, steps, q)) return NAN;                                     \
     return greek(put_binamer, S, K, T, r, sigma, steps, q);                                   \
   }
 

@@ -22,11 +22,13 @@ double impvol(Pricer V, double S, double K, double T, double r, double price, do
 
 double call_impvol_binamer(double S, double K, double T, double r, double price, double steps,
                            double q) {
+  if (any_nan(S, K, T, r, price, steps, q)) return NAN;
   return impvol(call_binamer, S, K, T, r, price, steps, q);
 }
 
 double put_impvol_binamer(double S, double K, double T, double r, double price, double steps,
                           double q) {
+  if (any_nan(S, K, T, r, price, steps, q)) return NAN;
   return impvol(put_binamer, S, K, T, r, price, steps, q);
 }
 

@@ -4,9 +4,10 @@
 // carries (S*u^i)*d^(j-i). Expiry values are floored at zero, earlier nodes
 // take larger_of(continuation, exercise).
 //
-// n = -1 prices nothing and gives 0.0, n < -1 (NaN or out-of-range steps
-// included) gives NaN. An option that expires now (T not > 0) is worth its
-// floored exercise value.
+// n = -1 prices nothing and gives 0.0, n < -1 (out-of-range steps) gives
+// NaN, as does a NaN in any argument. An option that expires now (T <= 0)
+// is worth its floored exercise value; a degenerate tree (see run_tree) is
+// worth at least 0.
 #include <cmath>
 #include <cstdint>
 
@@ -20,6 +21,7 @@ namespace binomial {
 
 double binamer(Induct induct, double sign, double S, double K, double T, double r, double sigma,
                double steps, double q) {
+  if (any_nan(S, K, T, r, sigma, steps, q)) return NAN;
   const std::int32_t n = to_int_floor(steps);
   if (n < -1) return NAN;
   return run_tree(induct, sign, S, K, T, r, sigma, r - q, n,

@@ -1,15 +1,18 @@
 // European call and put under Black-Scholes-Merton with a continuous yield:
 //   C = S e^{-qT} N(d1) - K e^{-rT} N(d2),
 //   P = K e^{-rT} N(-d2) - S e^{-qT} N(-d1).
-// At or past expiry (T <= 0, or T NaN) the undiscounted intrinsic value.
+// At or past expiry (T <= 0) the undiscounted intrinsic value; a NaN
+// argument gives NaN.
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 #include "options/european_terms.h"
 
 namespace vexal {
 
 double call_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return S > K ? S - K : 0.0;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
@@ -18,6 +21,7 @@ double call_eur(double S, double K, double T, double r, double sigma, double q) 
 }
 
 double put_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return S >= K ? 0.0 : K - S;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
@@ -28,6 +32,7 @@ double put_eur(double S, double K, double T, double r, double sigma, double q) {
 // Risk-neutral probability that S_T > K: N(d2), written as 1 - N(z) with
 // z = (ln(K/S) - T (r - q - sigma^2/2)) / (sigma sqrt T) = -d2.
 double prob_itm(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double ratio = K / S;
   const double z = (std::log(ratio) - T * ((r - q) - sigma * sigma / 2)) / (std::sqrt(T) * sigma);
   return 1.0 - snorm(z);

@@ -11,9 +11,11 @@
 namespace vexal {
 namespace {
 
-// D = sum over i <= last with times[i] < T (or NaN) of e^{-r t_i} amounts[i].
+// D = sum over i <= last with times[i] < T of e^{-r t_i} amounts[i]; NaN
+// when an entry read is NaN, paid before T or not.
 double escrowed(double T, double r, const double* times, const double* amounts, double n) {
   const std::int64_t last = to_int_nearest(n - 1);  // kBadInt for NaN n: none read
+  if (any_nan_in(times, last) || any_nan_in(amounts, last)) return NAN;
   double D = 0.0;
   for (std::int64_t i = 0; i <= last; ++i) {
     if (times[i] >= T) continue;
@@ -26,6 +28,7 @@ double escrowed(double T, double r, const double* times, const double* amounts, 
 
 double call_eur_d(double S, double K, double T, double r, double sigma, const double* times,
                   const double* amounts, double n) {
+  if (any_nan(S, K, T, r, sigma, n)) return NAN;
   const double Sx = S - escrowed(T, r, times, amounts, n);
   const double sigmax = (S / Sx) * sigma;
   return call_eur(Sx, K, T, r, sigmax, 0.0);
@@ -33,6 +36,7 @@ double call_eur_d(double S, double K, double T, double r, double sigma, const do
 
 double put_eur_d(double S, double K, double T, double r, double sigma, const double* times,
                  const double* amounts, double n) {
+  if (any_nan(S, K, T, r, sigma, n)) return NAN;
   const double Sx = S - escrowed(T, r, times, amounts, n);
   const double sigmax = (S / Sx) * sigma;
   return put_eur(Sx, K, T, r, sigmax, 0.0);

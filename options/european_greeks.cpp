@@ -11,35 +11,41 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 #include "options/european_terms.h"
 
 namespace vexal {
 
 double call_delta_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double Dq = std::exp(-q * T);
   return snorm(d1) * Dq;
 }
 
 double put_delta_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double Dq = std::exp(-q * T);
   return (snorm(d1) - 1.0) * Dq;
 }
 
 double gamma_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double Dq = std::exp(-q * T);
   return norm(d1) * Dq / ((sigma * S) * std::sqrt(T));
 }
 
 double vega_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double Dq = std::exp(-q * T);
   return norm(d1) * (Dq * S * std::sqrt(T));
 }
 
 double call_theta_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
   const double Dq = std::exp(-q * T), Dr = std::exp(-r * T);
@@ -48,6 +54,7 @@ double call_theta_eur(double S, double K, double T, double r, double sigma, doub
 }
 
 double put_theta_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
   const double Dq = std::exp(-q * T), Dr = std::exp(-r * T);
@@ -56,6 +63,7 @@ double put_theta_eur(double S, double K, double T, double r, double sigma, doubl
 }
 
 double call_rho_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
   const double Dr = std::exp(-r * T);
@@ -63,6 +71,7 @@ double call_rho_eur(double S, double K, double T, double r, double sigma, double
 }
 
 double put_rho_eur(double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
   const double d1 = european::d1(S, K, T, r, sigma, q);
   const double d2 = european::d2(d1, T, sigma);
   const double Dr = std::exp(-r * T);

@@ -5,9 +5,13 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
-double AdjBarrier(double sigma, double dt) { return std::exp(std::sqrt(dt) * sigma * 0.5826); }
+double AdjBarrier(double sigma, double dt) {
+  if (any_nan(sigma, dt)) return NAN;
+  return std::exp(std::sqrt(dt) * sigma * 0.5826);
+}
 
 }  // namespace vexal

@@ -15,10 +15,12 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 double ProbWR(double S, double mu, double sigma, double T, double U, double L) {
+  if (any_nan(S, mu, sigma, T, U, L)) return NAN;
   const double c0 =
       std::exp(std::pow(mu / sigma - 0.5 * sigma, 2.0) * T * (-0.5)) / (std::sqrt(6.28 * T) * sigma);
   const double w = std::log(U / L);
@@ -44,6 +46,7 @@ double ProbWR(double S, double mu, double sigma, double T, double U, double L) {
 }
 
 double ProbBR(double S, double mu, double sigma, double T, double U, double L) {
+  if (any_nan(S, mu, sigma, T, U, L)) return NAN;
   return 1 - ProbWR(S, mu, sigma, T, U, L);
 }
 

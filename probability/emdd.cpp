@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
@@ -29,6 +30,7 @@ const double kQ[50] = {
 }  // namespace
 
 double EMDD(double mu, double sigma, double T) {
+  if (any_nan(mu, sigma, T)) return NAN;
   const double pi = 3.14159265358979;
   const double x = mu * mu * T / (sigma * sigma * 2);
   if (!(x > 0.0005)) return std::sqrt(pi / 2) * sigma * std::sqrt(T);

@@ -7,10 +7,12 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 double ProbFPBBMaxPTUB(double mu, double sigma, double T, double B, double X, double S) {
+  if (any_nan(mu, sigma, T, B, X, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double b = std::log(B / S);
   const double x = std::log(X / S);
@@ -20,6 +22,7 @@ double ProbFPBBMaxPTUB(double mu, double sigma, double T, double B, double X, do
 }
 
 double ProbFPUBMinPTBB(double mu, double sigma, double T, double B, double X, double S) {
+  if (any_nan(mu, sigma, T, B, X, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double b = std::log(B / S);
   const double x = std::log(X / S);

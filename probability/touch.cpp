@@ -9,10 +9,12 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 double ProbPTBB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double h = std::log(H / S);
   const double v = sigma * std::sqrt(T);
@@ -20,6 +22,7 @@ double ProbPTBB(double mu, double sigma, double T, double H, double S) {
 }
 
 double ProbPTUB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double h = std::log(H / S);
   const double v = sigma * std::sqrt(T);
@@ -27,6 +30,7 @@ double ProbPTUB(double mu, double sigma, double T, double H, double S) {
 }
 
 double ProbMaxPTUB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double h = std::log(H / S);
   const double v = sigma * std::sqrt(T);
@@ -35,10 +39,12 @@ double ProbMaxPTUB(double mu, double sigma, double T, double H, double S) {
 }
 
 double ProbMaxPTBB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   return 1 - ProbMaxPTUB(mu, sigma, T, H, S);
 }
 
 double ProbMinPTBB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double h = std::log(H / S);
   const double v = sigma * std::sqrt(T);
@@ -47,6 +53,7 @@ double ProbMinPTBB(double mu, double sigma, double T, double H, double S) {
 }
 
 double ProbMinPTUB(double mu, double sigma, double T, double H, double S) {
+  if (any_nan(mu, sigma, T, H, S)) return NAN;
   return 1 - ProbMinPTBB(mu, sigma, T, H, S);
 }
 

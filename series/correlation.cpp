@@ -12,6 +12,7 @@
 namespace vexal {
 
 double Price_cor(const double* pricesA, const double* pricesB, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   double sx = 0, sxx = 0, sy = 0, syy = 0;
   for (std::int64_t i = 1; i <= last; ++i) {

@@ -11,6 +11,7 @@ namespace vexal {
 
 // Largest (peak - trough) / peak over the stretches.
 double MaxDrawdown(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   double peak = prices[0], trough = prices[0], best = 0;
   for (std::int64_t i = 1; i <= last; ++i) {
@@ -31,6 +32,7 @@ double MaxDrawdown(const double* prices, double n) {
 // Most observations strictly between two peaks; the trailing stretch counts
 // those strictly between the last peak and p[n-1], n - peakIndex - 2.
 double MaxTimeDrawdown(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   double peak = prices[0], best = 0;
   std::int64_t peak_index = 0;

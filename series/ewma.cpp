@@ -12,6 +12,7 @@
 namespace vexal {
 
 double Price_Vol_EWMA(const double* prices, double n, double lambda, double A, double order) {
+  if (any_nan(n, lambda, A)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   const bool newest_first = order != 0.0 && !std::isnan(order);
   double w = 0;

@@ -6,28 +6,39 @@
 #include <cmath>
 
 #include "core/functions.h"
+#include "core/numeric.h"
 
 namespace vexal {
 
 double LogNormal_mn(double mu, double sigma, double t) {
+  if (any_nan(mu, sigma, t)) return NAN;
   return std::exp(t * mu + sigma * sigma * t / 2);
 }
 
 double LogNormal_sd(double mu, double sigma, double t) {
+  if (any_nan(mu, sigma, t)) return NAN;
   const double e = std::exp(t * mu * 2 + sigma * sigma * t);
   return std::sqrt((std::exp(sigma * sigma * t) - 1.0) * e);
 }
 
-double LogNormal_median(double mu, double, double t) { return std::exp(t * mu); }
+double LogNormal_median(double mu, double, double t) {
+  if (any_nan(mu, t)) return NAN;
+  return std::exp(t * mu);
+}
 
 double LogNormal_mode(double mu, double sigma, double t) {
+  if (any_nan(mu, sigma, t)) return NAN;
   return std::exp(t * mu - sigma * sigma * t);
 }
 
 double Normal_mn(double m, double s) {
+  if (any_nan(m, s)) return NAN;
   return std::log(m / std::sqrt(std::pow(s / m, 2.0) + 1.0));
 }
 
-double Normal_sd(double m, double s) { return std::sqrt(std::log(std::pow(s / m, 2.0) + 1.0)); }
+double Normal_sd(double m, double s) {
+  if (any_nan(m, s)) return NAN;
+  return std::sqrt(std::log(std::pow(s / m, 2.0) + 1.0));
+}
 
 }  // namespace vexal

@@ -50,16 +50,19 @@ double standardised_power_sum(const double* p, std::int64_t last, double mean, d
 }  // namespace
 
 double Price_mn(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   return raw_sums(prices, last).s1 / (n - 1);
 }
 
 double Price_sd(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   return deviation(raw_sums(prices, last), n);
 }
 
 double Price_sk(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   const RawSums sums = raw_sums(prices, last);
   const double s = deviation(sums, n);
@@ -69,6 +72,7 @@ double Price_sk(const double* prices, double n) {
 }
 
 double Price_ku(const double* prices, double n) {
+  if (any_nan(n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   const RawSums sums = raw_sums(prices, last);
   const double s = deviation(sums, n);

@@ -9,6 +9,7 @@
 namespace vexal {
 
 double Price_Vol_Parkinson(const double* high, const double* low, double A, double n) {
+  if (any_nan(A, n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   double p = 0;
   for (std::int64_t i = 0; i <= last; ++i) p += std::pow(std::log(high[i] / low[i]), 2.0);

@@ -13,6 +13,7 @@
 namespace vexal {
 
 double Price_vr(const double* prices, double n, double k) {
+  if (any_nan(n, k)) return NAN;
   // A negative or unrepresentable holding period would index before p[0].
   const std::int32_t kk = to_int_nearest(k);
   if (!(k >= 0) || kk == kBadInt) return NAN;

@@ -14,6 +14,7 @@ namespace vexal {
 
 double Price_Vol_YangZhang(const double* open, const double* high, const double* low,
                            const double* close, double A, double n) {
+  if (any_nan(A, n)) return NAN;
   const std::int64_t last = to_int_nearest(n - 1);
   const double m = n - 1;
   const double k = 0.34 / (1 + (m + 1) / (m - 1));

@@ -119,16 +119,16 @@ TEST(EuropeanPrices, YieldLowersCallAndRaisesPut) {
 }
 
 // Only the prices look at T: at or past expiry the intrinsic value, not
-// discounted. The call tests S > K and the put S >= K.
+// discounted. The call tests S > K and the put S >= K. NaN gives NaN.
 TEST(EuropeanPrices, ExpiryGivesUndiscountedIntrinsicValue) {
-  for (double T : {0.0, -0.0, -1.0, kNaN}) {
+  for (double T : {0.0, -0.0, -1.0}) {
     EXPECT_EQ(call_eur(110, 100, T, 0.05, 0.2, 0.03), 10.0) << T;
     EXPECT_EQ(call_eur(100, 100, T, 0.05, 0.2, 0.03), 0.0);
     EXPECT_EQ(call_eur(90, 100, T, 0.05, 0.2, 0.03), 0.0);
     EXPECT_EQ(put_eur(90, 100, T, 0.05, 0.2, 0.03), 10.0);
     EXPECT_EQ(put_eur(100, 100, T, 0.05, 0.2, 0.03), 0.0);
     EXPECT_EQ(put_eur(110, 100, T, 0.05, 0.2, 0.03), 0.0);
-    EXPECT_EQ(call_eur(kNaN, 100, T, 0.05, 0.2, 0), 0.0);
+    EXPECT_TRUE(std::isnan(call_eur(kNaN, 100, T, 0.05, 0.2, 0)));
     EXPECT_TRUE(std::isnan(put_eur(kNaN, 100, T, 0.05, 0.2, 0)));
   }
   // The Greeks have no such branch: they give what the arithmetic gives.
@@ -187,8 +187,8 @@ TEST(EuropeanImpliedVolatility, TargetsAtOrBelowTheFloorGiveZero) {
   EXPECT_EQ(call_impvol_eur(100, 100, 1, 0.05, 0, 0), 0.0);
   EXPECT_EQ(put_impvol_eur(100, 100, 1, 0.05, 0, 0), 0.0);
   EXPECT_EQ(call_impvol_eur(100, 100, 1, 0.05, -3, 0), 0.0);
-  EXPECT_EQ(call_impvol_eur(100, 100, 1, 0.05, kNaN, 0), 0.0);
-  EXPECT_EQ(call_impvol_eur(kNaN, 100, 1, 0.05, 5, 0), 0.0);
+  EXPECT_TRUE(std::isnan(call_impvol_eur(100, 100, 1, 0.05, kNaN, 0)));
+  EXPECT_TRUE(std::isnan(call_impvol_eur(kNaN, 100, 1, 0.05, 5, 0)));
   // At expiry the price ignores sigma; a target up to intrinsic gives 0.
   EXPECT_EQ(call_impvol_eur(110, 100, 0, 0.05, 10, 0), 0.0);
   EXPECT_EQ(put_impvol_eur(90, 100, 0, 0.05, 4, 0), 0.0);
@@ -214,7 +214,7 @@ TEST(EuropeanImpliedVolatility, UnreachableTargetGivesNaNAfterTheLastWindow) {
 
 TEST(EuropeanDividends, NoDividendsIsThePlainPriceWithoutYield) {
   const double none[1] = {0};
-  for (double n : {0.0, 0.4, -3.0, kNaN}) {
+  for (double n : {0.0, 0.4, -3.0}) {
     EXPECT_EQ(call_eur_d(100, 95, 1, 0.05, 0.2, none, none, n), call_eur(100, 95, 1, 0.05, 0.2, 0)) << n;
     EXPECT_EQ(put_eur_d(100, 95, 1, 0.05, 0.2, none, none, n), put_eur(100, 95, 1, 0.05, 0.2, 0)) << n;
   }
