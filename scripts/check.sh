@@ -35,13 +35,11 @@ echo "== sanitizers"
 bash scripts/sanitizers.sh
 
 echo "== Win32 build, tests under wine"
-export WINEDEBUG=-all
-# One persistent wine server for the whole phase, started apart from our
-# output pipes: a server that a wine program starts itself inherits them,
-# and a caller reading to end of output would then wait for it for ever.
-wineserver -p </dev/null >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineboot -i </dev/null >/dev/null 2>&1 || true
+# The build's own wine prefix (build-win32/wine) and server, whatever else
+# runs under wine on this machine.
+. scripts/wine_env.sh
+wine_env_start build-win32 win32
+trap wine_env_stop EXIT
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 cmake --build build-win32 -j"$jobs"
 (cd build-win32 && ctest --timeout 900 --output-on-failure)
