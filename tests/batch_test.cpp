@@ -124,15 +124,19 @@ TEST(Map, EveryPureExportGivesTheSingleCallsBitsOnAnyThreadCount) {
 }
 
 TEST(Fits, EqualTheExportSequencesBitForBit) {
-  std::vector<std::vector<double>> series = {
+  const std::vector<std::vector<double>> series = {
       {}, {100}, {100, 101}, {100, 101, 99}, {100, 100, 101, 99, 100}, {100, -1, 101, 99, 102},
       simulate_garch(300, 2e-6, 0.08, 0.9, 3), simulate_garch(3000, 2e-6, 0.08, 0.9, 1)};
-  const long long stride = 3000;
-  std::vector<double> block(series.size() * stride, 7.0);
+  // The many-series forms see each series several times over, so that the
+  // work is shared out.
+  constexpr int kCopies = 4;
+  const long long count = kCopies * static_cast<long long>(series.size()), stride = 3000;
+  std::vector<double> block(count * stride, 7.0);
   std::vector<long long> lengths;
-  for (std::size_t k = 0; k < series.size(); ++k) {
-    std::copy(series[k].begin(), series[k].end(), block.begin() + k * stride);
-    lengths.push_back(static_cast<long long>(series[k].size()));
+  for (long long k = 0; k < count; ++k) {
+    const auto& p = series[k % series.size()];
+    std::copy(p.begin(), p.end(), block.begin() + k * stride);
+    lengths.push_back(static_cast<long long>(p.size()));
   }
   for (double newest_first : {0.0, 1.0}) {
     std::vector<double> want;
@@ -147,10 +151,11 @@ TEST(Fits, EqualTheExportSequencesBitForBit) {
       want.insert(want.end(), seq, seq + 4);
     }
     for (int threads : {1, 2, 7}) {
-      std::vector<double> got(want.size());
-      ASSERT_EQ(vexal_garch_fit_many(static_cast<long long>(series.size()), block.data(), stride, lengths.data(),
-                                     newest_first, 0.1, 0.8, got.data(), threads), VEXAL_OK);
-      for (std::size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(same(got[i], want[i])) << i << " on " << threads;
+      std::vector<double> got(4 * count);
+      ASSERT_EQ(vexal_garch_fit_many(count, block.data(), stride, lengths.data(), newest_first, 0.1, 0.8,
+                                     got.data(), threads), VEXAL_OK);
+      for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
     }
   }
 
@@ -162,31 +167,34 @@ TEST(Fits, EqualTheExportSequencesBitForBit) {
     tables.back().first.push_back(1.0 / 200);
     tables.back().second.push_back(std::uniform_real_distribution<double>(-0.9, 1.2)(gen));
   }
-  const long long kstride = 200;
-  std::vector<double> probs(tables.size() * kstride), outs(tables.size() * kstride);
+  constexpr int kTableCopies = 40;
+  const long long kcount = kTableCopies * static_cast<long long>(tables.size()), kstride = 200;
+  std::vector<double> probs(kcount * kstride), outs(kcount * kstride);
   std::vector<long long> klengths;
+  for (long long k = 0; k < kcount; ++k) {
+    const auto& [p, b] = tables[k % tables.size()];
+    std::copy(p.begin(), p.end(), probs.begin() + k * kstride);
+    std::copy(b.begin(), b.end(), outs.begin() + k * kstride);
+    klengths.push_back(static_cast<long long>(p.size()));
+  }
   for (double f0 : {0.0, 0.5, -0.5}) {
     std::vector<double> want;
-    klengths.clear();
-    for (std::size_t k = 0; k < tables.size(); ++k) {
-      const auto& [p, b] = tables[k];
-      std::copy(p.begin(), p.end(), probs.begin() + k * kstride);
-      std::copy(b.begin(), b.end(), outs.begin() + k * kstride);
-      klengths.push_back(static_cast<long long>(p.size()));
+    for (const auto& [p, b] : tables) {
       vexal::kelly_paramc();
       vexal::kelly_input(p.data(), b.data(), static_cast<double>(p.size()));
       vexal::kelly_o(f0);
       const double seq[3] = {vexal::kelly_f(), vexal::kelly_growth(), vexal::kelly_growth_sd()};
       double r[3];
       ASSERT_EQ(vexal_kelly_fit(p.data(), b.data(), static_cast<long long>(p.size()), f0, r), VEXAL_OK);
-      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(r[i], seq[i])) << "table " << k << ", result " << i;
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(r[i], seq[i])) << p.size() << " outcomes, result " << i;
       want.insert(want.end(), seq, seq + 3);
     }
     for (int threads : {1, 2, 7}) {
-      std::vector<double> got(want.size());
-      ASSERT_EQ(vexal_kelly_fit_many(static_cast<long long>(tables.size()), probs.data(), outs.data(), kstride,
-                                     klengths.data(), f0, got.data(), threads), VEXAL_OK);
-      for (std::size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(same(got[i], want[i])) << i << " on " << threads;
+      std::vector<double> got(3 * kcount);
+      ASSERT_EQ(vexal_kelly_fit_many(kcount, probs.data(), outs.data(), kstride, klengths.data(), f0, got.data(),
+                                     threads), VEXAL_OK);
+      for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
     }
   }
 }
