@@ -22,6 +22,12 @@
  * stop (rows not done are NaN); a negative code for bad input to these
  * functions (vexal_error says which), in which case nothing is written.
  * Inside, the functions' own numeric rules are unchanged.
+ *
+ * Two negative codes report the machine rather than the input: after
+ * VEXAL_E_RESOURCES the rows done on the calling thread hold their results
+ * and the rest are NaN; after VEXAL_E_MEMORY from a many-series fit, the
+ * series whose working storage failed are NaN and the others are fitted.
+ * Threads are started and joined within each call; none outlives it.
  */
 #ifndef VEXAL_BATCH_H
 #define VEXAL_BATCH_H
