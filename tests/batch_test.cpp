@@ -123,14 +123,13 @@ TEST(Map, EveryPureExportGivesTheSingleCallsBitsOnAnyThreadCount) {
   }
 }
 
-TEST(Fits, EqualTheExportSequencesBitForBit) {
-  const std::vector<std::vector<double>> series = {
-      {}, {100}, {100, 101}, {100, 101, 99}, {100, 100, 101, 99, 100}, {100, -1, 101, 99, 102},
-      simulate_garch(300, 2e-6, 0.08, 0.9, 3), simulate_garch(3000, 2e-6, 0.08, 0.9, 1)};
-  // The many-series forms see each series several times over, so that the
-  // work is shared out.
-  constexpr int kCopies = 4;
-  const long long count = kCopies * static_cast<long long>(series.size()), stride = 3000;
+// Each many-series form sees the series `copies` times over, in one block of
+// `stride` per series, so that the work is shared out; its results must
+// repeat `want` (one group of `width` per series).
+template <class Fit>
+void expect_many(const std::vector<std::vector<double>>& series, int copies, long long stride, int width,
+                 const std::vector<double>& want, Fit fit) {
+  const long long count = copies * static_cast<long long>(series.size());
   std::vector<double> block(count * stride, 7.0);
   std::vector<long long> lengths;
   for (long long k = 0; k < count; ++k) {
@@ -138,64 +137,66 @@ TEST(Fits, EqualTheExportSequencesBitForBit) {
     std::copy(p.begin(), p.end(), block.begin() + k * stride);
     lengths.push_back(static_cast<long long>(p.size()));
   }
+  for (int threads : {1, 2, 7}) {
+    std::vector<double> got(width * count);
+    ASSERT_EQ(fit(count, block.data(), stride, lengths.data(), got.data(), threads), VEXAL_OK);
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
+  }
+}
+
+TEST(Fits, EqualTheExportSequencesBitForBit) {
+  const std::vector<std::vector<double>> series = {
+      {}, {100}, {100, 101}, {100, 101, 99}, {100, 100, 101, 99, 100}, {100, -1, 101, 99, 102},
+      simulate_garch(300, 2e-6, 0.08, 0.9, 3), simulate_garch(3000, 2e-6, 0.08, 0.9, 1)};
   for (double newest_first : {0.0, 1.0}) {
     std::vector<double> want;
     for (const auto& p : series) {
       vexal::garch_paramc();
       vexal::Price_input(p.data(), static_cast<double>(p.size()), newest_first);
       vexal::garch_o(0.1, 0.8);
+      const double seq[4] = {vexal::garch_param0(), vexal::garch_param1(), vexal::garch_param2(), vexal::garch_param3()};
       double r[4];
       ASSERT_EQ(vexal_garch_fit(p.data(), static_cast<long long>(p.size()), newest_first, 0.1, 0.8, r), VEXAL_OK);
-      const double seq[4] = {vexal::garch_param0(), vexal::garch_param1(), vexal::garch_param2(), vexal::garch_param3()};
       for (int i = 0; i < 4; ++i) EXPECT_TRUE(same(r[i], seq[i])) << p.size() << " prices, result " << i;
       want.insert(want.end(), seq, seq + 4);
     }
-    for (int threads : {1, 2, 7}) {
-      std::vector<double> got(4 * count);
-      ASSERT_EQ(vexal_garch_fit_many(count, block.data(), stride, lengths.data(), newest_first, 0.1, 0.8,
-                                     got.data(), threads), VEXAL_OK);
-      for (std::size_t i = 0; i < got.size(); ++i)
-        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
-    }
+    expect_many(series, 4, 3000, 4, want, [&](long long n, const double* b, long long st, const long long* len,
+                                               double* out, int threads) {
+      return vexal_garch_fit_many(n, b, st, len, newest_first, 0.1, 0.8, out, threads);
+    });
   }
 
-  // Kelly tables: even bets, a wipe-out, a fit that runs past f = 1, a wide table.
-  std::vector<std::pair<std::vector<double>, std::vector<double>>> tables = {
-      {{}, {}}, {{0.6, 0.4}, {1, -1}}, {{0.99, 0.01}, {1, -1}}, {{0.5, 0.5}, {2, -1}}, {{}, {}}};
+  // Kelly tables (outcomes after probabilities): even bets, a fit that runs
+  // past f = 1, a wide table.
+  std::vector<std::vector<double>> tables = {{}, {0.6, 0.4, 1, -1}, {0.99, 0.01, 1, -1}, {0.5, 0.5, 2, -1}, {}};
   std::mt19937 gen(7);
-  for (int i = 0; i < 200; ++i) {
-    tables.back().first.push_back(1.0 / 200);
-    tables.back().second.push_back(std::uniform_real_distribution<double>(-0.9, 1.2)(gen));
-  }
-  constexpr int kTableCopies = 40;
-  const long long kcount = kTableCopies * static_cast<long long>(tables.size()), kstride = 200;
-  std::vector<double> probs(kcount * kstride), outs(kcount * kstride);
-  std::vector<long long> klengths;
-  for (long long k = 0; k < kcount; ++k) {
-    const auto& [p, b] = tables[k % tables.size()];
-    std::copy(p.begin(), p.end(), probs.begin() + k * kstride);
-    std::copy(b.begin(), b.end(), outs.begin() + k * kstride);
-    klengths.push_back(static_cast<long long>(p.size()));
+  for (int i = 0; i < 200; ++i) tables.back().insert(tables.back().begin(), 1.0 / 200);
+  for (int i = 0; i < 200; ++i) tables.back().push_back(std::uniform_real_distribution<double>(-0.9, 1.2)(gen));
+  std::vector<std::vector<double>> probs, outcomes;
+  for (const auto& t : tables) {
+    probs.emplace_back(t.begin(), t.begin() + t.size() / 2);
+    outcomes.emplace_back(t.begin() + t.size() / 2, t.end());
   }
   for (double f0 : {0.0, 0.5, -0.5}) {
     std::vector<double> want;
-    for (const auto& [p, b] : tables) {
+    for (std::size_t k = 0; k < tables.size(); ++k) {
+      const auto& p = probs[k];
       vexal::kelly_paramc();
-      vexal::kelly_input(p.data(), b.data(), static_cast<double>(p.size()));
+      vexal::kelly_input(p.data(), outcomes[k].data(), static_cast<double>(p.size()));
       vexal::kelly_o(f0);
       const double seq[3] = {vexal::kelly_f(), vexal::kelly_growth(), vexal::kelly_growth_sd()};
       double r[3];
-      ASSERT_EQ(vexal_kelly_fit(p.data(), b.data(), static_cast<long long>(p.size()), f0, r), VEXAL_OK);
-      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(r[i], seq[i])) << p.size() << " outcomes, result " << i;
+      ASSERT_EQ(vexal_kelly_fit(p.data(), outcomes[k].data(), static_cast<long long>(p.size()), f0, r), VEXAL_OK);
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(r[i], seq[i])) << "table " << k << ", result " << i;
       want.insert(want.end(), seq, seq + 3);
     }
-    for (int threads : {1, 2, 7}) {
-      std::vector<double> got(3 * kcount);
-      ASSERT_EQ(vexal_kelly_fit_many(kcount, probs.data(), outs.data(), kstride, klengths.data(), f0, got.data(),
-                                     threads), VEXAL_OK);
-      for (std::size_t i = 0; i < got.size(); ++i)
-        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
-    }
+    // The outcomes' block is laid out like the probabilities'.
+    expect_many(probs, 40, 200, 3, want, [&](long long n, const double* b, long long st, const long long* len,
+                                                 double* out, int threads) {
+      std::vector<double> ob(n * st);
+      for (long long k = 0; k < n; ++k) std::copy(outcomes[k % 5].begin(), outcomes[k % 5].end(), ob.begin() + k * st);
+      return vexal_kelly_fit_many(n, b, ob.data(), st, len, f0, out, threads);
+    });
   }
 }
 
