@@ -318,6 +318,18 @@ struct Table {
   std::vector<int> line_numbers;         // their numbers in the file
 };
 
+// The fields of a data line, split at the header's separator.
+std::vector<std::string> split_at(const std::string& line, char sep) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = line.find(sep, start);
+    fields.push_back(trim(line.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+    if (end == std::string::npos) return fields;
+    start = end + 1;
+  }
+}
+
 Table read_table(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) usage_error("cannot read file '" + path + "'");
@@ -333,7 +345,7 @@ Table read_table(const std::string& path) {
       have_header = true;
       t.header = line;
       t.sep = line.find(',') != std::string::npos ? ',' : line.find(';') != std::string::npos ? ';' : ',';
-      t.names = split_fields(line);
+      t.names = split_at(line, t.sep);
       continue;
     }
     t.lines.push_back(line);
@@ -434,7 +446,7 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
     }
   }
   for (std::size_t i = 0; i < t.lines.size(); ++i) {
-    const auto fields = split_fields(t.lines[i]);
+    const auto fields = split_at(t.lines[i], t.sep);
     for (std::size_t j = 0; j < e->argc; ++j) {
       if (fixed[j]) continue;
       const auto c = static_cast<std::size_t>(column[j]);
