@@ -166,6 +166,17 @@ TEST(Fits, EqualTheExportSequencesBitForBit) {
     });
   }
 
+  // Beyond the loader's capacity the whole series is fitted: omega / (1 -
+  // alpha - beta) is the variance of all its log returns. (Equal first
+  // prices make every objective NaN, so the fit stops at once.)
+  std::vector<double> longer = simulate_garch(100005, 2e-6, 0.08, 0.9, 5);
+  longer[1] = longer[0];
+  double r[4];
+  ASSERT_EQ(vexal_garch_fit(longer.data(), 100005, 0, 0.1, 0.8, r), VEXAL_OK);
+  const double sd = vexal::Price_sd(longer.data(), 100005);
+  EXPECT_TRUE(std::isnan(r[0]));
+  EXPECT_NEAR(r[1] / ((1 - r[2]) - r[3]), sd * sd, 1e-12 * sd * sd);
+
   // Kelly tables (outcomes after probabilities): even bets, a fit that runs
   // past f = 1, a wide table.
   std::vector<std::vector<double>> tables = {{}, {0.6, 0.4, 1, -1}, {0.99, 0.01, 1, -1}, {0.5, 0.5, 2, -1}, {}};
