@@ -18,7 +18,8 @@
  * Threads: the pure functions may run in any number of threads at once.
  * The GARCH fit (Price_input, garch_*), the Kelly fit (kelly_*) and the
  * generator (RanMT*, gaussMT, F_NextPrice) keep module state shared by the
- * whole process: call each family from one thread at a time.
+ * whole process: call each family from one thread at a time. vexal_batch.h
+ * has fits on state the caller owns, and whole arrays on all cores.
  *
  * On 32-bit Windows the functions are __stdcall and exported as name@bytes
  * (call_eur@48); link with the import library and call them by plain name.
