@@ -2,6 +2,7 @@
 // export called through the loaded library by its exported name.
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -93,6 +94,7 @@ namespace {
 // The export directory of a PE image: the DLL's name and its exported names,
 // and whether every export points into executable code.
 struct PeExports {
+  std::uint32_t machine = 0;
   std::string dll_name;
   std::vector<std::string> names;
   std::size_t functions = 0;
@@ -120,10 +122,14 @@ PeExports read_pe_exports(const std::string& path) {
   };
   auto off = [&](std::uint32_t rva) { const Section* s = section_of(rva); return s->raw + (rva - s->va); };
   auto str = [&](std::size_t o) { return std::string(reinterpret_cast<const char*>(&f.at(o))); };
-  const std::uint32_t dir_rva = u32(opt + 96);  // PE32 data directory 0
-  const std::uint32_t dir_size = u32(opt + 100);
+  // Data directory 0 follows the optional header's fixed part: 96 bytes in
+  // PE32 (magic 0x10b), 112 in PE32+ (0x20b).
+  const std::size_t dirs = opt + (u16(opt) == 0x20b ? 112 : 96);
+  const std::uint32_t dir_rva = u32(dirs);
+  const std::uint32_t dir_size = u32(dirs + 4);
   const std::size_t d = off(dir_rva);
   PeExports out;
+  out.machine = u16(pe + 4);
   out.dll_name = str(off(u32(d + 12)));
   out.functions = u32(d + 20);
   const std::size_t n_names = u32(d + 24);
@@ -139,14 +145,34 @@ PeExports read_pe_exports(const std::string& path) {
 }
 }  // namespace
 
+// Vexal.dll exports the 88 decorated names and nothing else; Vexal64.dll the
+// 88 plain names and otherwise only the library's own vexal_ functions.
 TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
-  const PeExports pe = read_pe_exports("Vexal.dll");
-  EXPECT_EQ(pe.dll_name, "Vexal.dll");
-  std::set<std::string> want, got(pe.names.begin(), pe.names.end());
-  for (const auto& e : vexal::kExports) want.insert(e.decorated_name());
-  EXPECT_EQ(got, want);
-  EXPECT_EQ(pe.names.size(), vexal::kExportCount);
-  EXPECT_EQ(pe.functions, vexal::kExportCount);
+  const std::string file = LoadedLibrary::file_name();
+  const PeExports pe = read_pe_exports(file);
+#if defined(__i386__)
+  EXPECT_EQ(pe.machine, 0x14cu);  // IMAGE_FILE_MACHINE_I386
+#else
+  EXPECT_EQ(pe.machine, 0x8664u);  // IMAGE_FILE_MACHINE_AMD64
+#endif
+  EXPECT_EQ(pe.dll_name, file);
+  std::set<std::string> want, table, api;
+  for (const auto& e : vexal::kExports) want.insert(LoadedLibrary::exported_name(e));
+  for (const std::string& name : pe.names) {
+    if (want.count(name)) {
+      table.insert(name);
+    } else {
+#if defined(__i386__)
+      ADD_FAILURE() << "unexpected export " << name;
+#else
+      EXPECT_EQ(name.rfind("vexal_", 0), 0u) << "unexpected export " << name;
+#endif
+      api.insert(name);
+    }
+  }
+  EXPECT_EQ(table, want);
+  EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()).size(), pe.names.size()) << "a name twice";
+  EXPECT_EQ(pe.functions, pe.names.size()) << "an export by ordinal only";
   EXPECT_TRUE(pe.all_code) << "an export that is data or a forwarder";
 }
 #else
