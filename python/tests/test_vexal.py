@@ -48,7 +48,7 @@ class ExportList(unittest.TestCase):
     def test_the_library_exports_every_name(self):
         lib = vexal.library()
         for name, _args, stack_bytes, _summary, _family in EXPORTS:
-            symbol = "%s@%d" % (name, stack_bytes) if vexal._WIN32_STDCALL else name
+            symbol = "%s@%d" % (name, stack_bytes) if vexal._decorated() else name
             self.assertTrue(hasattr(lib, symbol), symbol)
 
     def test_lambda_is_spelt_lambda_(self):
