@@ -1,5 +1,6 @@
 // The export table against what the built library really exports, and every
 // export called through the loaded library by its exported name.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -97,6 +98,7 @@ struct PeExports {
   std::uint32_t machine = 0;
   std::string dll_name;
   std::vector<std::string> names;
+  std::vector<std::string> imports;  // the DLLs it loads
   std::size_t functions = 0;
   bool all_code = true;
 };
@@ -135,6 +137,9 @@ PeExports read_pe_exports(const std::string& path) {
   const std::size_t n_names = u32(d + 24);
   const std::size_t funcs = off(u32(d + 28)), names = off(u32(d + 32));
   for (std::size_t i = 0; i < n_names; ++i) out.names.push_back(str(off(u32(names + 4 * i))));
+  if (const std::uint32_t imp = u32(dirs + 8)) {  // data directory 1, 20 bytes a descriptor
+    for (std::size_t o = off(imp); u32(o + 12) != 0; o += 20) out.imports.push_back(str(off(u32(o + 12))));
+  }
   for (std::size_t i = 0; i < out.functions; ++i) {
     const std::uint32_t rva = u32(funcs + 4 * i);
     const Section* s = section_of(rva);
@@ -174,6 +179,12 @@ TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
   EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()).size(), pe.names.size()) << "a name twice";
   EXPECT_EQ(pe.functions, pe.names.size()) << "an export by ordinal only";
   EXPECT_TRUE(pe.all_code) << "an export that is data or a forwarder";
+  // Linked statically: the C runtime and the system, nothing a user lacks.
+  for (std::string dll : pe.imports) {
+    for (char& c : dll) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(dll == "kernel32.dll" || dll == "msvcrt.dll") << "imports " << dll;
+  }
+  EXPECT_FALSE(pe.imports.empty());
 }
 #else
 TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
