@@ -150,6 +150,10 @@ PeExports read_pe_exports(const std::string& path) {
 }
 }  // namespace
 
+#if __has_include("exports/c_api.h")
+#include "exports/c_api.h"  // the names of the library's own C API
+#endif
+
 // Vexal.dll exports the 88 decorated names and nothing else; Vexal64.dll the
 // 88 plain names and otherwise only the library's own vexal_ functions.
 TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
@@ -176,6 +180,13 @@ TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
     }
   }
   EXPECT_EQ(table, want);
+#if !defined(__i386__) && __has_include("exports/c_api.h")
+  std::set<std::string> want_api;
+#define VEXAL_API_NAME(name) want_api.insert(#name);
+  VEXAL_C_API(VEXAL_API_NAME)
+#undef VEXAL_API_NAME
+  EXPECT_EQ(api, want_api);
+#endif
   EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()).size(), pe.names.size()) << "a name twice";
   EXPECT_EQ(pe.functions, pe.names.size()) << "an export by ordinal only";
   EXPECT_TRUE(pe.all_code) << "an export that is data or a forwarder";
