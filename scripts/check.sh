@@ -37,23 +37,23 @@ cmake --build build -j"$jobs"
 echo "== sanitizers"
 bash scripts/sanitizers.sh
 
-# Each Windows build runs under wine in a prefix of its own (BUILD/wine),
-# with a server of its own, stopped at the end.
-. scripts/wine_env.sh
-trap 'wine_stop' EXIT
-
 echo "== Win32 build, tests under wine"
-wine_start build-win32 win32
+# The build's own wine prefix (build-win32/wine) and server, whatever else
+# runs under wine on this machine.
+. scripts/wine_env.sh
+wine_env_start build-win32 win32
+trap wine_env_stop EXIT
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 cmake --build build-win32 -j"$jobs"
 (cd build-win32 && ctest --timeout 900 --output-on-failure)
 echo "== the Win32 CLI under wine: its own checks, and the README's examples against the native CLI"
 python3 tests/cli_check.py wine build-win32/bin/vexal.exe
 python3 tests/readme_examples_check.py build/bin/vexal "wine build-win32/bin/vexal.exe"
-wine_stop
+wine_env_stop
 
 echo "== Win64 build, tests under 64-bit wine"
-wine_start build-win64 win64
+# A 64-bit prefix of its own (build-win64/wine) and its own server.
+wine_env_start build-win64 win64
 cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 cmake --build build-win64 -j"$jobs"
 (cd build-win64 && ctest --timeout 900 --output-on-failure)
@@ -61,7 +61,7 @@ echo "== the Win64 CLI under wine: its own checks, the README's examples and eve
 python3 tests/cli_check.py wine build-win64/bin/vexal64.exe
 python3 tests/readme_examples_check.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
 python3 tests/host_compare.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
-wine_stop
+wine_env_stop
 
 echo "== fuzzing, one minute"
 fuzz_log=$(mktemp)

@@ -1,27 +1,38 @@
-# Wine in a prefix of our own, with a server of our own, so that the Windows
-# checks neither disturb nor depend on any other wine program.
+# A wine prefix and server of the build's own, so that tests under wine
+# neither wait for nor disturb any other wine program on the machine (the
+# user's default prefix included). Source this file, then:
 #
-#   . scripts/wine_env.sh
-#   wine_start build-win64 win64   # prefix build-win64/wine, 64-bit
-#   ...                            # wine programs, ctest
-#   wine_stop
+#   wine_env_start BUILD_DIR ARCH   # ARCH win32 or win64
+#   ...wine, ctest in BUILD_DIR...
+#   wine_env_stop
 #
-# The server is started apart from our output pipes: a server that a wine
-# program starts itself inherits them, and a caller reading to end of output
-# would then wait for it for ever.
+# wine_env_start exports WINEPREFIX=BUILD_DIR/wine, WINEARCH=ARCH and
+# WINEDEBUG=-all, creates the prefix if need be, and starts a persistent
+# server for it with no standard streams of ours: a server that a wine
+# program started itself would inherit that program's output pipe, and a
+# caller reading to end of output would wait for the server to exit.
+# wine_env_stop ends that server (and only it: servers are per prefix).
 
-# wine_start BUILD_DIR ARCH: exports WINEPREFIX=BUILD_DIR/wine, WINEARCH=ARCH
-# (win32 or win64) and WINEDEBUG=-all, starts a persistent server for that
-# prefix and makes the prefix if it is new.
-wine_start() {
-  mkdir -p "$1/wine"
-  WINEPREFIX=$(cd "$1/wine" && pwd)
-  export WINEPREFIX WINEARCH="$2" WINEDEBUG=-all
+wine_env_start() {
+  if [ $# -ne 2 ] || { [ "$2" != win32 ] && [ "$2" != win64 ]; }; then
+    echo "usage: wine_env_start BUILD_DIR win32|win64" >&2
+    return 2
+  fi
+  mkdir -p "$1" || return 1
+  WINEPREFIX=$(cd "$1" && pwd)/wine
+  WINEARCH=$2
+  WINEDEBUG=-all
+  export WINEPREFIX WINEARCH WINEDEBUG
+  # A prefix made for the other architecture cannot be reused.
+  if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q "^#arch=$WINEARCH" "$WINEPREFIX/system.reg"; then
+    rm -rf "$WINEPREFIX"
+  fi
+  mkdir -p "$WINEPREFIX" || return 1
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wineboot -i </dev/null >/dev/null 2>&1 || true
 }
 
-# wine_stop: stops the server of the current prefix.
-wine_stop() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+wine_env_stop() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k </dev/null >/dev/null 2>&1
+  return 0
 }
