@@ -1,6 +1,7 @@
 // The export table against what the built library really exports, and every
 // export called through the loaded library by its exported name.
 #include <cctype>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -196,6 +197,22 @@ TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
     EXPECT_TRUE(dll == "kernel32.dll" || dll == "msvcrt.dll") << "imports " << dll;
   }
   EXPECT_FALSE(pe.imports.empty());
+}
+// On process attach the entry point sets round-to-nearest (and on 32-bit
+// the x87 64-bit significand), leaving the exception masks as they were.
+TEST(ExportTable, EntryPointSetsTheFloatingPointControl) {
+  ASSERT_EQ(GetModuleHandleA(LoadedLibrary::file_name()), nullptr) << "loaded before this test";
+  const unsigned int before = _controlfp(0, 0);
+  _controlfp(_RC_CHOP, _MCW_RC);
+  LoadedLibrary lib;
+  ASSERT_TRUE(lib.ok());
+  const unsigned int after = _controlfp(0, 0);
+  _controlfp(before, _MCW_RC);
+  EXPECT_EQ(after & _MCW_RC, static_cast<unsigned int>(_RC_NEAR));
+  EXPECT_EQ(after & _MCW_EM, before & _MCW_EM);
+#if defined(__i386__)
+  EXPECT_EQ(after & _MCW_PC, static_cast<unsigned int>(_PC_64));
+#endif
 }
 #else
 TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
