@@ -106,8 +106,10 @@ std::vector<std::string> library_candidates(const std::string& given) {
   if (!given.empty()) return {given};
   if (const char* env = std::getenv("VEXAL_LIBRARY"); env && *env) return {env};
   const std::string dir = executable_dir();
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(__i386__)
   return {dir + "\\Vexal.dll", "Vexal.dll"};
+#elif defined(_WIN32)
+  return {dir + "\\Vexal64.dll", "Vexal64.dll"};
 #else
   return {dir + "/libvexal.so.1", dir + "/../lib/libvexal.so.1", "libvexal.so.1"};
 #endif

@@ -1,5 +1,6 @@
 /*
- * vexal.h: the C interface of the Vexal library (libvexal.so, Vexal.dll).
+ * vexal.h: the C interface of the Vexal library (libvexal.so, Vexal64.dll,
+ * Vexal.dll).
  *
  * Every function takes numbers (double) and arrays (const double *, the
  * address of element 0 of an array the caller owns) and returns one double.
@@ -23,6 +24,7 @@
  *
  * On 32-bit Windows the functions are __stdcall and exported as name@bytes
  * (call_eur@48); link with the import library and call them by plain name.
+ * On 64-bit Windows (Vexal64.dll) they are exported under their plain names.
  */
 #ifndef VEXAL_H
 #define VEXAL_H

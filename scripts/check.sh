@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test suite: native,
-# sanitizers, Win32 under wine, Python binding and packages, a short fuzz run.
+# sanitizers, Win32 and Win64 under wine, Python binding and packages, a short
+# fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32)
+dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 pkg-config --exists quantlib 2>/dev/null || need+=(libquantlib0-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 command -v clang++ >/dev/null || need+=(clang)
@@ -46,6 +49,19 @@ cmake --build build-win32 -j"$jobs"
 echo "== the Win32 CLI under wine: its own checks, and the README's examples against the native CLI"
 python3 tests/cli_check.py wine build-win32/bin/vexal.exe
 python3 tests/readme_examples_check.py build/bin/vexal "wine build-win32/bin/vexal.exe"
+wine_env_stop
+
+echo "== Win64 build, tests under 64-bit wine"
+# A 64-bit prefix of its own (build-win64/wine) and its own server.
+wine_env_start build-win64 win64
+cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+cmake --build build-win64 -j"$jobs"
+(cd build-win64 && ctest --timeout 900 --output-on-failure)
+echo "== the Win64 CLI under wine: its own checks, the README's examples and every export against the native CLI"
+python3 tests/cli_check.py wine build-win64/bin/vexal64.exe
+python3 tests/readme_examples_check.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
+python3 tests/host_compare.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
+wine_env_stop
 
 echo "== fuzzing, one minute"
 fuzz_log=$(mktemp)
@@ -57,4 +73,4 @@ grep -E '^(Done|stat::)' "$fuzz_log"
 rm -f "$fuzz_log"
 
 echo "== all suites passed"
-echo "check: 6 passed, 0 failed"
+echo "check: 7 passed, 0 failed"

@@ -5,8 +5,11 @@
 header: include/vexal.h declares exactly the table's exports, each with the
         table's argument names in order, double for a number and
         const double * for an array, returning double through VEXAL_CALL.
-vba:    bindings/vba/Vexal.bas has one Declare per export with the decorated
-        alias, numbers ByVal and arrays ByRef, in the table's argument order.
+vba:    bindings/vba/Vexal.bas has one Declare per export in each branch:
+        under #If Win64 from Vexal64.dll by plain name (an Alias only where
+        VBA declares another name), under #Else from Vexal.dll with the
+        decorated alias; numbers ByVal and arrays ByRef, in the table's
+        argument order.
 drift:  re-running tools/gen_bindings.py reproduces the checked-in files.
 """
 import filecmp
@@ -74,33 +77,58 @@ def check_vba():
         raw = f.read()
     if "\n" in raw.replace("\r\n", ""):
         fail("vba: lines must end with CRLF")
-    decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "Vexal\.dll" Alias "([\w@]+)" \((.*)\) As Double$')
-    declared, count = {}, 0
+    decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "([\w.]+)"(?: Alias "([\w@]+)")? \((.*)\) As Double$')
+    renames = {v: k for k, v in gen_bindings.VBA_RENAMES.items()}
     by_name = {e.name: e for e in TABLE}
+    # Which branch a line is in: None outside, then "Win64" and "Win32".
+    branches = {"Win64": {}, "Win32": {}}
+    branch, order = None, []
     for line in raw.split("\r\n"):
+        if line.startswith("#"):
+            order.append(line)
+            branch = {"#If Win64 Then": "Win64", "#Else": "Win32"}.get(line)
+            continue
         if "Declare" not in line:
             continue
-        count += 1
         m = decl.match(line)
-        if not m:
-            fail("vba: cannot read %r" % line)
+        if not m or branch is None:
+            fail("vba: cannot read %r" % line if not m else "vba: a declaration outside #If Win64: %r" % line)
             continue
-        name, alias, params = m.groups()
+        vb_name, lib, alias, params = m.groups()
+        # The DLL's name for the function, and the export of the table it is.
+        dll_name = alias or vb_name
+        export = dll_name.split("@")[0]
+        kind = "vba %s" % branch
         args = []
         for p in filter(None, (s.strip() for s in params.split(","))):
             pm = re.fullmatch(r"(ByVal|ByRef) (\w+) As Double", p)
             if not pm:
-                fail("vba: %s: cannot read parameter %r" % (name, p))
+                fail("%s: %s: cannot read parameter %r" % (kind, vb_name, p))
                 continue
-            vb_name = pm.group(2)
-            original = {v: k for k, v in gen_bindings.VBA_RENAMES.items()}.get(vb_name, vb_name)
-            args.append((original, "arr" if pm.group(1) == "ByRef" else "num"))
-        declared[name] = args
-        if name in by_name and alias != by_name[name].decorated:
-            fail("vba: %s has alias %s, expected %s" % (name, alias, by_name[name].decorated))
-    if count != 88:
-        fail("vba: %d declarations, expected 88" % count)
-    return compare("vba", declared)
+            args.append((renames.get(pm.group(2), pm.group(2)), "arr" if pm.group(1) == "ByRef" else "num"))
+        if export in branches[branch]:
+            fail("%s: %s declared twice" % (kind, export))
+        branches[branch][export] = args
+        e = by_name.get(export)
+        if e is None:
+            continue
+        want_name = gen_bindings.vba_function_name(TABLE, e)
+        if vb_name != want_name:
+            fail("%s: %s declared as %s" % (kind, export, vb_name))
+        if branch == "Win64":
+            want_lib, want_alias = "Vexal64.dll", (e.name if want_name != e.name else None)
+        else:
+            want_lib, want_alias = "Vexal.dll", e.decorated
+        if lib != want_lib or alias != want_alias:
+            fail("%s: %s from %s alias %s, expected %s alias %s" % (kind, export, lib, alias, want_lib, want_alias))
+    if order != ["#If Win64 Then", "#Else", "#End If"]:
+        fail("vba: conditional lines %s, expected #If Win64 Then, #Else, #End If" % order)
+    passed = 0
+    for branch, declared in branches.items():
+        if len(declared) != 88:
+            fail("vba %s: %d declarations, expected 88" % (branch, len(declared)))
+        passed += compare("vba " + branch, declared)
+    return passed
 
 
 def check_drift():

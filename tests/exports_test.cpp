@@ -1,7 +1,10 @@
 // The export table against what the built library really exports, and every
 // export called through the loaded library by its exported name.
+#include <cctype>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -94,8 +97,10 @@ namespace {
 // The export directory of a PE image: the DLL's name and its exported names,
 // and whether every export points into executable code.
 struct PeExports {
+  std::uint32_t machine = 0;
   std::string dll_name;
   std::vector<std::string> names;
+  std::vector<std::string> imports;  // the DLLs it loads
   std::size_t functions = 0;
   bool all_code = true;
 };
@@ -121,15 +126,22 @@ PeExports read_pe_exports(const std::string& path) {
   };
   auto off = [&](std::uint32_t rva) { const Section* s = section_of(rva); return s->raw + (rva - s->va); };
   auto str = [&](std::size_t o) { return std::string(reinterpret_cast<const char*>(&f.at(o))); };
-  const std::uint32_t dir_rva = u32(opt + 96);  // PE32 data directory 0
-  const std::uint32_t dir_size = u32(opt + 100);
+  // Data directory 0 follows the optional header's fixed part: 96 bytes in
+  // PE32 (magic 0x10b), 112 in PE32+ (0x20b).
+  const std::size_t dirs = opt + (u16(opt) == 0x20b ? 112 : 96);
+  const std::uint32_t dir_rva = u32(dirs);
+  const std::uint32_t dir_size = u32(dirs + 4);
   const std::size_t d = off(dir_rva);
   PeExports out;
+  out.machine = u16(pe + 4);
   out.dll_name = str(off(u32(d + 12)));
   out.functions = u32(d + 20);
   const std::size_t n_names = u32(d + 24);
   const std::size_t funcs = off(u32(d + 28)), names = off(u32(d + 32));
   for (std::size_t i = 0; i < n_names; ++i) out.names.push_back(str(off(u32(names + 4 * i))));
+  if (const std::uint32_t imp = u32(dirs + 8)) {  // data directory 1, 20 bytes a descriptor
+    for (std::size_t o = off(imp); u32(o + 12) != 0; o += 20) out.imports.push_back(str(off(u32(o + 12))));
+  }
   for (std::size_t i = 0; i < out.functions; ++i) {
     const std::uint32_t rva = u32(funcs + 4 * i);
     const Section* s = section_of(rva);
@@ -140,15 +152,68 @@ PeExports read_pe_exports(const std::string& path) {
 }
 }  // namespace
 
+#if __has_include("exports/c_api.h")
+#include "exports/c_api.h"  // the names of the library's own C API
+#endif
+
+// Vexal.dll exports the 88 decorated names and nothing else; Vexal64.dll the
+// 88 plain names and otherwise only the library's own vexal_ functions.
 TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
-  const PeExports pe = read_pe_exports("Vexal.dll");
-  EXPECT_EQ(pe.dll_name, "Vexal.dll");
-  std::set<std::string> want, got(pe.names.begin(), pe.names.end());
-  for (const auto& e : vexal::kExports) want.insert(e.decorated_name());
-  EXPECT_EQ(got, want);
-  EXPECT_EQ(pe.names.size(), vexal::kExportCount);
-  EXPECT_EQ(pe.functions, vexal::kExportCount);
+  const std::string file = LoadedLibrary::file_name();
+  const PeExports pe = read_pe_exports(file);
+#if defined(__i386__)
+  EXPECT_EQ(pe.machine, 0x14cu);  // IMAGE_FILE_MACHINE_I386
+#else
+  EXPECT_EQ(pe.machine, 0x8664u);  // IMAGE_FILE_MACHINE_AMD64
+#endif
+  EXPECT_EQ(pe.dll_name, file);
+  std::set<std::string> want, table, api;
+  for (const auto& e : vexal::kExports) want.insert(LoadedLibrary::exported_name(e));
+  for (const std::string& name : pe.names) {
+    if (want.count(name)) {
+      table.insert(name);
+    } else {
+#if defined(__i386__)
+      ADD_FAILURE() << "unexpected export " << name;
+#else
+      EXPECT_EQ(name.rfind("vexal_", 0), 0u) << "unexpected export " << name;
+#endif
+      api.insert(name);
+    }
+  }
+  EXPECT_EQ(table, want);
+#if !defined(__i386__) && __has_include("exports/c_api.h")
+  std::set<std::string> want_api;
+#define VEXAL_API_NAME(name) want_api.insert(#name);
+  VEXAL_C_API(VEXAL_API_NAME)
+#undef VEXAL_API_NAME
+  EXPECT_EQ(api, want_api);
+#endif
+  EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()).size(), pe.names.size()) << "a name twice";
+  EXPECT_EQ(pe.functions, pe.names.size()) << "an export by ordinal only";
   EXPECT_TRUE(pe.all_code) << "an export that is data or a forwarder";
+  // Linked statically: the C runtime and the system, nothing a user lacks.
+  for (std::string dll : pe.imports) {
+    for (char& c : dll) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(dll == "kernel32.dll" || dll == "msvcrt.dll") << "imports " << dll;
+  }
+  EXPECT_FALSE(pe.imports.empty());
+}
+// On process attach the entry point sets round-to-nearest (and on 32-bit
+// the x87 64-bit significand), leaving the exception masks as they were.
+TEST(ExportTable, EntryPointSetsTheFloatingPointControl) {
+  ASSERT_EQ(GetModuleHandleA(LoadedLibrary::file_name()), nullptr) << "loaded before this test";
+  const unsigned int before = _controlfp(0, 0);
+  _controlfp(_RC_CHOP, _MCW_RC);
+  LoadedLibrary lib;
+  ASSERT_TRUE(lib.ok());
+  const unsigned int after = _controlfp(0, 0);
+  _controlfp(before, _MCW_RC);
+  EXPECT_EQ(after & _MCW_RC, static_cast<unsigned int>(_RC_NEAR));
+  EXPECT_EQ(after & _MCW_EM, before & _MCW_EM);
+#if defined(__i386__)
+  EXPECT_EQ(after & _MCW_PC, static_cast<unsigned int>(_PC_64));
+#endif
 }
 #else
 TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {

@@ -1,4 +1,4 @@
-// Loads the built shared library (libvexal.so or Vexal.dll) from the
+// Loads the built shared library (libvexal.so, Vexal.dll or Vexal64.dll) from the
 // directory the tests run in and finds exports by their exported names.
 #ifndef VEXAL_TESTS_LIBRARY_LOADER_H
 #define VEXAL_TESTS_LIBRARY_LOADER_H
@@ -18,12 +18,23 @@ class LoadedLibrary {
  public:
   LoadedLibrary() {
 #if defined(_WIN32)
-    handle_ = LoadLibraryA("Vexal.dll");
+    handle_ = LoadLibraryA(file_name());
 #else
-    handle_ = dlopen("./libvexal.so.1", RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen((std::string("./") + file_name()).c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif
   }
   bool ok() const { return handle_ != nullptr; }
+
+  // The file the build makes for this platform.
+  static const char* file_name() {
+#if defined(_WIN32) && defined(__i386__)
+    return "Vexal.dll";
+#elif defined(_WIN32)
+    return "Vexal64.dll";
+#else
+    return "libvexal.so.1";
+#endif
+  }
 
   // The name a host asks for: decorated on 32-bit Windows, plain elsewhere.
   static std::string exported_name(const vexal::ExportInfo& e) {

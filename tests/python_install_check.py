@@ -21,7 +21,7 @@ def main(library, work):
     src, site = os.path.join(work, "src"), os.path.join(work, "site")
     shutil.copytree(os.path.join(ROOT, "python"), src,
                     ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
-    name = "Vexal.dll" if library.lower().endswith(".dll") else "libvexal.so"
+    name = os.path.basename(library) if library.lower().endswith(".dll") else "libvexal.so"
     shutil.copy(library, os.path.join(src, "vexal", name))
     subprocess.run([sys.executable, "-m", "pip", "install", "--no-build-isolation", "--no-deps", "--no-index",
                     "--disable-pip-version-check", "-q", "--target", site, src], check=True, timeout=240)

@@ -13,7 +13,7 @@ import zipfile
 NAME = "vexal"
 VERSION = "1.0.0"
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-LIBRARIES = ("libvexal.so", "Vexal.dll", "libvexal.dylib")
+LIBRARIES = ("libvexal.so", "Vexal.dll", "Vexal64.dll", "libvexal.dylib")
 
 METADATA = """Metadata-Version: 2.1
 Name: vexal

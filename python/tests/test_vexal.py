@@ -10,6 +10,7 @@ import os
 import subprocess
 import sys
 import unittest
+from unittest import mock
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import vexal  # noqa: E402
@@ -47,7 +48,7 @@ class ExportList(unittest.TestCase):
     def test_the_library_exports_every_name(self):
         lib = vexal.library()
         for name, _args, stack_bytes, _summary, _family in EXPORTS:
-            symbol = "%s@%d" % (name, stack_bytes) if vexal._WIN32_STDCALL else name
+            symbol = "%s@%d" % (name, stack_bytes) if vexal._decorated() else name
             self.assertTrue(hasattr(lib, symbol), symbol)
 
     def test_lambda_is_spelt_lambda_(self):
@@ -166,29 +167,39 @@ class MissingLibrary(unittest.TestCase):
         self.assertIn("nonexistent", out.stdout)
 
 
-class Win32Names(unittest.TestCase):
-    def test_32_bit_windows_asks_for_the_decorated_names(self):
+class WindowsNames(unittest.TestCase):
+    def test_the_file_and_the_names_follow_the_pythons_bitness(self):
         real = vexal.library()
-        asked = []
+        cases = [  # platform, pointer size: file, __stdcall, some of the names asked for
+            ("win32", 8, "Vexal64.dll", False, ["norm", "snorm", "call_eur", "call_eur_d", "RanMT1"]),
+            ("win32", 4, "Vexal.dll", True,
+             ["norm@8", "snorm@8", "call_eur@48", "call_eur_d@56", "Price_Vol_YangZhang@32", "RanMT1@0"]),
+            ("linux", 8, "libvexal.so.1", False, ["norm", "snorm", "call_eur", "RanMT1"]),
+        ]
+        saved = dict(vexal._FUNCS)
+        env = {k: v for k, v in os.environ.items() if k != "VEXAL_LIBRARY"}
+        for platform, pointer, dll, stdcall, names in cases:
+            asked = []
 
-        class Decorated:
-            def __getitem__(self, symbol):
-                asked.append(symbol)
-                return real[symbol.split("@")[0]]
+            class Library:
+                def __getitem__(self, symbol):
+                    asked.append(symbol)
+                    return real[symbol.split("@")[0]]
 
-        saved = vexal._WIN32_STDCALL, dict(vexal._FUNCS)
-        try:
-            vexal._WIN32_STDCALL = True
-            self.assertEqual(vexal._bind(Decorated()), [])
-        finally:
-            vexal._WIN32_STDCALL = saved[0]
-            vexal._FUNCS.clear()
-            vexal._FUNCS.update(saved[1])
-        self.assertEqual(asked[:3], ["norm@8", "snorm@8", "call_eur@48"])
-        self.assertIn("call_eur_d@56", asked)
-        self.assertIn("Price_Vol_YangZhang@32", asked)
-        self.assertIn("RanMT1@0", asked)
-        self.assertEqual(len(asked), 88)
+            with self.subTest(platform=platform, pointer=pointer), \
+                    mock.patch.object(vexal.sys, "platform", platform), \
+                    mock.patch.object(vexal.struct, "calcsize", lambda fmt, p=pointer: p), \
+                    mock.patch.dict(os.environ, env, clear=True):
+                try:
+                    self.assertEqual(vexal._bind(Library()), [])
+                    self.assertEqual(os.path.basename(vexal._candidates()[-1]), dll)
+                    self.assertEqual(vexal._decorated(), stdcall)
+                finally:
+                    vexal._FUNCS.clear()
+                    vexal._FUNCS.update(saved)
+                self.assertEqual(len(asked), 88)
+                self.assertEqual(asked[:2], names[:2])
+                self.assertTrue(set(names) <= set(asked), set(names) - set(asked))
 
 
 class WrongLibrary(unittest.TestCase):

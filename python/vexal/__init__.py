@@ -1,4 +1,4 @@
-"""Vexal: quantitative-finance functions of libvexal.so / Vexal.dll, through ctypes.
+"""Vexal: quantitative-finance functions of libvexal.so / Vexal64.dll / Vexal.dll, through ctypes.
 
 Every export of the library is a function of this module with the library's
 own name and argument names (``lambda`` is spelt ``lambda_``, a Python
@@ -11,8 +11,9 @@ and every result is a float, NaN included, exactly as the library returns it.
 
 The library is found, on the first call, through the VEXAL_LIBRARY
 environment variable when set, otherwise beside this package, otherwise
-through the system loader (libvexal.so.1). ``vexal.library()`` loads it
-explicitly and returns the ctypes handle.
+through the system loader (libvexal.so.1). A 64-bit Windows Python loads
+Vexal64.dll (plain names), a 32-bit one Vexal.dll (__stdcall, decorated
+names). ``vexal.library()`` loads it explicitly and returns the ctypes handle.
 
 The GARCH fit (Price_input, garch_*), the Kelly fit (kelly_*) and the
 generator (RanMT*, gaussMT, F_NextPrice) keep state inside the library,
@@ -32,7 +33,6 @@ from ._exports import EXPORTS
 __all__ = ["EXPORTS", "library", "library_path"] + [row[0] for row in EXPORTS]
 __version__ = "1.0.0"
 
-_WIN32_STDCALL = sys.platform == "win32" and struct.calcsize("P") == 4
 _lock = threading.Lock()
 _lib = None
 _lib_path = None
@@ -43,13 +43,24 @@ except ImportError:  # pragma: no cover - depends on the interpreter
     _np = None
 
 
+def _windows_bits():
+    """32 or 64 in a Windows Python (its pointer width), None elsewhere."""
+    return 8 * struct.calcsize("P") if sys.platform == "win32" else None
+
+
+def _decorated():
+    """32-bit Windows: Vexal.dll, __stdcall functions exported as name@bytes."""
+    return _windows_bits() == 32
+
+
 def _candidates():
     env = os.environ.get("VEXAL_LIBRARY")
     if env:
         return [env]
     here = os.path.dirname(os.path.abspath(__file__))
-    if sys.platform == "win32":
-        return [os.path.join(here, "Vexal.dll"), "Vexal.dll"]
+    if _windows_bits():
+        dll = "Vexal.dll" if _decorated() else "Vexal64.dll"
+        return [os.path.join(here, dll), dll]
     if sys.platform == "darwin":
         return [os.path.join(here, "libvexal.dylib"), "libvexal.1.dylib"]
     return [os.path.join(here, "libvexal.so"), os.path.join(here, "libvexal.so.1"), "libvexal.so.1"]
@@ -62,7 +73,7 @@ def library():
         return _lib
     with _lock:
         if _lib is None:
-            loader = ctypes.WinDLL if _WIN32_STDCALL else ctypes.CDLL
+            loader = ctypes.WinDLL if _decorated() else ctypes.CDLL
             errors = []
             for path in _candidates():
                 # A bare file name goes to the system loader; a path must exist.
@@ -98,9 +109,9 @@ _FUNCS = {}
 
 def _bind(lib):
     """Set up every export of lib; returns the names it lacks."""
-    found, missing = {}, []
+    found, missing, decorated = {}, [], _decorated()
     for name, args, stack_bytes, _summary, _family in EXPORTS:
-        symbol = "%s@%d" % (name, stack_bytes) if _WIN32_STDCALL else name
+        symbol = "%s@%d" % (name, stack_bytes) if decorated else name
         try:
             fn = lib[symbol]
         except AttributeError:

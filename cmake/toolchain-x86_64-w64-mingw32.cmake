@@ -1,0 +1,15 @@
+# Cross-build for 64-bit Windows with mingw-w64; tests run under 64-bit wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Debian installs the 64-bit loader outside the PATH; `wine` hands a 64-bit
+# program to it as well.
+find_program(VEXAL_WINE64 NAMES wine64 PATHS /usr/lib/wine /usr/lib/wine64 NO_DEFAULT_PATH)
+find_program(VEXAL_WINE64 NAMES wine64 wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VEXAL_WINE64})
