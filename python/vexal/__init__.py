@@ -138,7 +138,7 @@ def _array(fname, arg, value):
     if getattr(value, "ndim", 1) != 1 or (isinstance(value, (list, tuple)) and value
                                           and hasattr(value[0], "__len__")):
         raise _NotScalar  # one series per row or per column, or a Dask collection
-    if type(value).__module__.startswith("dask."):
+    if type(value).__module__.split(".", 1)[0] in ("dask", "dask_expr"):
         raise _NotScalar
     if isinstance(value, (str, bytes, bytearray)) or not hasattr(value, "__len__"):
         if _np is None or not isinstance(value, _np.ndarray):

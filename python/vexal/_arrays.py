@@ -208,7 +208,7 @@ def _pandas_kind(value):
 
 
 def is_dask(value):
-    return type(value).__module__.startswith("dask.")
+    return type(value).__module__.split(".", 1)[0] in ("dask", "dask_expr")
 
 
 def as_doubles(fname, arg, value):
