@@ -7,7 +7,7 @@ one series per row, or a DataFrame with one series per column. Every element
 of the result is the double the scalar call gives for that row's arguments.
 """
 import ctypes
-import math
+import numbers
 import operator
 import os
 import signal
@@ -224,6 +224,8 @@ def as_doubles(fname, arg, value):
         if a.dtype.kind != "O":
             raise TypeError("%s(): argument %s must hold numbers, not %s" % (fname, arg, a.dtype))
         try:
+            if not all(isinstance(x, numbers.Real) for x in a.flat):  # None is no number either
+                raise TypeError
             a = a.astype(np.float64)
         except (TypeError, ValueError):
             raise TypeError("%s(): argument %s must hold numbers only" % (fname, arg)) from None
