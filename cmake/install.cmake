@@ -24,11 +24,14 @@ install(TARGETS vexal vexal_static EXPORT VexalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS vexal_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal.h ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal_batch.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT VexalTargets NAMESPACE Vexal:: DESTINATION ${VEXAL_CMAKE_DIR})
 file(WRITE ${CMAKE_BINARY_DIR}/VexalConfig.cmake
   "# Vexal: Vexal::vexal (shared library) and Vexal::vexal_static.\n"
+  "include(CMakeFindDependencyMacro)\n"
+  "find_dependency(Threads)\n"
   "include(\${CMAKE_CURRENT_LIST_DIR}/VexalTargets.cmake)\n")
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/VexalConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
@@ -55,7 +58,7 @@ if(WIN32)
   set(VEXAL_PC_PRIVATE "")
 else()
   set(VEXAL_PC_LIBS "-L\${libdir} -lvexal")
-  set(VEXAL_PC_PRIVATE "-lstdc++ -lm")
+  set(VEXAL_PC_PRIVATE "-lstdc++ -lm -pthread")
 endif()
 file(WRITE ${CMAKE_BINARY_DIR}/vexal.pc
   "prefix=${VEXAL_PC_PREFIX}\n"

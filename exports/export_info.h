@@ -46,6 +46,24 @@ inline const ExportInfo* find_export(const std::string& name) {
   return nullptr;
 }
 
+// The exports that read or write module state: the two fits (loaders,
+// fits, accessors, resets) and the generator with the simulator that draws
+// from it. Every other export is a pure function of its arguments.
+inline bool keeps_state(const ExportInfo& e) {
+  const std::string n = e.name;
+  return n.rfind("garch_", 0) == 0 || n.rfind("kelly_", 0) == 0 || n == "Price_input" ||
+         n.rfind("RanMT", 0) == 0 || n == "gaussMT" || n == "F_NextPrice";
+}
+
+// Position of the count argument (n or count) that sizes the arrays of e,
+// or -1.
+inline int count_argument(const ExportInfo& e) {
+  for (std::size_t i = 0; i < e.argc; ++i)
+    if (!e.args[i].is_array && (std::string(e.args[i].name) == "n" || std::string(e.args[i].name) == "count"))
+      return static_cast<int>(i);
+  return -1;
+}
+
 }  // namespace vexal
 
 #endif

@@ -26,6 +26,11 @@
 #ifndef VEXAL_BATCH_H
 #define VEXAL_BATCH_H
 
+/* The library defines VEXAL_BATCH_API to export these; users leave it empty. */
+#ifndef VEXAL_BATCH_API
+#define VEXAL_BATCH_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -47,9 +52,9 @@ extern "C" {
 typedef int (*vexal_progress_fn)(long long done, long long total, void *user);
 
 /* out[i] = name(row i's arguments), i = 0 .. rows - 1. */
-int vexal_map(const char *name, long long rows, const double *const *args, const long long *strides,
+VEXAL_BATCH_API int vexal_map(const char *name, long long rows, const double *const *args, const long long *strides,
               double *out, int threads);
-int vexal_map_progress(const char *name, long long rows, const double *const *args,
+VEXAL_BATCH_API int vexal_map_progress(const char *name, long long rows, const double *const *args,
                        const long long *strides, double *out, int threads,
                        vexal_progress_fn progress, void *user);
 
@@ -57,36 +62,36 @@ int vexal_map_progress(const char *name, long long rows, const double *const *ar
    (alpha0, beta0): result = objective, omega, alpha, beta, as garch_param0..3
    give them after garch_paramc, Price_input(prices, n, newest_first) and
    garch_o(alpha0, beta0). Any n >= 0, beyond the loader's capacity too. */
-int vexal_garch_fit(const double *prices, long long n, double newest_first, double alpha0,
+VEXAL_BATCH_API int vexal_garch_fit(const double *prices, long long n, double newest_first, double alpha0,
                     double beta0, double result[4]);
 /* Series k starts at prices + k * stride and has lengths[k] prices (at most
    stride when stride > 0); results[4k .. 4k + 3] as above. */
-int vexal_garch_fit_many(long long series, const double *prices, long long stride,
+VEXAL_BATCH_API int vexal_garch_fit_many(long long series, const double *prices, long long stride,
                          const long long *lengths, double newest_first, double alpha0,
                          double beta0, double *results, int threads);
 
 /* Kelly fraction of n outcomes with their probabilities, started from f0:
    result = f, growth, growth deviation, as kelly_f, kelly_growth and
    kelly_growth_sd give them after kelly_paramc, kelly_input and kelly_o(f0). */
-int vexal_kelly_fit(const double *probabilities, const double *outcomes, long long n, double f0,
+VEXAL_BATCH_API int vexal_kelly_fit(const double *probabilities, const double *outcomes, long long n, double f0,
                     double result[3]);
 /* Table k starts at probabilities + k * stride and outcomes + k * stride and
    has lengths[k] entries; results[3k .. 3k + 2] as above. */
-int vexal_kelly_fit_many(long long series, const double *probabilities, const double *outcomes,
+VEXAL_BATCH_API int vexal_kelly_fit_many(long long series, const double *probabilities, const double *outcomes,
                          long long stride, const long long *lengths, double f0, double *results,
                          int threads);
 
 /* The progress-reporting forms of the two many-series fits. */
-int vexal_garch_fit_many_progress(long long series, const double *prices, long long stride,
+VEXAL_BATCH_API int vexal_garch_fit_many_progress(long long series, const double *prices, long long stride,
                                   const long long *lengths, double newest_first, double alpha0,
                                   double beta0, double *results, int threads,
                                   vexal_progress_fn progress, void *user);
 
 /* What a return code means (a static string; never null). */
-const char *vexal_error(int code);
+VEXAL_BATCH_API const char *vexal_error(int code);
 
 /* The number of threads a call with threads = 0 uses now. */
-int vexal_default_threads(void);
+VEXAL_BATCH_API int vexal_default_threads(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,22 @@
+#include <thread>
+
+#include "batch/parallel.h"
+#include "exports/api.h"
+
+extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
+  switch (code) {
+    case VEXAL_OK: return "success";
+    case VEXAL_STOPPED: return "stopped by the progress callback; the rows not done are NaN";
+    case VEXAL_E_UNKNOWN_NAME: return "no function of that name in the library";
+    case VEXAL_E_STATEFUL: return "the function keeps module state (a fit, loader, accessor, reset or generator) and cannot be mapped";
+    case VEXAL_E_NEGATIVE: return "a negative count of rows or series, a negative length or a negative stride";
+    case VEXAL_E_NULL: return "a null pointer where data is needed";
+    case VEXAL_E_COUNT: return "a count asks for more elements than its block's stride holds, or the blocks exceed the address space";
+    case VEXAL_E_THREADS: return "a negative number of threads";
+    case VEXAL_E_MEMORY: return "working storage could not be obtained";
+    case VEXAL_E_RESOURCES: return "threads could not be started";
+    default: return "unknown return code";
+  }
+}
+
+extern "C" VEXAL_API_EXPORT int vexal_default_threads(void) { return vexal::batch::resolve_threads(0); }

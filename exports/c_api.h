@@ -1,0 +1,17 @@
+// The names of the library's own C API (include/vexal_batch.h), for the
+// symbol list of the shared library and the export tests.
+#ifndef VEXAL_C_API_H
+#define VEXAL_C_API_H
+
+#define VEXAL_C_API(F)            \
+  F(vexal_map)                    \
+  F(vexal_map_progress)           \
+  F(vexal_garch_fit)              \
+  F(vexal_garch_fit_many)         \
+  F(vexal_garch_fit_many_progress) \
+  F(vexal_kelly_fit)              \
+  F(vexal_kelly_fit_many)         \
+  F(vexal_error)                  \
+  F(vexal_default_threads)
+
+#endif
