@@ -1,4 +1,5 @@
-// Kelly fraction fit: module state.
+// Kelly fraction fit. The fit runs on a table and an optimiser state that
+// its caller owns; the exports use one module-level KellyState.
 #ifndef VEXAL_KELLY_FIT_H
 #define VEXAL_KELLY_FIT_H
 
@@ -19,7 +20,23 @@ struct KellyState {
 
 KellyState& kelly_state();
 
-// Expected log growth at the fraction x[1] of s, over the loaded table.
+// A table of count outcomes and their probabilities, read in place.
+struct KellyTable {
+  const double* prob;
+  const double* outcome;
+  std::int64_t count;
+};
+
+// Expected log growth, and its standard deviation, at the fraction f.
+double kelly_growth_at(const KellyTable& t, double f);
+double kelly_growth_sd_at(const KellyTable& t, double f);
+
+// Fits the fraction from f0, leaving it in o.x[1]. The optimiser continues
+// from what o's previous fit left; a value-initialised state starts afresh.
+void kelly_fit(const KellyTable& t, double f0, OptimiserState& o);
+
+// Expected log growth at the fraction x[1] of s, over the table ctx points
+// to (a KellyTable), or over the loaded table when ctx is null.
 double kelly_objective(const OptimiserState& s, void* ctx);
 
 }  // namespace vexal

@@ -25,33 +25,41 @@ double kelly_input(const double* p, const double* b, double count) {
   return 1.0;
 }
 
-static double growth_at(double f) {
+static KellyTable loaded() { return {state.prob, state.outcome, state.count}; }
+
+double kelly_growth_at(const KellyTable& t, double f) {
   double g = 0;
-  for (std::int32_t i = 0; i < state.count; ++i) g = std::log(f * state.outcome[i] + 1) * state.prob[i] + g;
+  for (std::int64_t i = 0; i < t.count; ++i) g = std::log(f * t.outcome[i] + 1) * t.prob[i] + g;
   return g;
 }
 
-double kelly_objective(const OptimiserState& s, void*) { return growth_at(s.x[1]); }
-
-double kelly_growth() { return growth_at(state.opt.x[1]); }
-
-double kelly_growth_sd() {
-  const double f = state.opt.x[1];
+double kelly_growth_sd_at(const KellyTable& t, double f) {
   double s = 0;
-  for (std::int32_t i = 0; i < state.count; ++i)
-    s = std::pow(std::log(f * state.outcome[i] + 1), 2.0) * state.prob[i] + s;
-  const double g = kelly_growth();
+  for (std::int64_t i = 0; i < t.count; ++i) s = std::pow(std::log(f * t.outcome[i] + 1), 2.0) * t.prob[i] + s;
+  const double g = kelly_growth_at(t, f);
   return std::sqrt(s - std::pow(g, 2.0));
 }
 
-double kelly_o(double f0) {
-  OptimiserState& o = state.opt;
+double kelly_objective(const OptimiserState& s, void* ctx) {
+  return ctx ? kelly_growth_at(*static_cast<const KellyTable*>(ctx), s.x[1]) : kelly_growth_at(loaded(), s.x[1]);
+}
+
+void kelly_fit(const KellyTable& t, double f0, OptimiserState& o) {
   o.n_params = 1;
   o.max_iter = 100;
   o.tolerance = 1e-09;
   o.step = 0.01;
   o.x[1] = f0;
-  opt_maximise(o, kelly_objective, nullptr);
+  KellyTable table = t;
+  opt_maximise(o, kelly_objective, &table);
+}
+
+double kelly_growth() { return kelly_growth_at(loaded(), state.opt.x[1]); }
+
+double kelly_growth_sd() { return kelly_growth_sd_at(loaded(), state.opt.x[1]); }
+
+double kelly_o(double f0) {
+  kelly_fit(loaded(), f0, state.opt);
   return 1.0;
 }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "core/functions.h"
+#include "exports/c_api.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
@@ -167,6 +168,9 @@ TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
   pclose(p);
   std::set<std::string> want;
   for (const auto& e : vexal::kExports) want.insert(e.name);
+#define VEXAL_API_NAME(name) want.insert(#name);
+  VEXAL_C_API(VEXAL_API_NAME)
+#undef VEXAL_API_NAME
   EXPECT_EQ(got, want);
 
   FILE* d = popen("objdump -p ./libvexal.so.1 | grep SONAME", "r");
