@@ -121,6 +121,10 @@ class _NotScalar(Exception):
 
 
 def _number(fname, arg, value):
+    if type(value) is float:
+        return value
+    if type(value) is int:
+        return float(value)
     if isinstance(value, (str, bytes, bytearray)):
         raise TypeError("%s(): argument %s must be a number, not %s" % (fname, arg, type(value).__name__))
     ndim = getattr(value, "ndim", None)
@@ -274,8 +278,9 @@ def kelly_fit(probabilities, outcomes, f0=0.0):
 garch_fit.__doc__ = """GARCH(1,1) fit of a price series, or of many at once.
 
 prices: one series (1-D), one series per row (2-D array) or per column
-(DataFrame; NaN-padded columns: a column's series is its values up to its
-last number), or a Dask DataFrame (its columns fitted across the workers).
+(DataFrame), or a Dask DataFrame (its columns fitted across the workers).
+A series is its values up to its last number: NaN padding at the end is
+dropped, so columns of different lengths can share a frame.
 One series gives a GarchFit(objective, omega, alpha, beta), exactly what
 garch_paramc, Price_input(prices, n, newest_first), garch_o(alpha0, beta0)
 and garch_param0..3 give; many give a DataFrame indexed by series, fitted in
@@ -284,7 +289,7 @@ parallel. The library's own GARCH state is not touched."""
 kelly_fit.__doc__ = """Kelly-fraction fit of an outcome table, or of many at once.
 
 probabilities, outcomes: one table (1-D), one per row (2-D arrays) or per
-column (DataFrames, NaN-padded), or Dask DataFrames. One table gives a
+column (DataFrames; NaN padding at the end dropped), or Dask DataFrames. One table gives a
 KellyFit(f, growth, growth_sd), exactly what kelly_paramc, kelly_input and
 kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd give; many give a
 DataFrame indexed by table, fitted in parallel. The library's own Kelly state

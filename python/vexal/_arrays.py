@@ -288,7 +288,7 @@ def evaluate(fname, names, kinds, args, progress=False):
                 frame = v
             elif index is None:
                 index = v.index
-            elif not v.index.equals(index):
+            elif v.index is not index and not v.index.equals(index):
                 raise ValueError("%s(): the index of argument %s differs from that of another Series "
                                  "argument; align them first (Series.align)" % (fname, arg))
         a = as_doubles(fname, arg, v)

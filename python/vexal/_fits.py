@@ -51,8 +51,9 @@ def _series(fname, arg, value):
 
 
 def _lengths(*blocks):
-    """Each row's length: up to and including its last number (NaN padding
-    after it is not part of the series)."""
+    """Each row's length: up to and including its last number. NaN padding
+    after it is not part of the series, so that a column fitted alone and
+    the same column fitted in its frame agree."""
     numbers = np.zeros(blocks[0].shape, dtype=bool)
     for b in blocks:
         numbers |= ~np.isnan(b)
@@ -80,7 +81,7 @@ def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False)
     if not many:
         fns = _fit_api("garch_fit", "vexal_garch_fit")
         result = np.empty(4)
-        _arrays.check(fns["vexal_garch_fit"](_ptr(block), block.shape[1], reverse, a0, b0, _ptr(result)),
+        _arrays.check(fns["vexal_garch_fit"](_ptr(block), int(_lengths(block)[0]), reverse, a0, b0, _ptr(result)),
                       "garch_fit")
         return GarchFit(*(float(x) for x in result))
     fns = _fit_api("garch_fit", "vexal_garch_fit_many_progress")
@@ -112,7 +113,8 @@ def kelly_fit(probabilities, outcomes, f0=0.0):
     if not many:
         fns = _fit_api("kelly_fit", "vexal_kelly_fit")
         result = np.empty(3)
-        _arrays.check(fns["vexal_kelly_fit"](_ptr(p), _ptr(o), p.shape[1], f, _ptr(result)), "kelly_fit")
+        _arrays.check(fns["vexal_kelly_fit"](_ptr(p), _ptr(o), int(_lengths(p, o)[0]), f, _ptr(result)),
+                      "kelly_fit")
         return KellyFit(*(float(x) for x in result))
     fns = _fit_api("kelly_fit", "vexal_kelly_fit_many")
     lengths = _lengths(p, o)
