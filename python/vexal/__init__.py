@@ -5,6 +5,11 @@ own name and argument names (``lambda`` is spelt ``lambda_``, a Python
 keyword): numbers are floats, arrays are Python sequences or numpy arrays,
 and every result is a float, NaN included, exactly as the library returns it.
 
+The pure functions also take numpy arrays, lists and pandas Series for their
+numbers (broadcast; an array or Series of results, evaluated on every core)
+and Dask collections (a lazy result); garch_fit and kelly_fit fit one series
+or many on state of their own. See docs/python.md.
+
     >>> import vexal
     >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
     10.450575619322279
@@ -289,8 +294,8 @@ parallel. The library's own GARCH state is not touched."""
 kelly_fit.__doc__ = """Kelly-fraction fit of an outcome table, or of many at once.
 
 probabilities, outcomes: one table (1-D), one per row (2-D arrays) or per
-column (DataFrames; NaN padding at the end dropped), or Dask DataFrames. One table gives a
-KellyFit(f, growth, growth_sd), exactly what kelly_paramc, kelly_input and
-kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd give; many give a
-DataFrame indexed by table, fitted in parallel. The library's own Kelly state
-is not touched."""
+column (DataFrames; NaN padding at the end dropped), or Dask DataFrames.
+One table gives a KellyFit(f, growth, growth_sd), exactly what kelly_paramc,
+kelly_input and kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd
+give; many give a DataFrame indexed by table, fitted in parallel. The
+library's own Kelly state is not touched."""
