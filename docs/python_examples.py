@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The worked examples of docs/python.md, on the shipped example data.
 
-    python3 docs/python_examples.py [chain|smile|garch ...]
+    python3 docs/python_examples.py [--figures DIR] [chain|smile|garch ...]
 
 Runs them in turn (all three by default) and prints what the page shows;
-`smile` writes docs/figures/smile.png when matplotlib is installed.
+`smile` writes smile.png into docs/figures/ (or DIR) when matplotlib is
+installed.
 """
 import os
 import sys
@@ -20,6 +21,7 @@ import pandas as pd  # noqa: E402
 import vexal  # noqa: E402
 
 SPOT, RATE, YIELD = 100.0, 0.03, 0.01
+FIGURES = os.path.join(HERE, "figures")
 
 
 def chain():
@@ -61,7 +63,7 @@ def smile():
     ax.set_title("Implied-volatility smile of examples/chain.csv")
     ax.legend()
     fig.tight_layout()
-    fig.savefig(os.path.join(HERE, "figures", "smile.png"), dpi=100, metadata={"Software": None})
+    fig.savefig(os.path.join(FIGURES, "smile.png"), dpi=100, metadata={"Software": None})
     # -- end
     return surface
 
@@ -83,6 +85,9 @@ def garch():
 
 
 if __name__ == "__main__":
-    for name in sys.argv[1:] or ["chain", "smile", "garch"]:
+    args = sys.argv[1:]
+    if args[:1] == ["--figures"]:
+        FIGURES, args = args[1], args[2:]
+    for name in args or ["chain", "smile", "garch"]:
         print("== " + name)
         globals()[name]()

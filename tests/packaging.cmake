@@ -61,6 +61,12 @@ if(Python3_FOUND)
     set(suffix "_system")
   endforeach()
 
+  # The Python page's worked examples print what the page shows.
+  list(GET interpreters -1 py)
+  add_test(NAME python_docs_examples
+    COMMAND ${py} ${VEXAL_ROOT}/tests/python_docs_check.py ${CMAKE_BINARY_DIR}/consumers/python_docs)
+  set_tests_properties(python_docs_examples PROPERTIES ENVIRONMENT "VEXAL_LIBRARY=$<TARGET_FILE:vexal>")
+
   # The header, the VBA module and the generated export list against the table.
   foreach(check header vba drift)
     add_test(NAME bindings_${check} COMMAND ${Python3_EXECUTABLE} ${VEXAL_ROOT}/tests/bindings_check.py ${check})
