@@ -121,7 +121,7 @@ class Watch:
     def _called(self, done, total, _user):
         try:
             if self.show and self.bar is None and time.monotonic() - self.start >= self.DELAY:
-                self.bar = _bar(self.label, total)
+                self.bar = _bar(self.label, total, done)
             if self.bar is not None:
                 self.bar.update(done)
             return 1 if self.interrupted else 0
@@ -156,17 +156,17 @@ class Watch:
         return code
 
 
-def _bar(label, total):
+def _bar(label, total, done):
     try:
         from tqdm import tqdm
-        return _TqdmBar(tqdm(total=total, desc=label, unit="row", file=sys.stderr))
     except ImportError:
         return _PlainBar(label, total)
+    return _TqdmBar(tqdm(total=total, initial=done, desc=label, unit="row", file=sys.stderr), done)
 
 
 class _TqdmBar:
-    def __init__(self, bar):
-        self.bar, self.n = bar, 0
+    def __init__(self, bar, done):
+        self.bar, self.n = bar, done
 
     def update(self, done):
         self.bar.update(done - self.n)
