@@ -99,6 +99,10 @@ extern "C" VEXAL_API_EXPORT int vexal_map_progress(const char* name, long long r
   if (threads < 0) return VEXAL_E_THREADS;
   if (const int rc = batch::check(*e, rows, args, strides, out); rc != VEXAL_OK) return rc;
 
+  if (rows == 0) {
+    if (progress) progress(0, 0, user);
+    return VEXAL_OK;
+  }
   const batch::MapJob job{args, strides, out};
   std::int64_t done_until = 0;
   const int rc = batch::run(rows, batch::resolve_threads(threads), batch::kRowLoops[e - kExports], &job,

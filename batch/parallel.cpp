@@ -30,7 +30,8 @@ double since(Clock::time_point t) { return Seconds(Clock::now() - t).count(); }
 // Chunk that should take kChunkSeconds at `per_item` seconds per item, and
 // leaves the tail to be shared by all the workers.
 std::int64_t chunk_for(double per_item, std::int64_t remaining, int workers) {
-  double c = per_item > 0 ? kChunkSeconds / per_item : 1e9;
+  if (!(per_item > 0)) return 1;  // cost not known yet
+  double c = kChunkSeconds / per_item;
   c = std::min(c, static_cast<double>(remaining) / (4.0 * workers));
   return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::min(c, 1e12)));
 }

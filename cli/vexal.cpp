@@ -14,6 +14,7 @@
 
 #include "core/numeric.h"
 #include "exports/api.h"
+#include "include/vexal_batch.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
 
@@ -22,6 +23,12 @@
 #else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
+#if defined(_WIN32)
+#include <io.h>
+#define VEXAL_ISATTY(fd) _isatty(fd)
+#else
+#define VEXAL_ISATTY(fd) isatty(fd)
 #endif
 
 namespace {
@@ -57,6 +64,14 @@ class Library {
 #endif
   }
   bool ok() const { return handle_ != nullptr; }
+  // An unadorned name, such as the vexal_ functions of the C API.
+  void* raw(const char* name) const {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    return dlsym(handle_, name);
+#endif
+  }
   void* symbol(const vexal::ExportInfo& e) const {
 #if defined(_WIN32) && defined(__i386__)
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), e.decorated_name().c_str()));
@@ -286,6 +301,198 @@ double run(const Library& lib, const Call& call) {
   return kThunks[call.index](fp, args);
 }
 
+
+// ---- vexal map: one export over the rows of a CSV file ----
+
+std::string error_text(const Library& lib, int code) {
+  using ErrorFn = const char* (*)(int);
+  if (auto fn = reinterpret_cast<ErrorFn>(lib.raw("vexal_error"))) return fn(code);
+  return "code " + std::to_string(code);
+}
+
+struct Table {
+  char sep = ',';
+  std::string header;                    // the header line as read
+  std::vector<std::string> names;        // its fields
+  std::vector<std::string> lines;        // the data lines as read
+  std::vector<int> line_numbers;         // their numbers in the file
+};
+
+Table read_table(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) usage_error("cannot read file '" + path + "'");
+  Table t;
+  std::string line;
+  int line_no = 0;
+  bool have_header = false;
+  while (std::getline(in, line)) {
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (trim(line).empty()) continue;
+    if (!have_header) {
+      have_header = true;
+      t.header = line;
+      t.sep = line.find(',') != std::string::npos ? ',' : line.find(';') != std::string::npos ? ';' : ',';
+      t.names = split_fields(line);
+      continue;
+    }
+    t.lines.push_back(line);
+    t.line_numbers.push_back(line_no);
+  }
+  if (!have_header) usage_error("file '" + path + "' is empty: the first line must name the arguments");
+  return t;
+}
+
+std::string format_cell(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+  return format17(v);
+}
+
+// A bar on standard error, redrawn at most every tenth of a second.
+int progress_bar(long long done, long long total, void* user) {
+  auto* last = static_cast<int*>(user);
+  const int pct = total > 0 ? static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total)) : 100;
+  if (pct == *last && done != total) return 0;
+  *last = pct;
+  const int filled = pct * 40 / 100;
+  std::fprintf(stderr, "\r[%s%s] %3d%% %lld/%lld", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+               std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), pct, done, total);
+  if (done == total) std::fprintf(stderr, "\n");
+  std::fflush(stderr);
+  return 0;
+}
+
+int map_command(const Options& opt, const std::vector<std::string>& words) {
+  // vexal map NAME FILE [ARG=VALUE ...] [--out FILE] [--threads N]
+  std::vector<std::string> pos;
+  std::string out_path;
+  int threads = 0;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i] == "--out" || words[i] == "--threads") {
+      if (i + 1 >= words.size()) usage_error(words[i] + " needs a value");
+      const std::string& v = words[++i];
+      if (words[i - 1] == "--out") {
+        out_path = v;
+      } else {
+        double t;
+        if (!parse_number(v, t) || t < 0 || t > 1024 || t != std::floor(t))
+          usage_error("--threads takes a whole number from 0 (all cores) to 1024, not '" + v + "'");
+        threads = static_cast<int>(t);
+      }
+    } else {
+      pos.push_back(words[i]);
+    }
+  }
+  if (pos.size() < 2) usage_error("map takes an export name and a CSV file");
+  const vexal::ExportInfo* e = vexal::find_export(pos[0]);
+  if (!e) usage_error("unknown export '" + pos[0] + "' (see 'vexal list')");
+  if (vexal::keeps_state(*e))
+    usage_error(std::string(e->name) + " keeps module state (a fit, loader, accessor or generator) and cannot be mapped");
+  for (std::size_t j = 0; j < e->argc; ++j)
+    if (e->args[j].is_array)
+      usage_error(std::string(e->name) + " takes an array (" + e->args[j].name +
+                  "); map evaluates functions of numbers only; call it directly");
+
+  // ARG=VALUE: arguments fixed for every row.
+  std::vector<bool> fixed(e->argc, false);
+  std::vector<double> fixed_value(e->argc, 0);
+  for (std::size_t k = 2; k < pos.size(); ++k) {
+    const auto eq = pos[k].find('=');
+    if (eq == std::string::npos) usage_error("'" + pos[k] + "' is not ARG=VALUE");
+    const std::string arg = pos[k].substr(0, eq), text = pos[k].substr(eq + 1);
+    std::size_t j = 0;
+    while (j < e->argc && arg != e->args[j].name) ++j;
+    if (j == e->argc) usage_error(std::string(e->name) + " has no argument '" + arg + "'");
+    if (!parse_number(text, fixed_value[j])) usage_error("argument " + arg + ": '" + text + "' is not a number");
+    fixed[j] = true;
+  }
+
+  const Table t = read_table(pos[1]);
+  std::vector<long> column(e->argc, -1);
+  for (std::size_t j = 0; j < e->argc; ++j) {
+    for (std::size_t c = 0; c < t.names.size(); ++c)
+      if (t.names[c] == e->args[j].name) column[j] = static_cast<long>(c);
+    if (column[j] >= 0 && fixed[j])
+      usage_error(std::string("argument ") + e->args[j].name + " is both a column of the file and fixed by " +
+                  e->args[j].name + "=VALUE");
+    if (column[j] < 0 && !fixed[j])
+      usage_error(std::string(e->name) + ": argument " + e->args[j].name + " is neither a column of '" + pos[1] +
+                  "' nor given as " + e->args[j].name + "=VALUE");
+  }
+
+  // Columns of doubles, one per argument (stride 0 for a fixed one).
+  const long long rows = static_cast<long long>(t.lines.size());
+  std::vector<std::vector<double>> cols(e->argc);
+  std::vector<long long> strides(e->argc, 0);
+  for (std::size_t j = 0; j < e->argc; ++j) {
+    if (fixed[j]) {
+      cols[j] = {fixed_value[j]};
+    } else {
+      cols[j].reserve(static_cast<std::size_t>(rows));
+      strides[j] = 1;
+    }
+  }
+  for (std::size_t i = 0; i < t.lines.size(); ++i) {
+    const auto fields = split_fields(t.lines[i]);
+    for (std::size_t j = 0; j < e->argc; ++j) {
+      if (fixed[j]) continue;
+      const auto c = static_cast<std::size_t>(column[j]);
+      double v;
+      if (c >= fields.size() || !parse_number(fields[c], v))
+        usage_error("file '" + pos[1] + "' line " + std::to_string(t.line_numbers[i]) + ", column " +
+                    t.names[c] + ": '" + (c < fields.size() ? fields[c] : std::string()) + "' is not a number");
+      cols[j].push_back(v);
+    }
+  }
+  if (cols.empty() || e->argc == 0) usage_error(std::string(e->name) + " takes no arguments to map");
+
+  const Library lib = open_library(opt);
+  void* fp = lib.symbol(*e);
+  if (!fp) {
+    std::fprintf(stderr, "vexal: the library does not export %s\n", e->name);
+    return 1;
+  }
+  std::vector<double> result(static_cast<std::size_t>(rows));
+  using MapProgress = decltype(&vexal_map_progress);
+  if (auto map = reinterpret_cast<MapProgress>(lib.raw("vexal_map_progress"))) {
+    std::vector<const double*> ptrs;
+    for (const auto& c : cols) ptrs.push_back(c.data());
+    int last = -1;
+    const bool bar = VEXAL_ISATTY(2) && rows > 0;
+    const int rc = map(e->name, rows, ptrs.data(), strides.data(), result.data(), threads,
+                       bar ? progress_bar : nullptr, &last);
+    if (rc != VEXAL_OK) {
+      std::fprintf(stderr, "vexal: map failed: %s\n", error_text(lib, rc).c_str());
+      return 1;
+    }
+  } else {
+    // A library without the batch engine (the 32-bit DLL): one call per row.
+    const std::size_t index = static_cast<std::size_t>(e - vexal::kExports);
+    vexal::CallArgs args;
+    args.nums.resize(e->argc);
+    for (long long i = 0; i < rows; ++i) {
+      for (std::size_t j = 0; j < e->argc; ++j) args.nums[j] = cols[j][static_cast<std::size_t>(i * strides[j])];
+      result[static_cast<std::size_t>(i)] = kThunks[index](fp, args);
+    }
+  }
+
+  std::string text;
+  text.reserve(t.header.size() + t.lines.size() * 48);
+  text += t.header + t.sep + e->name + "\n";
+  for (std::size_t i = 0; i < t.lines.size(); ++i) text += t.lines[i] + t.sep + format_cell(result[i]) + "\n";
+  if (out_path.empty()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  std::FILE* f = std::fopen(out_path.c_str(), "wb");
+  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+    std::fprintf(stderr, "vexal: cannot write '%s'\n", out_path.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 void list_exports() {
   for (const auto& e : vexal::kExports) {
     std::string sig;
@@ -314,6 +521,10 @@ const char* kUsage =
     "  help NAME                    one export's arguments\n"
     "  demo                         a short tour\n"
     "  NAME ARG... [-- NAME ARG...]  call exports in sequence in one process\n"
+    "  map NAME FILE.csv [ARG=VALUE ...] [--out FILE] [--threads N]\n"
+    "                               NAME over every row of a CSV file whose header names its\n"
+    "                               arguments; ARG=VALUE fixes one the file lacks. Prints the\n"
+    "                               file with a column NAME added (or writes it to --out FILE)\n"
     "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
     "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n";
 
@@ -430,6 +641,7 @@ int main(int argc, char** argv) {
       return help(words[1]);
     }
     if (words[0] == "demo" && words.size() == 1) return demo(open_library(opt));
+    if (words[0] == "map") return map_command(opt, words);
 
     // Calls separated by "--"; everything is parsed before anything runs.
     std::vector<Call> calls;

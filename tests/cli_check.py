@@ -173,6 +173,46 @@ def check_sequence():
     check("call_eur value", math.isnan(v) or abs(v - 10.4506) < 5e-5, out)
 
 
+def check_map(tmp):
+    """vexal map: the file back with one column more, equal to single calls."""
+    src = os.path.join(tmp, "chain.csv")
+    rows = [("100", "95", "0.2"), ("100", "100", "0.25"), ("90", "110", "nan"), ("120.5", "100", "0.4")]
+    with open(src, "w") as f:
+        f.write("S,K,sigma,desk\n" + "".join("%s,%s,%s,d%d\n" % (r + (i,)) for i, r in enumerate(rows)))
+    fixed = ["T=0.5", "r=0.03", "q=0.01"]
+    out = expect_ok("map call_eur", "map", "call_eur", src, *fixed)
+    lines = out.splitlines()
+    check("map header", lines[:1] == ["S,K,sigma,desk,call_eur"], repr(lines[:1]))
+    check("map keeps every row", len(lines) == len(rows) + 1, out)
+    for i, r in enumerate(rows):
+        if i + 1 >= len(lines):
+            break
+        single = expect_ok("single call", "call_eur", r[0], r[1], "0.5", "0.03", r[2], "0.01").strip()
+        cell = lines[i + 1].rsplit(",", 1)[1]
+        check("map row %d equals the single call" % i,
+              cell == single or (cell == "NaN" and math.isnan(float(single))), "%r vs %r" % (cell, single))
+        check("map row %d keeps the input" % i, lines[i + 1].startswith(",".join(r) + ",d%d," % i), lines[i + 1])
+    target = os.path.join(tmp, "mapped.csv")
+    expect_ok("map --out --threads", "map", "call_eur", src, *fixed, "--out", target, "--threads", "2")
+    with open(target, newline="") as f:
+        check("--out holds what stdout shows", f.read().replace("\r\n", "\n") == out)
+    os.remove(target)
+
+    bad = os.path.join(tmp, "bad.csv")
+    with open(bad, "w") as f:
+        f.write("S,K,sigma\n100,95,0.2\n100,x9,0.2\n")
+    for what, pattern, args in [
+            ("map: a missing argument", r"argument q is neither a column", [src, "T=1", "r=0"]),
+            ("map: an unparsable cell", r"line 3, column K: 'x9' is not a number", [bad, *fixed]),
+            ("map: an array export", r"takes an array", [src]),
+            ("map: a stateful export", r"keeps module state", [src]),
+            ("map: an unknown export", r"unknown export", [src])]:
+        name = {"map: an array export": "Price_sd", "map: a stateful export": "F_NextPrice",
+                "map: an unknown export": "call_europe"}.get(what, "call_eur")
+        expect_usage_error(what, pattern, "map", name, *args, "--out", target)
+        check(what + " writes no file", not os.path.exists(target))
+
+
 def main():
     global CLI
     CLI = sys.argv[1:]
@@ -183,6 +223,7 @@ def main():
         check_json()
         check_csv(tmp)
         check_sequence()
+        check_map(tmp)
     print("%d passed, %d failed" % (results["passed"], results["failed"]))
     return 1 if results["failed"] else 0
 

@@ -1,8 +1,9 @@
-/* A C program that uses the library through vexal.h and nothing else. */
+/* A C program that uses the library through vexal.h and vexal_batch.h and nothing else. */
 #include <math.h>
 #include <stdio.h>
 
 #include "vexal.h"
+#include "vexal_batch.h"
 
 static int checks, failures;
 
@@ -32,6 +33,25 @@ int main(void) {
   if (!isnan(c)) expect("call_eur", c, 10.450583572185565, 1e-4);
   sd = Price_sd(prices, 4);
   if (!isnan(sd)) expect("Price_sd is positive", sd > 0.0, 1.0, 0.0);
+  /* Arrays in, arrays out: a column of spots, the rest shared. */
+  {
+    const double spot[3] = {90.0, 100.0, 110.0}, k = 100, t = 1, r = 0.05, v = 0.2, q = 0;
+    const double *args[6];
+    const long long strides[6] = {1, 0, 0, 0, 0, 0};
+    double out[3], fit[4];
+    int rc;
+    args[0] = spot, args[1] = &k, args[2] = &t, args[3] = &r, args[4] = &v, args[5] = &q;
+    rc = vexal_map("call_eur", 3, args, strides, out, 0);
+    expect("vexal_map returns 0", rc, 0, 0);
+    for (i = 0; i < 3; ++i) expect("vexal_map row equals call_eur", out[i], call_eur(spot[i], k, t, r, v, q), 0.0);
+    expect("unknown name refused", vexal_map("no_such", 3, args, strides, out, 0), VEXAL_E_UNKNOWN_NAME, 0);
+    expect("vexal_error names it", vexal_error(VEXAL_E_UNKNOWN_NAME)[0] != 0, 1, 0);
+    garch_paramc();
+    Price_input(prices, 4, 0);
+    garch_o(0.1, 0.8);
+    expect("vexal_garch_fit returns 0", vexal_garch_fit(prices, 4, 0, 0.1, 0.8, fit), 0, 0);
+    expect("vexal_garch_fit alpha", fit[2], garch_param2(), 0.0);
+  }
   printf("call_eur(100, 100, 1, 0.05, 0.2, 0) = %.17g\n", c);
   printf("%d passed, %d failed\n", checks - failures, failures);
   return failures != 0;

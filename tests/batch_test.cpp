@@ -1,0 +1,288 @@
+// The C API of include/vexal_batch.h: every pure export over rows, bit for
+// bit what single calls give on 1, 2 and 7 threads; the fits on caller-owned
+// state against the export sequences; refused input; stopping.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../include/vexal_batch.h"
+#include "core/functions.h"
+#include "exports/calls.h"
+#include "exports/export_info.h"
+#include "garch_sim.h"
+#include "typical_args.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool same(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+struct RowArgs {
+  std::vector<double> nums;
+  std::vector<const double*> arrays;
+};
+
+using Single = double (*)(const RowArgs&);
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_SINGLE(name, args, summary) [](const RowArgs& a) { return vexal::apply_args(&vexal::name, a); },
+const Single kSingle[] = {VEXAL_EXPORT_TABLE(VEXAL_SINGLE)};
+#undef VEXAL_SINGLE
+#undef N
+#undef A
+
+// Columns for `rows` rows of export e: each number a column (stride 1, with
+// a few NaN) or one value (stride 0); each array a block of kWidth per row
+// or one shared array; counts up to kWidth, some fractional, some NaN.
+constexpr long long kWidth = 9;
+struct Columns {
+  std::vector<std::vector<double>> data;
+  std::vector<long long> strides;
+  std::vector<const double*> ptrs;
+};
+
+Columns make_columns(const vexal::ExportInfo& e, long long rows, std::mt19937& gen) {
+  std::uniform_real_distribution<double> u(0, 1);
+  Columns c;
+  for (std::size_t j = 0; j < e.argc; ++j) {
+    const std::string name = e.args[j].name;
+    const bool shared = u(gen) < 0.3;
+    const long long len = shared ? 1 : rows;
+    std::vector<double> v;
+    if (e.args[j].is_array) {
+      for (long long i = 0; i < len * kWidth; ++i) v.push_back(name == "times" ? u(gen) : 90 + 20 * u(gen));
+      c.strides.push_back(shared ? 0 : kWidth);
+    } else {
+      for (long long i = 0; i < len; ++i) {
+        double x = typical_value(name) * (0.8 + 0.4 * u(gen));
+        if (name == "n" || name == "count") x = u(gen) < 0.7 ? std::floor(u(gen) * (kWidth + 1)) : u(gen) * (kWidth - 0.5);
+        if (name == "steps") x = std::floor(5 + 25 * u(gen));
+        if (name == "k") x = std::floor(1 + 3 * u(gen));
+        if (name == "order") x = u(gen) < 0.5;
+        if (u(gen) < 0.03) x = kNaN;
+        v.push_back(x);
+      }
+      c.strides.push_back(shared ? 0 : 1);
+    }
+    c.data.push_back(std::move(v));
+  }
+  for (const auto& v : c.data) c.ptrs.push_back(v.data());
+  return c;
+}
+
+std::vector<double> single_calls(std::size_t index, const Columns& c, long long rows) {
+  const vexal::ExportInfo& e = vexal::kExports[index];
+  std::vector<double> out(static_cast<std::size_t>(rows));
+  for (long long i = 0; i < rows; ++i) {
+    RowArgs a;
+    for (std::size_t j = 0; j < e.argc; ++j) {
+      const double* p = c.ptrs[j] + i * c.strides[j];
+      if (e.args[j].is_array) a.arrays.push_back(p); else a.nums.push_back(*p);
+    }
+    out[static_cast<std::size_t>(i)] = kSingle[index](a);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(Map, EveryPureExportGivesTheSingleCallsBitsOnAnyThreadCount) {
+  std::mt19937 gen(15);
+  for (std::size_t index = 0; index < vexal::kExportCount; ++index) {
+    const vexal::ExportInfo& e = vexal::kExports[index];
+    if (vexal::keeps_state(e)) continue;
+    // Enough rows for a few milliseconds of work, so that the workers start.
+    long long rows = 64;
+    Columns c;
+    std::vector<double> want;
+    for (;;) {
+      c = make_columns(e, rows, gen);
+      const auto t0 = Clock::now();
+      want = single_calls(index, c, rows);
+      if (Clock::now() - t0 > std::chrono::milliseconds(5) || rows >= (1 << 16)) break;
+      rows *= 4;
+    }
+    for (int threads : {1, 2, 7}) {
+      std::vector<double> got(static_cast<std::size_t>(rows), -1.0);
+      ASSERT_EQ(vexal_map(e.name, rows, c.ptrs.data(), c.strides.data(), got.data(), threads), VEXAL_OK) << e.name;
+      long long differ = 0;
+      for (long long i = 0; i < rows; ++i) differ += !same(got[i], want[i]);
+      EXPECT_EQ(differ, 0) << e.name << " on " << threads << " threads, " << rows << " rows";
+    }
+  }
+}
+
+TEST(Fits, EqualTheExportSequencesBitForBit) {
+  const std::vector<std::vector<double>> series = {
+      {}, {100}, {100, 101}, {100, 101, 99}, {100, 100, 101, 99, 100}, {100, -1, 101, 99, 102},
+      simulate_garch(300, 2e-6, 0.08, 0.9, 3), simulate_garch(3000, 2e-6, 0.08, 0.9, 1)};
+  // The many-series forms see each series several times over, so that the
+  // work is shared out.
+  constexpr int kCopies = 4;
+  const long long count = kCopies * static_cast<long long>(series.size()), stride = 3000;
+  std::vector<double> block(count * stride, 7.0);
+  std::vector<long long> lengths;
+  for (long long k = 0; k < count; ++k) {
+    const auto& p = series[k % series.size()];
+    std::copy(p.begin(), p.end(), block.begin() + k * stride);
+    lengths.push_back(static_cast<long long>(p.size()));
+  }
+  for (double newest_first : {0.0, 1.0}) {
+    std::vector<double> want;
+    for (const auto& p : series) {
+      vexal::garch_paramc();
+      vexal::Price_input(p.data(), static_cast<double>(p.size()), newest_first);
+      vexal::garch_o(0.1, 0.8);
+      double r[4];
+      ASSERT_EQ(vexal_garch_fit(p.data(), static_cast<long long>(p.size()), newest_first, 0.1, 0.8, r), VEXAL_OK);
+      const double seq[4] = {vexal::garch_param0(), vexal::garch_param1(), vexal::garch_param2(), vexal::garch_param3()};
+      for (int i = 0; i < 4; ++i) EXPECT_TRUE(same(r[i], seq[i])) << p.size() << " prices, result " << i;
+      want.insert(want.end(), seq, seq + 4);
+    }
+    for (int threads : {1, 2, 7}) {
+      std::vector<double> got(4 * count);
+      ASSERT_EQ(vexal_garch_fit_many(count, block.data(), stride, lengths.data(), newest_first, 0.1, 0.8,
+                                     got.data(), threads), VEXAL_OK);
+      for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
+    }
+  }
+
+  // Kelly tables: even bets, a wipe-out, a fit that runs past f = 1, a wide table.
+  std::vector<std::pair<std::vector<double>, std::vector<double>>> tables = {
+      {{}, {}}, {{0.6, 0.4}, {1, -1}}, {{0.99, 0.01}, {1, -1}}, {{0.5, 0.5}, {2, -1}}, {{}, {}}};
+  std::mt19937 gen(7);
+  for (int i = 0; i < 200; ++i) {
+    tables.back().first.push_back(1.0 / 200);
+    tables.back().second.push_back(std::uniform_real_distribution<double>(-0.9, 1.2)(gen));
+  }
+  constexpr int kTableCopies = 40;
+  const long long kcount = kTableCopies * static_cast<long long>(tables.size()), kstride = 200;
+  std::vector<double> probs(kcount * kstride), outs(kcount * kstride);
+  std::vector<long long> klengths;
+  for (long long k = 0; k < kcount; ++k) {
+    const auto& [p, b] = tables[k % tables.size()];
+    std::copy(p.begin(), p.end(), probs.begin() + k * kstride);
+    std::copy(b.begin(), b.end(), outs.begin() + k * kstride);
+    klengths.push_back(static_cast<long long>(p.size()));
+  }
+  for (double f0 : {0.0, 0.5, -0.5}) {
+    std::vector<double> want;
+    for (const auto& [p, b] : tables) {
+      vexal::kelly_paramc();
+      vexal::kelly_input(p.data(), b.data(), static_cast<double>(p.size()));
+      vexal::kelly_o(f0);
+      const double seq[3] = {vexal::kelly_f(), vexal::kelly_growth(), vexal::kelly_growth_sd()};
+      double r[3];
+      ASSERT_EQ(vexal_kelly_fit(p.data(), b.data(), static_cast<long long>(p.size()), f0, r), VEXAL_OK);
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(r[i], seq[i])) << p.size() << " outcomes, result " << i;
+      want.insert(want.end(), seq, seq + 3);
+    }
+    for (int threads : {1, 2, 7}) {
+      std::vector<double> got(3 * kcount);
+      ASSERT_EQ(vexal_kelly_fit_many(kcount, probs.data(), outs.data(), kstride, klengths.data(), f0, got.data(),
+                                     threads), VEXAL_OK);
+      for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(same(got[i], want[i % want.size()])) << i << " on " << threads;
+    }
+  }
+}
+
+TEST(Api, BadInputIsRefusedAndWritesNothing) {
+  const double one[] = {1.0}, col[] = {100, 100, 100};
+  const double blocks[] = {100, 101, 102, 103, 104, 105};
+  const double counts[] = {3, 4}, fractional[] = {3, 3.6}, nan_count[] = {kNaN, 1e300};
+  const double* eur[6] = {col, one, one, one, one, one};
+  const long long eur_s[6] = {1, 0, 0, 0, 0, 0}, neg_s[6] = {-1, 0, 0, 0, 0, 0};
+  const double* sd_args[2] = {blocks, counts};
+  const double* sd_frac[2] = {blocks, fractional};
+  const double* sd_nan[2] = {blocks, nan_count};
+  const double* sd_null[2] = {nullptr, counts};
+  const long long sd_s[2] = {3, 1};
+  const long long lengths[] = {3, 4}, neg_len[] = {3, -1};
+  double out[8];
+  const struct {
+    const char* what;
+    std::function<int()> call;
+    int code;
+  } cases[] = {
+      {"unknown name", [&] { return vexal_map("call_europe", 2, eur, eur_s, out, 1); }, VEXAL_E_UNKNOWN_NAME},
+      {"null name", [&] { return vexal_map(nullptr, 2, eur, eur_s, out, 1); }, VEXAL_E_NULL},
+      {"a fit", [&] { return vexal_map("garch_o", 2, eur, eur_s, out, 1); }, VEXAL_E_STATEFUL},
+      {"the simulator", [&] { return vexal_map("F_NextPrice", 2, eur, eur_s, out, 1); }, VEXAL_E_STATEFUL},
+      {"negative rows", [&] { return vexal_map("call_eur", -1, eur, eur_s, out, 1); }, VEXAL_E_NEGATIVE},
+      {"negative stride", [&] { return vexal_map("call_eur", 2, eur, neg_s, out, 1); }, VEXAL_E_NEGATIVE},
+      {"negative threads", [&] { return vexal_map("call_eur", 2, eur, eur_s, out, -2); }, VEXAL_E_THREADS},
+      {"null out", [&] { return vexal_map("call_eur", 2, eur, eur_s, nullptr, 1); }, VEXAL_E_NULL},
+      {"null args", [&] { return vexal_map("call_eur", 2, nullptr, eur_s, out, 1); }, VEXAL_E_NULL},
+      {"null strides", [&] { return vexal_map("call_eur", 2, eur, nullptr, out, 1); }, VEXAL_E_NULL},
+      {"null column", [&] { return vexal_map("Price_sd", 2, sd_null, sd_s, out, 1); }, VEXAL_E_NULL},
+      {"count over stride", [&] { return vexal_map("Price_sd", 2, sd_args, sd_s, out, 2); }, VEXAL_E_COUNT},
+      {"fraction rounding over", [&] { return vexal_map("Price_sd", 2, sd_frac, sd_s, out, 1); }, VEXAL_E_COUNT},
+      {"garch null result", [&] { return vexal_garch_fit(blocks, 3, 0, 0.1, 0.8, nullptr); }, VEXAL_E_NULL},
+      {"garch null prices", [&] { return vexal_garch_fit(nullptr, 3, 0, 0.1, 0.8, out); }, VEXAL_E_NULL},
+      {"garch negative n", [&] { return vexal_garch_fit(blocks, -3, 0, 0.1, 0.8, out); }, VEXAL_E_NEGATIVE},
+      {"many over stride", [&] { return vexal_garch_fit_many(2, blocks, 3, lengths, 0, 0.1, 0.8, out, 1); }, VEXAL_E_COUNT},
+      {"many negative length", [&] { return vexal_garch_fit_many(2, blocks, 3, neg_len, 0, 0.1, 0.8, out, 1); }, VEXAL_E_NEGATIVE},
+      {"many negative series", [&] { return vexal_garch_fit_many(-1, blocks, 3, lengths, 0, 0.1, 0.8, out, 1); }, VEXAL_E_NEGATIVE},
+      {"many null lengths", [&] { return vexal_garch_fit_many(2, blocks, 3, nullptr, 0, 0.1, 0.8, out, 1); }, VEXAL_E_NULL},
+      {"kelly null outcomes", [&] { return vexal_kelly_fit(blocks, nullptr, 2, 0, out); }, VEXAL_E_NULL},
+      {"kelly many over stride", [&] { return vexal_kelly_fit_many(2, blocks, blocks, 3, lengths, 0, out, 1); }, VEXAL_E_COUNT},
+      {"kelly many threads", [&] { return vexal_kelly_fit_many(2, blocks, blocks, 4, lengths, 0, out, -1); }, VEXAL_E_THREADS},
+  };
+  for (const auto& c : cases) {
+    for (double& o : out) o = -7.0;
+    EXPECT_EQ(c.call(), c.code) << c.what;
+    for (double o : out) EXPECT_EQ(o, -7.0) << c.what;
+    EXPECT_STRNE(vexal_error(c.code), vexal_error(12345)) << c.what;
+  }
+  // Counts whose conversion fails read element 0 only; no rows is no work.
+  EXPECT_EQ(vexal_map("Price_sd", 2, sd_nan, sd_s, out, 1), VEXAL_OK);
+  EXPECT_EQ(vexal_map("call_eur", 0, nullptr, nullptr, nullptr, 1), VEXAL_OK);
+  EXPECT_GE(vexal_default_threads(), 1);
+}
+
+TEST(Api, ProgressOnTheCallingThreadCanStopTheWork) {
+  // put_binamer at 400 steps: enough rows for well over a second of work.
+  const double S[] = {100}, K[] = {100}, T[] = {1}, r[] = {0.05}, sigma[] = {0.2}, steps[] = {400}, q[] = {0};
+  const double* args[7] = {S, K, T, r, sigma, steps, q};
+  const long long strides[7] = {};
+  const double want = vexal::put_binamer(100, 100, 1, 0.05, 0.2, 400, 0);
+  for (int threads : {1, 2}) {
+    struct Seen {
+      std::thread::id caller = std::this_thread::get_id();
+      int calls = 0;
+      bool other_thread = false;
+      long long last_done = -1;
+    } seen;
+    auto stop_at_first = [](long long done, long long, void* user) {
+      auto* s = static_cast<Seen*>(user);
+      s->other_thread = s->other_thread || std::this_thread::get_id() != s->caller;
+      s->last_done = done;
+      return ++s->calls == 1 ? 1 : 0;
+    };
+    const long long rows = 200000;
+    std::vector<double> out(rows, -1.0);
+    const auto t0 = Clock::now();
+    EXPECT_EQ(vexal_map_progress("put_binamer", rows, args, strides, out.data(), threads, stop_at_first, &seen),
+              VEXAL_STOPPED);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2)) << threads;
+    EXPECT_FALSE(seen.other_thread);
+    EXPECT_EQ(seen.calls, 2);  // the stop, then the closing report
+    long long done = 0;
+    for (double v : out) done += !std::isnan(v);
+    EXPECT_EQ(done, seen.last_done);
+    for (long long i = 0; i < rows; ++i) ASSERT_TRUE(i < done ? same(out[i], want) : std::isnan(out[i])) << i;
+  }
+}
