@@ -9,7 +9,6 @@ of the result is the double the scalar call gives for that row's arguments.
 import ctypes
 import numbers
 import operator
-import os
 import signal
 import sys
 import threading
