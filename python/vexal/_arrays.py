@@ -296,6 +296,9 @@ def evaluate(fname, names, kinds, args, progress=False):
     shape = _broadcast(fname, shapes)
     if index is not None and frame is not None:
         raise ValueError("%s(): Series and DataFrame arguments cannot be mixed" % fname)
+    if index is not None and frame_columns is not None and not index.equals(frame_columns):
+        raise ValueError("%s(): a Series argument must be indexed by the series' columns, in their order"
+                         % fname)
 
     # Array arguments: the count must not ask for more than each array holds.
     for arg, a in blocks:
