@@ -31,6 +31,10 @@ def evaluate(fname, names, kinds, args):
     if frames and arrays:
         raise TypeError("%s(): Dask arrays and Dask Series cannot be mixed in one call" % fname)
     if frames:
+        for arg, v in zip(names, args):
+            if not _is_dask(v) and np.ndim(v) > 0:
+                raise TypeError("%s(): argument %s is an array beside Dask Series; make it a column of the "
+                                "same Dask DataFrame, or a number" % (fname, arg))
         import dask.dataframe as dd
         import pandas as pd
         return dd.map_partitions(_partitions, fname, *args,
