@@ -246,6 +246,9 @@ class Dask(unittest.TestCase):
             priced = priced.compute()
             grid = vexal.call_eur(da.from_array(chain.S.to_numpy(), chunks=300), 100, 1, 0.05,
                                   chain.sigma.to_numpy(), 0).compute()
+            rows = df.fillna(1.0).to_numpy().T  # one series per row
+            sd = vexal.Price_sd(da.from_array(rows, chunks=(2, 100)), [400, 250, 330]).compute()
+        self.assertTrue(np.array_equal(bits(sd), bits(vexal.Price_sd(rows, [400, 250, 330]))))
         self.assertTrue(np.array_equal(bits(fits), bits(vexal.garch_fit(df))))
         self.assertTrue(fits.index.equals(df.columns))
         want = vexal.call_eur(chain.S, 100, 1, 0.05, chain.sigma, 0)

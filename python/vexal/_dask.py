@@ -24,8 +24,7 @@ def _partitions(fname, *args):
 def evaluate(fname, names, kinds, args):
     kinds_of = [type(v).__module__ for v in args]
     if any(_is_dask(v) and kind == "arr" for v, kind in zip(args, kinds)):
-        raise TypeError("%s(): array arguments (series) cannot be Dask collections; use a Dask array "
-                        "or DataFrame for the number arguments" % fname)
+        return _series_rows(fname, names, kinds, args)
     frames = [v for v, k in zip(args, kinds_of) if k.startswith(("dask.dataframe", "dask_expr"))]
     arrays = [v for v, k in zip(args, kinds_of) if k.startswith("dask.array")]
     if frames and arrays:
@@ -48,6 +47,32 @@ def evaluate(fname, names, kinds, args):
     position = {i: j for j, i in enumerate(dask_args)}
     layout = [(True, position[i]) if i in position else (False, v) for i, v in enumerate(args)]
     return da.map_blocks(_blocks, fname, layout, *broadcast, dtype=np.float64)
+
+
+def _series_rows(fname, names, kinds, args):
+    """Series statistics over 2-D Dask arrays, one series per row: each block
+    of rows, its series whole, gives one value per row."""
+    import dask.array as da
+    first = next(v for v, k in zip(args, kinds) if k == "arr" and _is_dask(v))
+    if getattr(first, "ndim", 0) != 2:
+        raise ValueError("%s(): a Dask array of series must be 2-D, one series per row" % fname)
+    chunks = first.chunks[0]
+    layout, operands = [], []
+    for arg, kind, v in zip(names, kinds, args):
+        if kind == "arr" and _is_dask(v):
+            if v.ndim != 2 or v.shape[0] != first.shape[0]:
+                raise ValueError("%s(): argument %s must hold as many series (rows) as the others" % (fname, arg))
+            operands += [v.rechunk({0: chunks, 1: -1}), "ij"]
+        elif kind == "num" and np.ndim(v) > 0:
+            a = v if _is_dask(v) else da.from_array(np.asarray(v, dtype=np.float64), chunks=(chunks,))
+            if a.ndim != 1 or a.shape[0] != first.shape[0]:
+                raise ValueError("%s(): argument %s must be a number or one per series" % (fname, arg))
+            operands += [a.rechunk((chunks,)), "i"]
+        else:
+            layout.append((False, v))
+            continue
+        layout.append((True, len(operands) // 2 - 1))
+    return da.blockwise(_blocks, "i", fname, None, layout, None, *operands, dtype=np.float64, concatenate=True)
 
 
 def _fit_one(fit, counts, constants, *parts):
