@@ -6,6 +6,7 @@ import signal
 import sys
 import threading
 import unittest
+import warnings
 
 if not os.environ.get("VEXAL_TEST_INSTALLED"):  # else: the installed package
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
@@ -235,6 +236,7 @@ class Dask(unittest.TestCase):
             from distributed import Client, LocalCluster
         except ImportError:
             self.skipTest("dask and distributed are not installed for this interpreter")
+        warnings.simplefilter("ignore", DeprecationWarning)  # the event loop's own, on older tornado
         df = padded_frame()
         chain = pd.DataFrame({"S": np.linspace(80, 120, 1000), "sigma": np.linspace(0.1, 0.5, 1000)})
         with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
