@@ -17,6 +17,10 @@ command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libfuzzer-14-dev >/dev/null 2>&1 || need+=(libfuzzer-14-dev)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 /usr/bin/python3 -c 'import numpy' 2>/dev/null || need+=(python3-numpy)
+for module in pandas scipy dask distributed matplotlib; do
+  /usr/bin/python3 -c "import $module" 2>/dev/null || need+=(python3-$module)
+done
+dpkg -s python3-venv >/dev/null 2>&1 || need+=(python3-venv)
 command -v python3 >/dev/null || need+=(python3)
 python3 -m pip --version >/dev/null 2>&1 || need+=(python3-pip)
 dpkg -s libgtest-dev >/dev/null 2>&1 || dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)

@@ -51,11 +51,21 @@ if(Python3_FOUND)
     set(suffix "_system")
   endforeach()
 
-  # pip install of the package (the library copied beside it), then import.
-  add_test(NAME python_install
-    COMMAND ${Python3_EXECUTABLE} ${VEXAL_ROOT}/tests/python_install_check.py $<TARGET_FILE:vexal>
-            ${CMAKE_BINARY_DIR}/consumers/python)
-  set_tests_properties(python_install PROPERTIES TIMEOUT 300)
+  # A fresh venv, `pip install ./python` alone (the library built by pip from
+  # these sources), then the suite above against the installed package.
+  set(suffix "")
+  foreach(py ${interpreters})
+    add_test(NAME python_install${suffix}
+      COMMAND ${py} ${VEXAL_ROOT}/tests/python_install_check.py ${CMAKE_BINARY_DIR}/consumers/python${suffix})
+    set_tests_properties(python_install${suffix} PROPERTIES TIMEOUT 600)
+    set(suffix "_system")
+  endforeach()
+
+  # The Python page's worked examples print what the page shows.
+  list(GET interpreters -1 py)
+  add_test(NAME python_docs_examples
+    COMMAND ${py} ${VEXAL_ROOT}/tests/python_docs_check.py ${CMAKE_BINARY_DIR}/consumers/python_docs)
+  set_tests_properties(python_docs_examples PROPERTIES ENVIRONMENT "VEXAL_LIBRARY=$<TARGET_FILE:vexal>")
 
   # The header, the VBA module and the generated export list against the table.
   foreach(check header vba drift)

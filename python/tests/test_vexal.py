@@ -12,7 +12,8 @@ import sys
 import unittest
 from unittest import mock
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+if not os.environ.get("VEXAL_TEST_INSTALLED"):  # else: the installed package
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import vexal  # noqa: E402
 from vexal._exports import EXPORTS  # noqa: E402
 
@@ -117,7 +118,7 @@ class Arguments(unittest.TestCase):
             vexal.norm(1, x=1)
 
     def test_non_numeric_numbers(self):
-        for bad in ("1.5", None, [1.0], complex(1, 1), b"1"):
+        for bad in ("1.5", None, complex(1, 1), b"1"):
             with self.assertRaisesRegex(TypeError, "argument x must be a number"):
                 vexal.norm(bad)
         self.assertEqual(vexal.norm(True), vexal.norm(1.0))
@@ -243,14 +244,12 @@ class NumpyArrays(unittest.TestCase):
         self.assertAlmostEqual(vexal.norm(np.float32(0.5)), vexal.norm(0.5), places=15)
 
     def test_bad_numpy_arrays(self):
-        with self.assertRaisesRegex(ValueError, "one-dimensional"):
-            vexal.Price_sd(np.ones((2, 3)), 6)
+        with self.assertRaisesRegex(ValueError, "not 3-dimensional"):
+            vexal.Price_sd(np.ones((2, 3, 1)), 3)
         with self.assertRaisesRegex(TypeError, "must hold numbers"):
             vexal.Price_sd(np.array(["a", "b"]), 2)
         with self.assertRaisesRegex(ValueError, "has 2 elements"):
             vexal.Price_sd(np.ones(2), 3)
-        with self.assertRaisesRegex(TypeError, "must be a number"):
-            vexal.norm(np.ones(2))
 
 
 def ctypes_address(ptr):

@@ -5,6 +5,11 @@ own name and argument names (``lambda`` is spelt ``lambda_``, a Python
 keyword): numbers are floats, arrays are Python sequences or numpy arrays,
 and every result is a float, NaN included, exactly as the library returns it.
 
+The pure functions also take numpy arrays, lists and pandas Series for their
+numbers (broadcast; an array or Series of results, evaluated on every core)
+and Dask collections (a lazy result); garch_fit and kelly_fit fit one series
+or many on state of their own. See docs/python.md.
+
     >>> import vexal
     >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
     10.450575619322279
@@ -30,7 +35,8 @@ import threading
 
 from ._exports import EXPORTS
 
-__all__ = ["EXPORTS", "library", "library_path"] + [row[0] for row in EXPORTS]
+__all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit"]
+           + [row[0] for row in EXPORTS])
 __version__ = "1.0.0"
 
 _lock = threading.Lock()
@@ -125,9 +131,21 @@ def _bind(lib):
     return missing
 
 
+class _NotScalar(Exception):
+    """An argument is an array, a Series or a Dask collection: the call takes
+    the array path (vexal._arrays)."""
+
+
 def _number(fname, arg, value):
+    if type(value) is float:
+        return value
+    if type(value) is int:
+        return float(value)
     if isinstance(value, (str, bytes, bytearray)):
         raise TypeError("%s(): argument %s must be a number, not %s" % (fname, arg, type(value).__name__))
+    ndim = getattr(value, "ndim", None)
+    if ndim or (ndim is None and hasattr(value, "__len__")):
+        raise _NotScalar
     try:
         return float(value)
     except (TypeError, ValueError):
@@ -137,6 +155,11 @@ def _number(fname, arg, value):
 
 def _array(fname, arg, value):
     """(pointer, length, keep-alive) for an array argument."""
+    if getattr(value, "ndim", 1) != 1 or (isinstance(value, (list, tuple)) and value
+                                          and hasattr(value[0], "__len__")):
+        raise _NotScalar  # one series per row or per column, or a Dask collection
+    if type(value).__module__.split(".", 1)[0] in ("dask", "dask_expr"):
+        raise _NotScalar
     if isinstance(value, (str, bytes, bytearray)) or not hasattr(value, "__len__"):
         if _np is None or not isinstance(value, _np.ndarray):
             raise TypeError("%s(): argument %s must be a sequence of numbers, not %s"
@@ -181,6 +204,7 @@ def _make(name, args, stack_bytes, summary, family):
     described = ", ".join(n + ("[]" if k == "arr" else "") for n, k in zip(names, kinds))
 
     def call(*a, **kw):
+        progress = kw.pop("progress", False) if kw else False
         if kw or len(a) != len(names):
             try:
                 a = signature.bind(*a, **kw).args
@@ -190,14 +214,17 @@ def _make(name, args, stack_bytes, summary, family):
                                    len(a) + len(kw), e)) from None
         values, keep = [], []
         lengths = {}
-        for arg, kind, v in zip(names, kinds, a):
-            if kind == "arr":
-                ptr, length, owner = _array(name, arg, v)
-                values.append(ptr)
-                keep.append(owner)
-                lengths[arg] = length
-            else:
-                values.append(_number(name, arg, v))
+        try:
+            for arg, kind, v in zip(names, kinds, a):
+                if kind == "arr":
+                    ptr, length, owner = _array(name, arg, v)
+                    values.append(ptr)
+                    keep.append(owner)
+                    lengths[arg] = length
+                else:
+                    values.append(_number(name, arg, v))
+        except _NotScalar:
+            return _array_layer().evaluate(name, names, kinds, a, progress)
         if lengths:
             need = _elements_needed(values[count_at]) if count_at is not None else 1
             for arg, length in lengths.items():
@@ -218,6 +245,9 @@ def _make(name, args, stack_bytes, summary, family):
     lines = ["%s(%s) -> float" % (name, described), "", summary[0].upper() + summary[1:] + "."]
     if family:
         lines += ["", "Family: " + family + "."]
+    if family and "keeps state" not in family:
+        lines += ["", "Number arguments also take arrays, pandas Series and Dask collections (broadcast,",
+                  "evaluated on all cores; progress=True shows a bar on long calls)."]
     if count_at is not None:
         lines += ["", "Array arguments hold at least nearest(%s - 1) + 1 elements (one at least);"
                   % names[count_at], "a list, tuple or numpy array; float64 contiguous arrays are not copied."]
@@ -229,3 +259,54 @@ def _make(name, args, stack_bytes, summary, family):
 for _row in EXPORTS:
     globals()[_row[0]] = _make(*_row)
 del _row
+
+
+# Arrays, pandas and Dask (numpy needed from here on): vexal._arrays, vexal._fits.
+def _array_layer():
+    try:
+        from . import _arrays as module
+    except ImportError as e:
+        raise ImportError("vexal: arrays, Series and DataFrames need numpy (%s)" % e) from None
+    return module
+
+
+def set_threads(n=None):
+    """Threads for array calls and fits: n >= 1, or None for the default
+    (the VEXAL_THREADS environment variable, else every core)."""
+    _array_layer().set_threads(n)
+
+
+def get_threads():
+    """The number of threads array calls and fits use now."""
+    return _array_layer().get_threads()
+
+
+def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False):
+    from . import _fits
+    return _fits.garch_fit(prices, alpha0, beta0, newest_first, progress)
+
+
+def kelly_fit(probabilities, outcomes, f0=0.0):
+    from . import _fits
+    return _fits.kelly_fit(probabilities, outcomes, f0)
+
+
+garch_fit.__doc__ = """GARCH(1,1) fit of a price series, or of many at once.
+
+prices: one series (1-D), one series per row (2-D array) or per column
+(DataFrame), or a Dask DataFrame (its columns fitted across the workers).
+A series is its values up to its last number: NaN padding at the end is
+dropped, so columns of different lengths can share a frame.
+One series gives a GarchFit(objective, omega, alpha, beta), exactly what
+garch_paramc, Price_input(prices, n, newest_first), garch_o(alpha0, beta0)
+and garch_param0..3 give; many give a DataFrame indexed by series, fitted in
+parallel. The library's own GARCH state is not touched."""
+
+kelly_fit.__doc__ = """Kelly-fraction fit of an outcome table, or of many at once.
+
+probabilities, outcomes: one table (1-D), one per row (2-D arrays) or per
+column (DataFrames; NaN padding at the end dropped), or Dask DataFrames.
+One table gives a KellyFit(f, growth, growth_sd), exactly what kelly_paramc,
+kelly_input and kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd
+give; many give a DataFrame indexed by table, fitted in parallel. The
+library's own Kelly state is not touched."""
