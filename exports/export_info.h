@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "exports/table_macros.h"
 
@@ -50,16 +51,16 @@ inline const ExportInfo* find_export(const std::string& name) {
 // fits, accessors, resets) and the generator with the simulator that draws
 // from it. Every other export is a pure function of its arguments.
 inline bool keeps_state(const ExportInfo& e) {
-  const std::string n = e.name;
-  return n.rfind("garch_", 0) == 0 || n.rfind("kelly_", 0) == 0 || n == "Price_input" ||
-         n.rfind("RanMT", 0) == 0 || n == "gaussMT" || n == "F_NextPrice";
+  const std::string_view n = e.name;
+  return n.starts_with("garch_") || n.starts_with("kelly_") || n == "Price_input" || n.starts_with("RanMT") ||
+         n == "gaussMT" || n == "F_NextPrice";
 }
 
 // Position of the count argument (n or count) that sizes the arrays of e,
 // or -1.
 inline int count_argument(const ExportInfo& e) {
   for (std::size_t i = 0; i < e.argc; ++i)
-    if (!e.args[i].is_array && (std::string(e.args[i].name) == "n" || std::string(e.args[i].name) == "count"))
+    if (!e.args[i].is_array && (std::string_view(e.args[i].name) == "n" || std::string_view(e.args[i].name) == "count"))
       return static_cast<int>(i);
   return -1;
 }

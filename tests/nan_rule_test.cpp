@@ -141,3 +141,22 @@ TEST(NanRule, DegenerateTreesAreNeverNegative) {
           }
   EXPECT_EQ(vexal::call_binamer(90, 100, 1, 0.05, 0, 100, 0), 0.0);
 }
+
+// The closed form too: a negative sigma turns it over, and far out of the
+// money snorm's error can exceed the value.
+TEST(NanRule, EuropeanPricesAreNeverNegative) {
+  const double times[] = {0.1, 0.3}, amounts[] = {1.0, 0.5};
+  EXPECT_EQ(vexal::put_eur(2523.283, 0.3396389, 19.658259, 0.3730938, -4.19598e-05, -0.4949884), 0.0);
+  EXPECT_EQ(vexal::call_eur(9.734592, 2659.698, 19.572651, -0.4645864, -0.000328486, -0.3808859), 0.0);
+  EXPECT_EQ(vexal::put_eur(1611.9841102099554, 0.05836706986202258, 15.940594155495269, 0.27790744027991177,
+                           0.7993247643160486, -0.43788928593385956), 0.0);
+  EXPECT_EQ(vexal::call_eur(0.20180115689107067, 2241.828129539546, 15.329767022620235, -0.21840131765873483,
+                            0.1720600735906211, -0.4734533362757788), 0.0);
+  for (double sigma : {-0.25, -1e-6, 1e-300, 0.25})
+    for (double S : {50.0, 100.0, 200.0}) {
+      EXPECT_GE(vexal::call_eur(S, 100, 1, 0.05, sigma, 0.02), 0.0) << S << " " << sigma;
+      EXPECT_GE(vexal::put_eur(S, 100, 1, 0.05, sigma, 0.02), 0.0) << S << " " << sigma;
+      EXPECT_GE(vexal::call_eur_d(S, 100, 1, 0.05, sigma, times, amounts, 2), 0.0) << S << " " << sigma;
+      EXPECT_GE(vexal::put_eur_d(S, 100, 1, 0.05, sigma, times, amounts, 2), 0.0) << S << " " << sigma;
+    }
+}
