@@ -33,6 +33,7 @@
 #include "core/numeric.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "exports/in_process.h"
 #include "include/vexal_batch.h"
 
 namespace {
@@ -155,14 +156,7 @@ struct Call {
   std::vector<const double*> arrays;
 };
 
-using Caller = double (*)(const Call&);
-#define N(x) VEXAL_N(x)
-#define A(x) VEXAL_A(x)
-#define VEXAL_FUZZ_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
-const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_FUZZ_ROW)};
-#undef VEXAL_FUZZ_ROW
-#undef N
-#undef A
+const auto& kCallers = vexal::in_process<Call>;
 
 // What each export reads, found from its argument names.
 struct Shape {

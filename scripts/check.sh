@@ -41,29 +41,27 @@ cmake --build build -j"$jobs"
 echo "== sanitizers"
 bash scripts/sanitizers.sh
 
-echo "== Win32 build, tests under wine"
-# The build's own wine prefix (build-win32/wine) and server, whatever else
-# runs under wine on this machine.
-. scripts/wine_env.sh
-wine_env_start build-win32 win32
-trap wine_env_stop EXIT
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
-cmake --build build-win32 -j"$jobs"
-(cd build-win32 && ctest --timeout 900 --output-on-failure)
-echo "== the Win32 CLI under wine: its own checks, and the README's examples against the native CLI"
-python3 tests/cli_check.py wine build-win32/bin/vexal.exe
-python3 tests/readme_examples_check.py build/bin/vexal "wine build-win32/bin/vexal.exe"
-wine_env_stop
+# A Windows build in its own folder, its own wine prefix (BUILD/wine) and its
+# own server, whatever else runs under wine on this machine: the suite, the
+# CLI's own checks and the README's examples against the native CLI.
+windows_phase() {  # build folder, win32|win64, toolchain, CLI
+  local build=$1 arch=$2 toolchain=$3 cli=$4
+  echo "== $arch build, tests under wine ($build)"
+  wine_env_start "$build" "$arch"
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release
+  cmake --build "$build" -j"$jobs"
+  (cd "$build" && ctest --timeout 900 --output-on-failure)
+  echo "== the $arch CLI under wine: its own checks and the README's examples against the native CLI"
+  python3 tests/cli_check.py wine "$build/bin/$cli"
+  python3 tests/readme_examples_check.py build/bin/vexal "wine $build/bin/$cli"
+}
 
-echo "== Win64 build, tests under 64-bit wine"
-# A 64-bit prefix of its own (build-win64/wine) and its own server.
-wine_env_start build-win64 win64
-cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
-cmake --build build-win64 -j"$jobs"
-(cd build-win64 && ctest --timeout 900 --output-on-failure)
-echo "== the Win64 CLI under wine: its own checks, the README's examples and every export against the native CLI"
-python3 tests/cli_check.py wine build-win64/bin/vexal64.exe
-python3 tests/readme_examples_check.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
+. scripts/wine_env.sh
+trap wine_env_stop EXIT
+windows_phase build-win32 win32 toolchain-i686-w64-mingw32.cmake vexal.exe
+wine_env_stop
+windows_phase build-win64 win64 toolchain-x86_64-w64-mingw32.cmake vexal64.exe
+echo "== every export through the Win64 CLI against the native CLI"
 python3 tests/host_compare.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
 wine_env_stop
 

@@ -17,6 +17,7 @@
 #include "core/numeric.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "exports/in_process.h"
 #include "library_loader.h"
 #include "typical_args.h"
 
@@ -63,18 +64,15 @@ Call ordinary_call(const vexal::ExportInfo& e) {
   return c;
 }
 
-using Caller = double (*)(const Call&);
 using ExportedCaller = double (*)(void*, const Call&);
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_BAD_INPUT_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
-const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_BAD_INPUT_ROW)};
-#undef VEXAL_BAD_INPUT_ROW
 #define VEXAL_BAD_INPUT_ROW(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
 const ExportedCaller kExportedCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_BAD_INPUT_ROW)};
 #undef VEXAL_BAD_INPUT_ROW
 #undef N
 #undef A
+const auto& kCallers = vexal::in_process<Call>;
 
 // Generous for a sanitised or emulated build; the calls here take
 // microseconds when nothing loops.

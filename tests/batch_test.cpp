@@ -18,6 +18,7 @@
 #include "core/functions.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "exports/in_process.h"
 #include "garch_sim.h"
 #include "typical_args.h"
 
@@ -33,14 +34,7 @@ struct RowArgs {
   std::vector<const double*> arrays;
 };
 
-using Single = double (*)(const RowArgs&);
-#define N(x) VEXAL_N(x)
-#define A(x) VEXAL_A(x)
-#define VEXAL_SINGLE(name, args, summary) [](const RowArgs& a) { return vexal::apply_args(&vexal::name, a); },
-const Single kSingle[] = {VEXAL_EXPORT_TABLE(VEXAL_SINGLE)};
-#undef VEXAL_SINGLE
-#undef N
-#undef A
+const auto& kSingle = vexal::in_process<RowArgs>;
 
 // Columns for `rows` rows of export e: each number a column (stride 1, with
 // a few NaN) or one value (stride 0); each array a block of kWidth per row

@@ -16,6 +16,7 @@
 #include "core/functions.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "exports/in_process.h"
 #include "typical_args.h"
 
 // mingw's win32 thread model has no std::thread.
@@ -66,14 +67,7 @@ Call make_call(const vexal::ExportInfo& e, int variant) {
   return c;
 }
 
-using Caller = double (*)(const Call&);
-#define N(x) VEXAL_N(x)
-#define A(x) VEXAL_A(x)
-#define VEXAL_CONCURRENCY_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
-const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_CONCURRENCY_ROW)};
-#undef VEXAL_CONCURRENCY_ROW
-#undef N
-#undef A
+const auto& kCallers = vexal::in_process<Call>;
 
 std::uint64_t bits(double d) {
   std::uint64_t b;

@@ -13,6 +13,7 @@
 #include "core/functions.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
+#include "exports/in_process.h"
 #include "typical_args.h"
 
 namespace {
@@ -20,14 +21,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 using Call = vexal::CallArgs;
-using Caller = double (*)(const Call&);
-#define N(x) VEXAL_N(x)
-#define A(x) VEXAL_A(x)
-#define VEXAL_NAN_ROW(name, args, summary) [](const Call& c) { return vexal::apply_args(&vexal::name, c); },
-const Caller kCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_NAN_ROW)};
-#undef VEXAL_NAN_ROW
-#undef N
-#undef A
+const auto& kCallers = vexal::in_process<Call>;
 
 // The fits, their loaders, accessors and resets, and the generator with the
 // simulator that draws from it.
