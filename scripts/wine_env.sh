@@ -33,6 +33,8 @@ wine_env_start() {
 }
 
 wine_env_stop() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k </dev/null >/dev/null 2>&1
-  return 0
+  # Safe to call twice, and under set -e when no server is left to end.
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+  fi
 }
