@@ -86,6 +86,10 @@ class Library {
   void* handle_ = nullptr;
 };
 
+// The path the program was started by, for finding the executable where
+// the system cannot tell (a container without /proc).
+std::string invoked_as;
+
 std::string executable_dir() {
 #if defined(_WIN32)
   char buf[MAX_PATH];
@@ -95,7 +99,7 @@ std::string executable_dir() {
 #else
   char buf[4096];
   ssize_t len = readlink("/proc/self/exe", buf, sizeof buf);
-  std::string p = len > 0 ? std::string(buf, static_cast<std::size_t>(len)) : std::string();
+  std::string p = len > 0 ? std::string(buf, static_cast<std::size_t>(len)) : invoked_as;
   auto cut = p.find_last_of('/');
 #endif
   return cut == std::string::npos ? std::string(".") : p.substr(0, cut);
@@ -625,6 +629,7 @@ int demo(const Library& lib) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 0 && argv[0]) invoked_as = argv[0];
   Options opt;
   std::vector<std::string> words;
   for (int i = 1; i < argc; ++i) {
