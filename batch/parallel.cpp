@@ -79,12 +79,13 @@ void worker(Shared& s) {
 }
 
 // The calling thread on its own, from `begin`: the whole range in one call
-// when nobody watches, else chunks with reports between them.
+// when nobody watches, else chunks with reports between them and one at
+// the end.
 int run_here(std::int64_t begin, std::int64_t total, RangeFn fn, const void* job, Progress progress,
              double per_item, Clock::time_point& last_report, std::int64_t& done_until) {
+  done_until = total;
   if (!progress.fn) {
     fn(job, begin, total);
-    done_until = total;
     return VEXAL_OK;
   }
   while (begin < total) {
@@ -102,7 +103,7 @@ int run_here(std::int64_t begin, std::int64_t total, RangeFn fn, const void* job
       }
     }
   }
-  done_until = total;
+  progress.fn(total, total, progress.user);
   return VEXAL_OK;
 }
 
@@ -123,11 +124,7 @@ int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress p
         std::int64_t& done_until) {
   done_until = 0;
   Clock::time_point last_report = Clock::now();
-  if (threads <= 1 || total <= 1) {
-    const int rc = run_here(0, total, fn, job, progress, 0, last_report, done_until);
-    if (rc == VEXAL_OK && progress.fn) progress.fn(total, total, progress.user);
-    return rc;
-  }
+  if (threads <= 1 || total <= 1) return run_here(0, total, fn, job, progress, 0, last_report, done_until);
 
   std::vector<std::thread> pool;
   Shared* s = nullptr;
@@ -152,11 +149,7 @@ int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress p
   const double work = per_item * static_cast<double>(left);
   const int workers = static_cast<int>(std::min<double>({static_cast<double>(threads),
                                                          static_cast<double>(left), work / kWorkerSeconds}));
-  if (workers <= 1) {
-    const int rc = run_here(begin, total, fn, job, progress, per_item, last_report, done_until);
-    if (rc == VEXAL_OK && progress.fn) progress.fn(total, total, progress.user);
-    return rc;
-  }
+  if (workers <= 1) return run_here(begin, total, fn, job, progress, per_item, last_report, done_until);
 
   s->workers = workers;
   s->per_item = std::max(per_item, 1e-12);

@@ -64,7 +64,7 @@ class Library {
 #endif
   }
   bool ok() const { return handle_ != nullptr; }
-  // An unadorned name, such as the vexal_ functions of the C API.
+  // A name as exported, such as the vexal_ functions of the C API.
   void* raw(const char* name) const {
 #if defined(_WIN32)
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
@@ -72,15 +72,7 @@ class Library {
     return dlsym(handle_, name);
 #endif
   }
-  void* symbol(const vexal::ExportInfo& e) const {
-#if defined(_WIN32) && defined(__i386__)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), e.decorated_name().c_str()));
-#elif defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), e.name));
-#else
-    return dlsym(handle_, e.name);
-#endif
-  }
+  void* symbol(const vexal::ExportInfo& e) const { return raw(vexal::exported_name(e).c_str()); }
 
  private:
   void* handle_ = nullptr;
@@ -109,13 +101,11 @@ std::string executable_dir() {
 std::vector<std::string> library_candidates(const std::string& given) {
   if (!given.empty()) return {given};
   if (const char* env = std::getenv("VEXAL_LIBRARY"); env && *env) return {env};
-  const std::string dir = executable_dir();
-#if defined(_WIN32) && defined(__i386__)
-  return {dir + "\\Vexal.dll", "Vexal.dll"};
-#elif defined(_WIN32)
-  return {dir + "\\Vexal64.dll", "Vexal64.dll"};
+  const std::string dir = executable_dir(), file = vexal::kLibraryFile;
+#if defined(_WIN32)
+  return {dir + "\\" + file, file};
 #else
-  return {dir + "/libvexal.so.1", dir + "/../lib/libvexal.so.1", "libvexal.so.1"};
+  return {dir + "/" + file, dir + "/../lib/" + file, file};
 #endif
 }
 
@@ -268,11 +258,14 @@ std::string format17(double v) {
   return buf;
 }
 
-std::string json_number(double v) {
-  if (std::isnan(v)) return "\"NaN\"";
-  if (std::isinf(v)) return v > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+// 17 significant digits; NaN and the infinities by name.
+std::string format_cell(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
   return format17(v);
 }
+
+std::string json_number(double v) { return std::isfinite(v) ? format17(v) : "\"" + format_cell(v) + "\""; }
 
 struct Options {
   std::string lib;
@@ -359,12 +352,6 @@ Table read_table(const std::string& path) {
   }
   if (!have_header) usage_error("file '" + path + "' is empty: the first line must name the arguments");
   return t;
-}
-
-std::string format_cell(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
-  return format17(v);
 }
 
 // A bar on standard error, redrawn at most every tenth of a second.
@@ -463,7 +450,6 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
       cols[j].push_back(v);
     }
   }
-  if (cols.empty() || e->argc == 0) usage_error(std::string(e->name) + " takes no arguments to map");
 
   const Library lib = open_library(opt);
   void* fp = lib.symbol(*e);

@@ -41,6 +41,19 @@ inline constexpr ExportInfo kExports[] = {VEXAL_EXPORT_TABLE(VEXAL_INFO_ROW)};
 
 inline constexpr std::size_t kExportCount = sizeof(kExports) / sizeof(kExports[0]);
 
+// The library file this platform's build makes, and the name a host asks it
+// for an export by: decorated on 32-bit Windows, plain elsewhere.
+#if defined(_WIN32) && defined(__i386__)
+inline constexpr const char* kLibraryFile = "Vexal.dll";
+inline std::string exported_name(const ExportInfo& e) { return e.decorated_name(); }
+#elif defined(_WIN32)
+inline constexpr const char* kLibraryFile = "Vexal64.dll";
+inline std::string exported_name(const ExportInfo& e) { return e.name; }
+#else
+inline constexpr const char* kLibraryFile = "libvexal.so.1";
+inline std::string exported_name(const ExportInfo& e) { return e.name; }
+#endif
+
 inline const ExportInfo* find_export(const std::string& name) {
   for (const ExportInfo& e : kExports)
     if (name == e.name || name == e.decorated_name()) return &e;

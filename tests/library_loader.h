@@ -25,25 +25,8 @@ class LoadedLibrary {
   }
   bool ok() const { return handle_ != nullptr; }
 
-  // The file the build makes for this platform.
-  static const char* file_name() {
-#if defined(_WIN32) && defined(__i386__)
-    return "Vexal.dll";
-#elif defined(_WIN32)
-    return "Vexal64.dll";
-#else
-    return "libvexal.so.1";
-#endif
-  }
-
-  // The name a host asks for: decorated on 32-bit Windows, plain elsewhere.
-  static std::string exported_name(const vexal::ExportInfo& e) {
-#if defined(_WIN32) && defined(__i386__)
-    return e.decorated_name();
-#else
-    return e.name;
-#endif
-  }
+  static const char* file_name() { return vexal::kLibraryFile; }
+  static std::string exported_name(const vexal::ExportInfo& e) { return vexal::exported_name(e); }
 
   void* find(const std::string& name) const {
 #if defined(_WIN32)

@@ -301,16 +301,15 @@ def evaluate(fname, names, kinds, args, progress=False):
                          % fname)
 
     # Array arguments: the count must not ask for more than each array holds.
+    need = elements_needed(columns[count_at]) if blocks and count_at is not None else None
     for arg, a in blocks:
         if a.ndim == 2 and shape != a.shape[:1]:
             raise ValueError("%s(): argument %s holds %d series; the other arguments broadcast to shape %s"
                              % (fname, arg, a.shape[0], shape))
-        if count_at is not None:
-            need = elements_needed(columns[count_at])
-            if need.size and need.max() > a.shape[-1]:
-                raise ValueError("%s(): array %s has %d element%s per series, the count %s reads up to %d"
-                                 % (fname, arg, a.shape[-1], "" if a.shape[-1] == 1 else "s",
-                                    names[count_at], int(need.max())))
+        if need is not None and need.size and need.max() > a.shape[-1]:
+            raise ValueError("%s(): array %s has %d element%s per series, the count %s reads up to %d"
+                             % (fname, arg, a.shape[-1], "" if a.shape[-1] == 1 else "s",
+                                names[count_at], int(need.max())))
 
     out = np.empty(shape, dtype=np.float64)
     rows = out.size

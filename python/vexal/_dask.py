@@ -76,22 +76,20 @@ def _series_rows(fname, names, kinds, args):
 
 
 def _fit_one(fit, counts, constants, *parts):
-    """Fits one column (its partitions in order), or one column of each frame."""
+    """Fits one column (its partitions in order), or one column of each
+    frame; the fit itself drops the column's NaN padding."""
     import pandas as pd
     columns, at = [], 0
     for count in counts:
         columns.append(pd.concat(parts[at:at + count]).to_numpy(dtype=np.float64, na_value=np.nan))
         at += count
-    numbers = np.zeros(len(columns[0]), dtype=bool)
-    for c in columns:
-        numbers |= ~np.isnan(c)
-    length = len(numbers) - int(np.argmax(numbers[::-1])) if numbers.any() else 0
-    return tuple(fit(*[c[:length] for c in columns], *constants))
+    return tuple(fit(*columns, *constants))
 
 
-def fit_columns(fit, frames, constants):
+def fit_columns(fit, frames, constants, fields):
     """fit over every column of Dask DataFrames, one task per column, on the
-    active scheduler; a pandas DataFrame indexed by column."""
+    active scheduler; a pandas DataFrame indexed by column, with the fields
+    of fit's result as its columns."""
     import dask
     import pandas as pd
     first = frames[0]
@@ -105,5 +103,4 @@ def fit_columns(fit, frames, constants):
         tasks.append(dask.delayed(_fit_one, pure=True)(fit, tuple(len(f) for f in per_frame), tuple(constants),
                                                        *parts))
     results = dask.compute(*tasks)
-    fields = ("objective", "omega", "alpha", "beta") if fit.__name__ == "garch_fit" else ("f", "growth", "growth_sd")
     return pd.DataFrame(list(results), index=pd.Index(first.columns), columns=list(fields), dtype=np.float64)

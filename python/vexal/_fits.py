@@ -74,7 +74,7 @@ def _frame(results, labels, columns):
 def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False):
     if _arrays.is_dask(prices):
         from . import _dask
-        return _dask.fit_columns(garch_fit, (prices,), (alpha0, beta0, newest_first))
+        return _dask.fit_columns(garch_fit, (prices,), (alpha0, beta0, newest_first), GarchFit._fields)
     a0, b0 = _number("garch_fit", "alpha0", alpha0), _number("garch_fit", "beta0", beta0)
     reverse = _number("garch_fit", "newest_first", newest_first)
     block, labels, many = _series("garch_fit", "prices", prices)
@@ -101,7 +101,7 @@ def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False)
 def kelly_fit(probabilities, outcomes, f0=0.0):
     if _arrays.is_dask(probabilities) or _arrays.is_dask(outcomes):
         from . import _dask
-        return _dask.fit_columns(kelly_fit, (probabilities, outcomes), (f0,))
+        return _dask.fit_columns(kelly_fit, (probabilities, outcomes), (f0,), KellyFit._fields)
     f = _number("kelly_fit", "f0", f0)
     p, labels, many = _series("kelly_fit", "probabilities", probabilities)
     o, labels_o, many_o = _series("kelly_fit", "outcomes", outcomes)
