@@ -1,0 +1,32 @@
+// The precise family: one row per function, in the form of the export
+// table (exports/export_table.h): F(name, arguments, summary), arguments
+// made of N(x) numbers. Names carry the precise_ prefix; the C symbol of a
+// row is vexal_<name> (libvexal.so and Vexal64.dll, never Vexal.dll).
+//
+// Every layer (C header, symbol list, batch engine, CLI, Python, VBA, docs
+// checks) expands this table; a new precise function is one row here and
+// its definition in this folder.
+#ifndef VEXAL_PRECISE_TABLE_H
+#define VEXAL_PRECISE_TABLE_H
+
+#define VEXAL_PRECISE_TABLE(F) \
+  /* precise normal density and distribution */ \
+  F(precise_norm,  (N(x)), "standard normal density at x, to a few ulp") \
+  F(precise_snorm, (N(x)), "standard normal distribution function at x, to a few ulp down to x = -37.5") \
+  /* precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates) */ \
+  F(precise_call_eur,       (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European call price, accurate far out of the money") \
+  F(precise_put_eur,        (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European put price, accurate far out of the money") \
+  F(precise_call_delta_eur, (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European call delta, d price / d S") \
+  F(precise_put_delta_eur,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European put delta, d price / d S") \
+  F(precise_gamma_eur,      (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European gamma, d2 price / d S2 (call and put)") \
+  F(precise_vega_eur,       (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European vega per 1.0 of sigma (call and put)") \
+  F(precise_call_theta_eur, (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European call theta per time unit, -d price / d T") \
+  F(precise_put_theta_eur,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European put theta per time unit, -d price / d T") \
+  F(precise_call_rho_eur,   (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European call rho per 1.0 of r") \
+  F(precise_put_rho_eur,    (N(S), N(K), N(T), N(r), N(sigma), N(q)), "European put rho per 1.0 of r") \
+  F(precise_prob_itm,       (N(S), N(K), N(T), N(r), N(sigma), N(q)), "risk-neutral probability that S ends above K") \
+  /* precise European implied volatility */ \
+  F(precise_call_impvol_eur, (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)") \
+  F(precise_put_impvol_eur,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)")
+
+#endif
