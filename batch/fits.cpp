@@ -147,13 +147,22 @@ extern "C" VEXAL_API_EXPORT int vexal_kelly_fit(const double* probabilities, con
   return VEXAL_OK;
 }
 
-extern "C" VEXAL_API_EXPORT int vexal_kelly_fit_many(long long series, const double* probabilities,
-                                                     const double* outcomes, long long stride,
-                                                     const long long* lengths, double f0, double* results,
-                                                     int threads) {
+extern "C" VEXAL_API_EXPORT int vexal_kelly_fit_many_progress(long long series, const double* probabilities,
+                                                              const double* outcomes, long long stride,
+                                                              const long long* lengths, double f0,
+                                                              double* results, int threads,
+                                                              vexal_progress_fn progress, void* user) {
   if (const int rc = check_many(series, stride, lengths, results, threads, {probabilities, outcomes});
       rc != VEXAL_OK)
     return rc;
   const KellyJob job{probabilities, outcomes, stride, lengths, f0, results};
-  return run_many(series, threads, kelly_range, &job, {}, results, 3);
+  return run_many(series, threads, kelly_range, &job, {progress, user}, results, 3);
+}
+
+extern "C" VEXAL_API_EXPORT int vexal_kelly_fit_many(long long series, const double* probabilities,
+                                                     const double* outcomes, long long stride,
+                                                     const long long* lengths, double f0, double* results,
+                                                     int threads) {
+  return vexal_kelly_fit_many_progress(series, probabilities, outcomes, stride, lengths, f0, results, threads,
+                                       nullptr, nullptr);
 }

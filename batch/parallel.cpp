@@ -137,12 +137,22 @@ int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress p
   std::unique_ptr<Shared> owned(s);
 
   // Measure on this thread: doubling chunks until kProbeSeconds have passed.
+  // A first item that takes longer than a report interval is reported as
+  // soon as it ends (and may stop the work) rather than after the next.
   std::int64_t begin = 0;
   const Clock::time_point t0 = Clock::now();
   for (std::int64_t chunk = 1; begin < total && since(t0) < kProbeSeconds; chunk *= 2) {
     const std::int64_t end = std::min(total, begin + chunk);
     fn(job, begin, end);
     begin = end;
+  }
+  if (progress.fn && begin < total && since(last_report) >= kReportSeconds) {
+    last_report = Clock::now();
+    if (progress.fn(begin, total, progress.user)) {
+      done_until = begin;
+      progress.fn(begin, total, progress.user);
+      return VEXAL_STOPPED;
+    }
   }
   const std::int64_t left = total - begin;
   const double per_item = since(t0) / static_cast<double>(begin);
@@ -173,7 +183,7 @@ int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress p
     // Report while the workers run; a nonzero answer stops them after
     // the chunks they hold.
     while (started && s->running > 0) {
-      s->cv.wait_for(lock, std::chrono::duration<double>(kReportSeconds));
+      s->cv.wait_for(lock, Seconds(std::max(kReportSeconds - since(last_report), 1e-3)));
       if (s->running > 0 && progress.fn && !s->stop.load() && since(last_report) >= kReportSeconds) {
         last_report = Clock::now();
         lock.unlock();

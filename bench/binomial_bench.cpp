@@ -94,6 +94,43 @@ void BM_literal_put(benchmark::State& state) {
 }
 BENCHMARK(BM_literal_put)->Arg(1000);
 
+// A long tree with and without a dividend yield (the case: r = 0.04,
+// three years): with q > 0 far more of the nodes above the strike decay
+// through the subnormal range before they reach zero, which costs a
+// microcode assist per operation on processors that take one.
+void BM_vexal_put_long(benchmark::State& state) {
+  const double steps = static_cast<double>(state.range(0));
+  const double yield = static_cast<double>(state.range(1)) / 100;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(vexal::put_binamer(100, 100, 3, 0.04, 0.2, steps, yield));
+  per_node(state, nodes(state));
+}
+BENCHMARK(BM_vexal_put_long)->Args({10000, 0})->Args({10000, 4})->Unit(benchmark::kMillisecond);
+
+// The same held to one way of computing the subnormal held nodes: the
+// processor's arithmetic, or integer units of 2^-1074 (what processors slow
+// on subnormals get).
+template <int kTiny>
+void induct_tiny(double* V, const double* a, const double* b, std::int32_t n, double c, double disc,
+                 double p, const vexal::binomial::Shortcut& s) {
+  vexal::binomial::Shortcut t = s;
+  t.tiny = kTiny;
+  vexal::binomial::induct(V, a, b, n, c, disc, p, t);
+}
+template <int kTiny>
+void BM_vexal_put_long_tiny(benchmark::State& state) {
+  const double steps = static_cast<double>(state.range(0));
+  const double yield = static_cast<double>(state.range(1)) / 100;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(vexal::binomial::binamer(induct_tiny<kTiny>, vexal::binomial::kPut, 100, 100, 3,
+                                                      0.04, 0.2, steps, yield));
+  per_node(state, nodes(state));
+}
+BENCHMARK(BM_vexal_put_long_tiny<vexal::binomial::kTinyHardware>)
+    ->Args({10000, 0})->Args({10000, 4})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_vexal_put_long_tiny<vexal::binomial::kTinyUnits>)
+    ->Args({10000, 0})->Args({10000, 4})->Unit(benchmark::kMillisecond);
+
 // A volatility in the first window: sixteen trees per search.
 void BM_vexal_put_impvol(benchmark::State& state) {
   const double steps = static_cast<double>(state.range(0));

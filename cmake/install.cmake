@@ -24,8 +24,21 @@ install(TARGETS vexal vexal_static EXPORT VexalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS vexal_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal.h ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal_batch.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# Every public header: a new one under include/ is installed (and packaged)
+# without being listed here.
+file(GLOB VEXAL_PUBLIC_HEADERS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/include/*.h)
+install(FILES ${VEXAL_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+# vexal(1), written from the CLI's own --help and list by running it.
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT VEXAL_SANITIZE AND NOT VEXAL_TSAN AND Python3_FOUND)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/vexal.1
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tools/gen_man.py $<TARGET_FILE:vexal_cli>
+            ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/vexal.1
+    DEPENDS vexal_cli vexal ${CMAKE_CURRENT_SOURCE_DIR}/tools/gen_man.py VERBATIM)
+  add_custom_target(vexal_man ALL DEPENDS ${CMAKE_BINARY_DIR}/vexal.1)
+  install(FILES ${CMAKE_BINARY_DIR}/vexal.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 install(EXPORT VexalTargets NAMESPACE Vexal:: DESTINATION ${VEXAL_CMAKE_DIR})
 file(WRITE ${CMAKE_BINARY_DIR}/VexalConfig.cmake

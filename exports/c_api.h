@@ -11,6 +11,7 @@
   F(vexal_garch_fit_many_progress) \
   F(vexal_kelly_fit)              \
   F(vexal_kelly_fit_many)         \
+  F(vexal_kelly_fit_many_progress) \
   F(vexal_error)                  \
   F(vexal_default_threads)
 

@@ -92,6 +92,10 @@ VEXAL_BATCH_API int vexal_garch_fit_many_progress(long long series, const double
                                   const long long *lengths, double newest_first, double alpha0,
                                   double beta0, double *results, int threads,
                                   vexal_progress_fn progress, void *user);
+VEXAL_BATCH_API int vexal_kelly_fit_many_progress(long long series, const double *probabilities,
+                                  const double *outcomes, long long stride, const long long *lengths,
+                                  double f0, double *results, int threads,
+                                  vexal_progress_fn progress, void *user);
 
 /* What a return code means (a static string; never null). */
 VEXAL_BATCH_API const char *vexal_error(int code);

@@ -29,8 +29,19 @@ void powers(double* a, double* b, std::int32_t n, double signed_spot, double u, 
 // node. shortcut() fills it where the tree's parameters allow (spot and
 // strike positive, u > 1, 0 < p < 1, positive discount, no power table
 // near overflow or underflow).
+//
+// Far out of the money the held values decay through the subnormal range
+// on their way to zero. Where both inputs of a held node are +0 its value
+// is +0 and it is not computed. Where both are +0 or subnormal, `tiny`
+// says how: kTinyHardware in the processor's own arithmetic, kTinyUnits on
+// their integer multiples of 2^-1074 in normal doubles (the same doubles,
+// without the microcode assist that some processors take on every
+// subnormal operation), kTinyAuto the latter where the processor is found
+// to be slow on subnormals.
+inline constexpr int kTinyHardware = 0, kTinyUnits = 1, kTinyAuto = 2;
 struct Shortcut {
   double side = 0, t0 = 0, tj = 0, margin = 0;
+  int tiny = kTinyAuto;
 };
 Shortcut shortcut(double sign, double S, double K, double u, double d, double p, double disc,
                   std::int32_t n, const double* a, const double* b);

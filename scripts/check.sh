@@ -25,6 +25,8 @@ command -v python3 >/dev/null || need+=(python3)
 python3 -m pip --version >/dev/null 2>&1 || need+=(python3-pip)
 dpkg -s libgtest-dev >/dev/null 2>&1 || dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)
 dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+command -v man >/dev/null || need+=(man-db)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
   echo "== installing: ${need[*]}"
@@ -65,6 +67,9 @@ echo "== every export through the Win64 CLI against the native CLI"
 python3 tests/host_compare.py build/bin/vexal "wine build-win64/bin/vexal64.exe"
 wine_env_stop
 
+echo "== release packages: scripts/release.sh, each artefact unpacked and checked, the .deb installed and removed"
+python3 tests/release_check.py build-release/check
+
 echo "== fuzzing, one minute"
 fuzz_log=$(mktemp)
 if ! bash fuzz/run.sh 60 > "$fuzz_log" 2>&1; then
@@ -75,4 +80,4 @@ grep -E '^(Done|stat::)' "$fuzz_log"
 rm -f "$fuzz_log"
 
 echo "== all suites passed"
-echo "check: 7 passed, 0 failed"
+echo "check: 8 passed, 0 failed"

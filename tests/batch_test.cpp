@@ -292,3 +292,43 @@ TEST(Api, ProgressOnTheCallingThreadCanStopTheWork) {
     for (long long i = 0; i < rows; ++i) ASSERT_TRUE(i < done ? same(out[i], want) : std::isnan(out[i])) << i;
   }
 }
+
+TEST(Api, ManyKellyFitsReportAfterALongFirstTableAndCanStop) {
+  // Table 0 takes well over a report interval, the others next to nothing:
+  // the first report follows table 0 (it used to wait for the whole run on
+  // two threads), and stopping there leaves the later tables NaN.
+  const long long big = 1000000, series = 4;
+  std::vector<double> p(series * big, 0.0), o(series * big, 0.0);
+  for (long long i = 0; i < big; ++i) {
+    p[i] = 1.0 / big;
+    o[i] = i % 3 == 0 ? 1.0 : -0.4;
+  }
+  const long long lengths[series] = {big, 2, 2, 2};
+  for (long long k = 1; k < series; ++k) {
+    p[k * big] = p[k * big + 1] = 0.5;
+    o[k * big] = 1.0, o[k * big + 1] = -0.5;
+  }
+  struct Seen {
+    std::vector<long long> done;
+    int stop_at;
+  };
+  auto record = [](long long done, long long, void* user) {
+    auto* s = static_cast<Seen*>(user);
+    s->done.push_back(done);
+    return static_cast<int>(s->done.size()) == s->stop_at ? 1 : 0;
+  };
+  double want[3];
+  ASSERT_EQ(vexal_kelly_fit(p.data(), o.data(), big, 0.1, want), VEXAL_OK);
+  for (int threads : {1, 2})
+    for (int stop_at : {0, 1}) {
+      Seen seen{{}, stop_at};
+      std::vector<double> out(3 * series, -1.0);
+      const int rc = vexal_kelly_fit_many_progress(series, p.data(), o.data(), big, lengths, 0.1, out.data(),
+                                                   threads, record, &seen);
+      EXPECT_EQ(rc, stop_at ? VEXAL_STOPPED : VEXAL_OK) << threads;
+      ASSERT_GE(seen.done.size(), 2u) << threads << " " << stop_at;
+      EXPECT_EQ(seen.done.front(), 1) << threads << " " << stop_at;
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(same(out[i], want[i]));
+      for (int i = 3; i < 3 * series; ++i) EXPECT_EQ(std::isnan(out[i]), stop_at == 1) << i;
+    }
+}

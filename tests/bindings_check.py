@@ -6,9 +6,9 @@ header: include/vexal.h declares exactly the table's exports, each with the
         table's argument names in order, double for a number and
         const double * for an array, returning double through VEXAL_CALL.
 vba:    bindings/vba/Vexal.bas has one Declare per export in each branch:
-        under #If Win64 from Vexal64.dll by plain name (an Alias only where
-        VBA declares another name), under #Else from Vexal.dll with the
-        decorated alias; numbers ByVal and arrays ByRef, in the table's
+        under #If Win64 from Vexal64.dll with the plain name as Alias, under
+        #Else from Vexal.dll with the decorated name as Alias (every Declare
+        names its entry point, whatever case the editor gives its name); numbers ByVal and arrays ByRef, in the table's
         argument order.
 drift:  re-running tools/gen_bindings.py reproduces the checked-in files.
 """
@@ -77,7 +77,7 @@ def check_vba():
         raw = f.read()
     if "\n" in raw.replace("\r\n", ""):
         fail("vba: lines must end with CRLF")
-    decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "([\w.]+)"(?: Alias "([\w@]+)")? \((.*)\) As Double$')
+    decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "([\w.]+)" Alias "([\w@]+)" \((.*)\) As Double$')
     renames = {v: k for k, v in gen_bindings.VBA_RENAMES.items()}
     by_name = {e.name: e for e in TABLE}
     # Which branch a line is in: None outside, then "Win64" and "Win32".
@@ -96,8 +96,7 @@ def check_vba():
             continue
         vb_name, lib, alias, params = m.groups()
         # The DLL's name for the function, and the export of the table it is.
-        dll_name = alias or vb_name
-        export = dll_name.split("@")[0]
+        export = alias.split("@")[0]
         kind = "vba %s" % branch
         args = []
         for p in filter(None, (s.strip() for s in params.split(","))):
@@ -116,7 +115,7 @@ def check_vba():
         if vb_name != want_name:
             fail("%s: %s declared as %s" % (kind, export, vb_name))
         if branch == "Win64":
-            want_lib, want_alias = "Vexal64.dll", (e.name if want_name != e.name else None)
+            want_lib, want_alias = "Vexal64.dll", e.name
         else:
             want_lib, want_alias = "Vexal.dll", e.decorated
         if lib != want_lib or alias != want_alias:

@@ -445,3 +445,69 @@ TEST(BinomialImpliedVol, UnreachablePricesAndZero) {
   // The deep put is worth its exercise value at every low volatility.
   EXPECT_EQ(vexal::put_impvol_binamer(10, 100, 1, 0.05, 90.0, 50, 0.0), 0.0);
 }
+
+// Held nodes whose inputs are +0 or subnormal: computed in units of 2^-1074
+// they are the processor's own doubles, node by node (one step: ties of
+// the double rounding included, at every magnitude of the subnormals) and
+// layer by layer, for puts and calls; and whole trees long enough to decay
+// through the subnormals match the literal tree either way.
+namespace {
+template <int kTiny>
+void induct_tiny(double* V, const double* a, const double* b, std::int32_t n, double c, double disc,
+                 double p, const vexal::binomial::Shortcut& s) {
+  vexal::binomial::Shortcut t = s;
+  t.tiny = kTiny;
+  vexal::binomial::induct_generic(V, a, b, n, c, disc, p, t);
+}
+}  // namespace
+
+TEST(BinomialPricer, SubnormalHeldNodesInUnitsAreTheSameDoubles) {
+  using namespace vexal::binomial;
+  std::mt19937_64 rng(1074);
+  auto subnormal = [&](int shift) {  // +0 or m * 2^-1074, m < 2^(52 - shift)
+    const std::uint64_t m = shift > 52 ? 0 : (rng() >> 12) >> shift;
+    double x;
+    std::memcpy(&x, &m, sizeof x);
+    return x;
+  };
+  const double ps[] = {0.5, 0.25, 0.75, 0.4990234375, 1e-9, 1 - 1e-9};
+  for (int trial = 0; trial < 20000; ++trial) {
+    const std::int32_t n = trial % 4 == 0 ? 1 + static_cast<std::int32_t>(rng() % 60) : 1;
+    const double p = trial % 3 ? std::uniform_real_distribution<double>(0.01, 0.99)(rng) : ps[rng() % 6];
+    const double disc = trial % 5 == 0 ? 1.0 : std::uniform_real_distribution<double>(0.9, 1.0)(rng);
+    const bool call = trial % 2;
+    const Shortcut s{call ? 1.0 : -1.0, call ? 1e9 : -1e9, 0.0, 0.0};  // every node held
+    // Random magnitudes, or values that decay away from the money (low
+    // indices for a put) through the subnormals to +0, a few normal ones
+    // at the money.
+    std::vector<double> want(n + 2), ab(n + 1, 1.0);
+    const bool decay = trial % 8 == 0;
+    for (int i = 0; i <= n + 1; ++i) {
+      const int away = call ? n + 1 - i : i;
+      want[i] = decay ? (away < 2 ? std::ldexp(1.0, -1000 - away) : subnormal(2 * away)) : subnormal(rng() % 60);
+    }
+    want[n + 1] = 0.0;
+    std::vector<double> hw = want, units = want;
+    for (std::int32_t j = n - 1; j >= 0; --j)
+      for (std::int32_t i = 0; i <= j; ++i) want[i] = disc * (p * want[i + 1] + (1 - p) * want[i]);
+    induct_tiny<kTinyHardware>(hw.data(), ab.data(), ab.data(), n, 0.0, disc, p, s);
+    induct_tiny<kTinyUnits>(units.data(), ab.data(), ab.data(), n, 0.0, disc, p, s);
+    for (int i = 0; i <= n + 1; ++i) {
+      ASSERT_TRUE(same_bits(hw[i], want[i])) << trial << " n=" << n << " i=" << i << " p=" << p;
+      ASSERT_TRUE(same_bits(units[i], want[i])) << trial << " n=" << n << " i=" << i << " p=" << p;
+    }
+  }
+  struct Tree {
+    bool call;
+    double S, K, T, r, sigma, steps, q;
+  };
+  const Tree trees[] = {{false, 100, 100, 3, 0.04, 0.2, 2000, 0.04}, {false, 100, 100, 3, 0.04, 0.2, 2000, 0},
+                        {true, 100, 100, 3, 0.04, 0.2, 2000, 0.04},  {true, 80, 120, 5, 0.0, 0.3, 1500, 0.02},
+                        {false, 50, 100, 10, 0.1, 0.6, 2500, 0.0}};
+  for (const Tree& x : trees) {
+    const double want = literal(x.call, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q);
+    for (Induct build : {induct_tiny<kTinyHardware>, induct_tiny<kTinyUnits>})
+      EXPECT_TRUE(same_bits(want, binamer(build, x.call ? kCall : kPut, x.S, x.K, x.T, x.r, x.sigma, x.steps, x.q)))
+          << x.call << " " << x.S << " " << x.steps;
+  }
+}

@@ -144,12 +144,11 @@ def vba_module(exports):
                 out.append("' " + family)
             out.append("' %s" % e.summary)
             name = vba_function_name(exports, e)
-            if dll == "Vexal.dll":
-                alias = e.decorated
-            else:
-                alias = e.name if name != e.name else None
-            out.append('Public Declare PtrSafe Function %s Lib "%s"%s (%s) As Double'
-                       % (name, dll, ' Alias "%s"' % alias if alias else "", vba_params(e)))
+            # Every Declare names its entry point: the editor re-cases a name
+            # across the project, and would re-case the one asked of the DLL.
+            alias = e.decorated if dll == "Vexal.dll" else e.name
+            out.append('Public Declare PtrSafe Function %s Lib "%s" Alias "%s" (%s) As Double'
+                       % (name, dll, alias, vba_params(e)))
     out.append("#End If")
     return "\r\n".join(out) + "\r\n"
 

@@ -15,190 +15,190 @@ Option Explicit
 #If Win64 Then
 ' normal density and distribution
 ' standard normal density at x
-Public Declare PtrSafe Function norm Lib "Vexal64.dll" (ByVal x As Double) As Double
+Public Declare PtrSafe Function norm Lib "Vexal64.dll" Alias "norm" (ByVal x As Double) As Double
 ' standard normal distribution function at x (Abramowitz-Stegun 26.2.17)
-Public Declare PtrSafe Function snorm Lib "Vexal64.dll" (ByVal x As Double) As Double
+Public Declare PtrSafe Function snorm Lib "Vexal64.dll" Alias "snorm" (ByVal x As Double) As Double
 ' European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
 ' European call price
-Public Declare PtrSafe Function call_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_eur Lib "Vexal64.dll" Alias "call_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put price
-Public Declare PtrSafe Function put_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_eur Lib "Vexal64.dll" Alias "put_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call delta, d price / d S
-Public Declare PtrSafe Function call_delta_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_delta_eur Lib "Vexal64.dll" Alias "call_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put delta, d price / d S
-Public Declare PtrSafe Function put_delta_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_delta_eur Lib "Vexal64.dll" Alias "put_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European gamma, d2 price / d S2 (call and put)
-Public Declare PtrSafe Function gamma_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function gamma_eur Lib "Vexal64.dll" Alias "gamma_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European vega per 1.0 of sigma (call and put)
-Public Declare PtrSafe Function vega_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function vega_eur Lib "Vexal64.dll" Alias "vega_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call theta per time unit, -d price / d T
-Public Declare PtrSafe Function call_theta_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_theta_eur Lib "Vexal64.dll" Alias "call_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put theta per time unit, -d price / d T
-Public Declare PtrSafe Function put_theta_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_theta_eur Lib "Vexal64.dll" Alias "put_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call rho per 1.0 of r
-Public Declare PtrSafe Function call_rho_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_rho_eur Lib "Vexal64.dll" Alias "call_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put rho per 1.0 of r
-Public Declare PtrSafe Function put_rho_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_rho_eur Lib "Vexal64.dll" Alias "put_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' risk-neutral probability that S ends above K
-Public Declare PtrSafe Function prob_itm Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function prob_itm Lib "Vexal64.dll" Alias "prob_itm" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European implied volatility and discrete dividends
 ' volatility at which call_eur gives price (resolution 2^-16; NaN if unreachable)
-Public Declare PtrSafe Function call_impvol_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_impvol_eur Lib "Vexal64.dll" Alias "call_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' volatility at which put_eur gives price (resolution 2^-16; NaN if unreachable)
-Public Declare PtrSafe Function put_impvol_eur Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_impvol_eur Lib "Vexal64.dll" Alias "put_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' European call with n cash dividends (escrowed spot, yield 0)
-Public Declare PtrSafe Function call_eur_d Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function call_eur_d Lib "Vexal64.dll" Alias "call_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' European put with n cash dividends (escrowed spot, yield 0)
-Public Declare PtrSafe Function put_eur_d Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function put_eur_d Lib "Vexal64.dll" Alias "put_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' American options on the binomial tree; steps is floored
 ' American call on a CRR binomial tree
-Public Declare PtrSafe Function call_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_binamer Lib "Vexal64.dll" Alias "call_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put on a CRR binomial tree
-Public Declare PtrSafe Function put_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_binamer Lib "Vexal64.dll" Alias "put_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call on the tree with n cash dividends
-Public Declare PtrSafe Function call_binamer_d Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function call_binamer_d Lib "Vexal64.dll" Alias "call_binamer_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' American put on the tree with n cash dividends
-Public Declare PtrSafe Function put_binamer_d Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function put_binamer_d Lib "Vexal64.dll" Alias "put_binamer_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' American call delta, spot bumped by +-1 %
-Public Declare PtrSafe Function call_delta_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_delta_binamer Lib "Vexal64.dll" Alias "call_delta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put delta, spot bumped by +-1 %
-Public Declare PtrSafe Function put_delta_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_delta_binamer Lib "Vexal64.dll" Alias "put_delta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call gamma from two 1 % spot slopes
-Public Declare PtrSafe Function call_gamma_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_gamma_binamer Lib "Vexal64.dll" Alias "call_gamma_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put gamma from two 1 % spot slopes
-Public Declare PtrSafe Function put_gamma_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_gamma_binamer Lib "Vexal64.dll" Alias "put_gamma_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call vega per 1.0 of sigma, sigma bumped by +-1 %
-Public Declare PtrSafe Function call_vega_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_vega_binamer Lib "Vexal64.dll" Alias "call_vega_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put vega per 1.0 of sigma, sigma bumped by +-1 %
-Public Declare PtrSafe Function put_vega_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_vega_binamer Lib "Vexal64.dll" Alias "put_vega_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call theta per time unit, T bumped by +-1 %
-Public Declare PtrSafe Function call_theta_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_theta_binamer Lib "Vexal64.dll" Alias "call_theta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put theta per time unit, T bumped by +-1 %
-Public Declare PtrSafe Function put_theta_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_theta_binamer Lib "Vexal64.dll" Alias "put_theta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call rho per 1.0 of r, r bumped by +-1 %
-Public Declare PtrSafe Function call_rho_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_rho_binamer Lib "Vexal64.dll" Alias "call_rho_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put rho per 1.0 of r, r bumped by +-1 %
-Public Declare PtrSafe Function put_rho_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_rho_binamer Lib "Vexal64.dll" Alias "put_rho_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which call_binamer gives price (resolution 2^-16; NaN if unreachable)
-Public Declare PtrSafe Function call_impvol_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function call_impvol_binamer Lib "Vexal64.dll" Alias "call_impvol_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which put_binamer gives price (resolution 2^-16; NaN if unreachable)
-Public Declare PtrSafe Function put_impvol_binamer Lib "Vexal64.dll" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
+Public Declare PtrSafe Function put_impvol_binamer Lib "Vexal64.dll" Alias "put_impvol_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' barrier touch probabilities; mu, sigma per time unit of T; current price last
 ' probability that the price at T is below level H
-Public Declare PtrSafe Function ProbPTBB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbPTBB Lib "Vexal64.dll" Alias "ProbPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the price at T is above level H
-Public Declare PtrSafe Function ProbPTUB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbPTUB Lib "Vexal64.dll" Alias "ProbPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the running maximum reaches barrier H above S
-Public Declare PtrSafe Function ProbMaxPTUB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbMaxPTUB Lib "Vexal64.dll" Alias "ProbMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the running maximum stays below barrier H
-Public Declare PtrSafe Function ProbMaxPTBB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbMaxPTBB Lib "Vexal64.dll" Alias "ProbMaxPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the running minimum reaches barrier H below S
-Public Declare PtrSafe Function ProbMinPTBB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbMinPTBB Lib "Vexal64.dll" Alias "ProbMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the running minimum stays above barrier H
-Public Declare PtrSafe Function ProbMinPTUB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbMinPTUB Lib "Vexal64.dll" Alias "ProbMinPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the maximum reaches B (above S) and the price ends below X
-Public Declare PtrSafe Function ProbFPBBMaxPTUB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbFPBBMaxPTUB Lib "Vexal64.dll" Alias "ProbFPBBMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
 ' probability that the minimum reaches B (below S) and the price ends above X
-Public Declare PtrSafe Function ProbFPUBMinPTBB Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+Public Declare PtrSafe Function ProbFPUBMinPTBB Lib "Vexal64.dll" Alias "ProbFPUBMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
 ' discrete-monitoring barrier factor exp(0.5826 sigma sqrt(dt))
-Public Declare PtrSafe Function AdjBarrier Lib "Vexal64.dll" (ByVal sigma As Double, ByVal dt As Double) As Double
+Public Declare PtrSafe Function AdjBarrier Lib "Vexal64.dll" Alias "AdjBarrier" (ByVal sigma As Double, ByVal dt As Double) As Double
 ' probability of touching neither barrier L < S < U during [0, T]
-Public Declare PtrSafe Function ProbWR Lib "Vexal64.dll" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+Public Declare PtrSafe Function ProbWR Lib "Vexal64.dll" Alias "ProbWR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
 ' probability of touching L or U during [0, T], 1 - ProbWR
-Public Declare PtrSafe Function ProbBR Lib "Vexal64.dll" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+Public Declare PtrSafe Function ProbBR Lib "Vexal64.dll" Alias "ProbBR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
 ' expected maximum drawdown of mu t + sigma W(t) over [0, T]; NaN for mu < 0 beyond the zero-drift law
-Public Declare PtrSafe Function EMDD Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
+Public Declare PtrSafe Function EMDD Lib "Vexal64.dll" Alias "EMDD" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 ' series statistics of log returns; n is the number of prices in each array
 ' mean of the log returns of n prices
-Public Declare PtrSafe Function Price_mn Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_mn Lib "Vexal64.dll" Alias "Price_mn" (ByRef prices As Double, ByVal n As Double) As Double
 ' sample standard deviation of the log returns of n prices
-Public Declare PtrSafe Function Price_sd Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_sd Lib "Vexal64.dll" Alias "Price_sd" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted skewness of the log returns of n prices
-Public Declare PtrSafe Function Price_sk Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_sk Lib "Vexal64.dll" Alias "Price_sk" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted excess kurtosis of the log returns of n prices
-Public Declare PtrSafe Function Price_ku Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_ku Lib "Vexal64.dll" Alias "Price_ku" (ByRef prices As Double, ByVal n As Double) As Double
 ' variance ratio of overlapping k-step to one-step log returns of n prices
-Public Declare PtrSafe Function Price_vr Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double, ByVal k As Double) As Double
+Public Declare PtrSafe Function Price_vr Lib "Vexal64.dll" Alias "Price_vr" (ByRef prices As Double, ByVal n As Double, ByVal k As Double) As Double
 ' correlation of the log returns of two series of n prices
-Public Declare PtrSafe Function Price_cor Lib "Vexal64.dll" (ByRef pricesA As Double, ByRef pricesB As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_cor Lib "Vexal64.dll" Alias "Price_cor" (ByRef pricesA As Double, ByRef pricesB As Double, ByVal n As Double) As Double
 ' EWMA volatility of n prices scaled by sqrt(A); order 0 = oldest first
-Public Declare PtrSafe Function Price_Vol_EWMA Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double, ByVal lambda As Double, ByVal A As Double, ByVal order As Double) As Double
+Public Declare PtrSafe Function Price_Vol_EWMA Lib "Vexal64.dll" Alias "Price_Vol_EWMA" (ByRef prices As Double, ByVal n As Double, ByVal lambda As Double, ByVal A As Double, ByVal order As Double) As Double
 ' Parkinson volatility of n high/low bars scaled by sqrt(A)
-Public Declare PtrSafe Function Price_Vol_Parkinson Lib "Vexal64.dll" (ByRef high As Double, ByRef low As Double, ByVal A As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_Vol_Parkinson Lib "Vexal64.dll" Alias "Price_Vol_Parkinson" (ByRef high As Double, ByRef low As Double, ByVal A As Double, ByVal n As Double) As Double
 ' Yang-Zhang volatility of n OHLC bars scaled by sqrt(A)
-Public Declare PtrSafe Function Price_Vol_YangZhang Lib "Vexal64.dll" (ByRef openPrices As Double, ByRef high As Double, ByRef low As Double, ByRef closePrices As Double, ByVal A As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function Price_Vol_YangZhang Lib "Vexal64.dll" Alias "Price_Vol_YangZhang" (ByRef openPrices As Double, ByRef high As Double, ByRef low As Double, ByRef closePrices As Double, ByVal A As Double, ByVal n As Double) As Double
 ' largest fall from a running peak as a fraction of the peak, over n prices
-Public Declare PtrSafe Function MaxDrawdown Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function MaxDrawdown Lib "Vexal64.dll" Alias "MaxDrawdown" (ByRef prices As Double, ByVal n As Double) As Double
 ' longest stretch below a running peak, in observations, over n prices
-Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal64.dll" (ByRef prices As Double, ByVal n As Double) As Double
+Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal64.dll" Alias "MaxTimeDrawdown" (ByRef prices As Double, ByVal n As Double) As Double
 ' mean of exp(X), X normal with mean mu t and variance sigma^2 t
-Public Declare PtrSafe Function LogNormal_mn Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
+Public Declare PtrSafe Function LogNormal_mn Lib "Vexal64.dll" Alias "LogNormal_mn" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' standard deviation of exp(X)
-Public Declare PtrSafe Function LogNormal_sd Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
+Public Declare PtrSafe Function LogNormal_sd Lib "Vexal64.dll" Alias "LogNormal_sd" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' median of exp(X); sigma is not used
-Public Declare PtrSafe Function LogNormal_median Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
+Public Declare PtrSafe Function LogNormal_median Lib "Vexal64.dll" Alias "LogNormal_median" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' mode of exp(X)
-Public Declare PtrSafe Function LogNormal_mode Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
+Public Declare PtrSafe Function LogNormal_mode Lib "Vexal64.dll" Alias "LogNormal_mode" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' mean of ln Y for a lognormal Y with mean m and deviation s
-Public Declare PtrSafe Function Normal_mn Lib "Vexal64.dll" (ByVal m As Double, ByVal s As Double) As Double
+Public Declare PtrSafe Function Normal_mn Lib "Vexal64.dll" Alias "Normal_mn" (ByVal m As Double, ByVal s As Double) As Double
 ' standard deviation of ln Y for a lognormal Y with mean m and deviation s
-Public Declare PtrSafe Function Normal_sd Lib "Vexal64.dll" (ByVal m As Double, ByVal s As Double) As Double
+Public Declare PtrSafe Function Normal_sd Lib "Vexal64.dll" Alias "Normal_sd" (ByVal m As Double, ByVal s As Double) As Double
 ' GARCH(1,1) fit; keeps state, one thread at a time
 ' load count prices for the GARCH fit (reverse != 0: newest first); 1.0, or NaN if rejected
-Public Declare PtrSafe Function Price_input Lib "Vexal64.dll" (ByRef prices As Double, ByVal count As Double, ByVal reverse As Double) As Double
+Public Declare PtrSafe Function Price_input Lib "Vexal64.dll" Alias "Price_input" (ByRef prices As Double, ByVal count As Double, ByVal reverse As Double) As Double
 ' fit GARCH(1,1) by variance targeting from (alpha0, beta0); 1.0
-Public Declare PtrSafe Function garch_o Lib "Vexal64.dll" (ByVal alpha0 As Double, ByVal beta0 As Double) As Double
+Public Declare PtrSafe Function garch_o Lib "Vexal64.dll" Alias "garch_o" (ByVal alpha0 As Double, ByVal beta0 As Double) As Double
 ' objective at the fitted point
-Public Declare PtrSafe Function garch_param0 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function garch_param0 Lib "Vexal64.dll" Alias "garch_param0" () As Double
 ' fitted omega
-Public Declare PtrSafe Function garch_param1 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function garch_param1 Lib "Vexal64.dll" Alias "garch_param1" () As Double
 ' fitted alpha
-Public Declare PtrSafe Function garch_param2 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function garch_param2 Lib "Vexal64.dll" Alias "garch_param2" () As Double
 ' fitted beta
-Public Declare PtrSafe Function garch_param3 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function garch_param3 Lib "Vexal64.dll" Alias "garch_param3" () As Double
 ' clear the loaded prices and the GARCH fit; 1.0
-Public Declare PtrSafe Function garch_paramc Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function garch_paramc Lib "Vexal64.dll" Alias "garch_paramc" () As Double
 ' Kelly fraction fit; keeps state, one thread at a time
 ' load count outcomes (net gain per unit staked) and their probabilities; 1.0, or NaN if rejected
-Public Declare PtrSafe Function kelly_input Lib "Vexal64.dll" (ByRef probs As Double, ByRef outcomes As Double, ByVal count As Double) As Double
+Public Declare PtrSafe Function kelly_input Lib "Vexal64.dll" Alias "kelly_input" (ByRef probs As Double, ByRef outcomes As Double, ByVal count As Double) As Double
 ' fit the growth-optimal fraction from f0; 1.0
-Public Declare PtrSafe Function kelly_o Lib "Vexal64.dll" (ByVal f0 As Double) As Double
+Public Declare PtrSafe Function kelly_o Lib "Vexal64.dll" Alias "kelly_o" (ByVal f0 As Double) As Double
 ' current fraction
-Public Declare PtrSafe Function kelly_f Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function kelly_f Lib "Vexal64.dll" Alias "kelly_f" () As Double
 ' expected log growth per bet at the current fraction
-Public Declare PtrSafe Function kelly_growth Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function kelly_growth Lib "Vexal64.dll" Alias "kelly_growth" () As Double
 ' standard deviation of the log growth per bet at the current fraction
-Public Declare PtrSafe Function kelly_growth_sd Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function kelly_growth_sd Lib "Vexal64.dll" Alias "kelly_growth_sd" () As Double
 ' clear the outcome table and the Kelly fit; 1.0
-Public Declare PtrSafe Function kelly_paramc Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function kelly_paramc Lib "Vexal64.dll" Alias "kelly_paramc" () As Double
 ' growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2
 ' growth-optimal fraction mu / sigma^2
-Public Declare PtrSafe Function kellyfr_norm Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double) As Double
+Public Declare PtrSafe Function kellyfr_norm Lib "Vexal64.dll" Alias "kellyfr_norm" (ByVal mu As Double, ByVal sigma As Double) As Double
 ' growth rate of log wealth at k times the Kelly fraction
-Public Declare PtrSafe Function kellyfr_growth Lib "Vexal64.dll" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double) As Double
+Public Declare PtrSafe Function kellyfr_growth Lib "Vexal64.dll" Alias "kellyfr_growth" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double) As Double
 ' probability that wealth reaches U before L (levels relative to 1)
-Public Declare PtrSafe Function kellyfr_barriers Lib "Vexal64.dll" (ByVal k As Double, ByVal L As Double, ByVal U As Double) As Double
+Public Declare PtrSafe Function kellyfr_barriers Lib "Vexal64.dll" Alias "kellyfr_barriers" (ByVal k As Double, ByVal L As Double, ByVal U As Double) As Double
 ' probability that wealth ever falls to L
-Public Declare PtrSafe Function kellyfr_dbarrier Lib "Vexal64.dll" (ByVal k As Double, ByVal L As Double) As Double
+Public Declare PtrSafe Function kellyfr_dbarrier Lib "Vexal64.dll" Alias "kellyfr_dbarrier" (ByVal k As Double, ByVal L As Double) As Double
 ' expected time for wealth to reach W
-Public Declare PtrSafe Function kellyfr_exittime Lib "Vexal64.dll" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
+Public Declare PtrSafe Function kellyfr_exittime Lib "Vexal64.dll" Alias "kellyfr_exittime" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
 ' expected time for wealth to leave the band (L, U)
-Public Declare PtrSafe Function kellyfr_exittime_ab Lib "Vexal64.dll" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
+Public Declare PtrSafe Function kellyfr_exittime_ab Lib "Vexal64.dll" Alias "kellyfr_exittime_ab" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
 ' expected time for the price to reach W
-Public Declare PtrSafe Function exittime Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
+Public Declare PtrSafe Function exittime Lib "Vexal64.dll" Alias "exittime" (ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
 ' expected time for the price to leave the band (L, U)
-Public Declare PtrSafe Function exittime_ab Lib "Vexal64.dll" (ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
+Public Declare PtrSafe Function exittime_ab Lib "Vexal64.dll" Alias "exittime_ab" (ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
 ' MT19937 generator; keeps state, one thread at a time
 ' uniform draw in [0, 1)
-Public Declare PtrSafe Function RanMT1 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function RanMT1 Lib "Vexal64.dll" Alias "RanMT1" () As Double
 ' uniform draw in (0, 1)
-Public Declare PtrSafe Function RanMT3 Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function RanMT3 Lib "Vexal64.dll" Alias "RanMT3" () As Double
 ' reseed the generator with floor(seed) mod 2^32; 1.0
-Public Declare PtrSafe Function RanMTInit Lib "Vexal64.dll" (ByVal seed As Double) As Double
+Public Declare PtrSafe Function RanMTInit Lib "Vexal64.dll" Alias "RanMTInit" (ByVal seed As Double) As Double
 ' standard normal draw (polar method)
-Public Declare PtrSafe Function gaussMT Lib "Vexal64.dll" () As Double
+Public Declare PtrSafe Function gaussMT Lib "Vexal64.dll" Alias "gaussMT" () As Double
 ' lognormal price one step dt after S
-Public Declare PtrSafe Function F_NextPrice Lib "Vexal64.dll" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
+Public Declare PtrSafe Function F_NextPrice Lib "Vexal64.dll" Alias "F_NextPrice" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x

@@ -30,12 +30,14 @@ HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIBRARIES = ("libvexal.so", "Vexal.dll", "Vexal64.dll", "libvexal.dylib")
 # What a CMake build of the library needs from the repository (for the sdist).
 SOURCES = ("CMakeLists.txt", "cmake", "core", "exports", "options", "probability", "series", "fitting",
-           "kelly", "random", "batch", "include", "cli")
+           "kelly", "random", "precise", "batch", "include", "cli", "tools", "LICENSE")
 
 METADATA = """Metadata-Version: 2.1
 Name: vexal
 Version: {version}
 Summary: Quantitative-finance functions of the Vexal library, scalars and arrays
+License: MIT
+Classifier: License :: OSI Approved :: MIT License
 Requires-Python: >=3.8
 Provides-Extra: numpy
 Requires-Dist: numpy; extra == "numpy"
@@ -103,6 +105,16 @@ def _record_line(arcname, data):
     return "%s,sha256=%s,%d" % (arcname, digest, len(data))
 
 
+def _licence():
+    """The text of the licence (LICENSE of the repository or of the sdist)."""
+    for folder in (os.path.dirname(HERE), HERE, os.path.join(HERE, "_src")):
+        path = os.path.join(folder, "LICENSE")
+        if os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
+    return None
+
+
 def get_requires_for_build_wheel(config_settings=None):
     return []
 
@@ -116,7 +128,11 @@ def _wheel_files(work):
     pkg = os.path.join(HERE, NAME)
     files = [(os.path.join(pkg, e), NAME + "/" + e) for e in sorted(os.listdir(pkg)) if e.endswith(".py")]
     libs = _prebuilt()
-    if libs:
+    if os.environ.get("VEXAL_WHEEL_LIBRARY"):  # a library already built, e.g. by scripts/release.sh
+        path = os.path.realpath(os.environ["VEXAL_WHEEL_LIBRARY"])
+        base = os.path.basename(path)
+        files.append((path, NAME + "/" + ("libvexal.so" if base.startswith("libvexal.so") else base)))
+    elif libs:
         files += [(p, NAME + "/" + os.path.basename(p)) for p in libs]
     elif os.environ.get("VEXAL_BUILD_LIBRARY", "1") != "0":
         path = _build_library(work)
@@ -147,6 +163,9 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
                 with open(path, "rb") as f:
                     add(arcname, f.read(), 0o644 if arcname.endswith(".py") else 0o755)
             add(dist_info + "/METADATA", METADATA.format(version=VERSION).encode())
+            licence = _licence()
+            if licence:
+                add(dist_info + "/LICENSE", licence)
             add(dist_info + "/WHEEL", WHEEL.format(purelib="false" if native else "true", tag=tag).encode())
             add(dist_info + "/top_level.txt", (NAME + "\n").encode())
             record = dist_info + "/RECORD"

@@ -159,10 +159,15 @@ class Identity(unittest.TestCase):
             try:
                 vexal.put_binamer(rows, 100, 1, 0.05, 0.3, 200, 0, progress=True)
                 shown = sys.stderr.getvalue()
+                table = np.tile([[0.5, 0.3, 0.2]], (300, 1)), np.tile([[1.0, -1.0, -0.5]], (300, 1))
+                vexal.kelly_fit(*table, progress=True)
+                shown_fits = sys.stderr.getvalue()[len(shown):]
             finally:
                 sys.stderr = err
             self.assertIn("put_binamer", shown)
             self.assertIn("4000/4000", shown)
+            self.assertIn("kelly_fit", shown_fits)
+            self.assertIn("300/300", shown_fits)
         finally:
             _arrays.Watch.DELAY = saved
         if threading.current_thread() is not threading.main_thread() or not hasattr(signal, "pthread_kill"):

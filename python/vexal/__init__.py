@@ -286,9 +286,9 @@ def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False)
     return _fits.garch_fit(prices, alpha0, beta0, newest_first, progress)
 
 
-def kelly_fit(probabilities, outcomes, f0=0.0):
+def kelly_fit(probabilities, outcomes, f0=0.0, progress=False):
     from . import _fits
-    return _fits.kelly_fit(probabilities, outcomes, f0)
+    return _fits.kelly_fit(probabilities, outcomes, f0, progress)
 
 
 garch_fit.__doc__ = """GARCH(1,1) fit of a price series, or of many at once.
@@ -300,7 +300,8 @@ dropped, so columns of different lengths can share a frame.
 One series gives a GarchFit(objective, omega, alpha, beta), exactly what
 garch_paramc, Price_input(prices, n, newest_first), garch_o(alpha0, beta0)
 and garch_param0..3 give; many give a DataFrame indexed by series, fitted in
-parallel. The library's own GARCH state is not touched."""
+parallel (progress=True shows a bar on long runs). The library's own GARCH
+state is not touched."""
 
 kelly_fit.__doc__ = """Kelly-fraction fit of an outcome table, or of many at once.
 
@@ -308,5 +309,6 @@ probabilities, outcomes: one table (1-D), one per row (2-D arrays) or per
 column (DataFrames; NaN padding at the end dropped), or Dask DataFrames.
 One table gives a KellyFit(f, growth, growth_sd), exactly what kelly_paramc,
 kelly_input and kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd
-give; many give a DataFrame indexed by table, fitted in parallel. The
-library's own Kelly state is not touched."""
+give; many give a DataFrame indexed by table, fitted in parallel
+(progress=True shows a bar on long runs). The library's own Kelly state is
+not touched."""

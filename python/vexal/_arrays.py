@@ -53,7 +53,8 @@ def api():
                     "vexal_garch_fit_many_progress": [LL, P, LL, ctypes.POINTER(LL), D, D, D, P,
                                                       ctypes.c_int, PROGRESS, ctypes.c_void_p],
                     "vexal_kelly_fit": [P, P, LL, D, P],
-                    "vexal_kelly_fit_many": [LL, P, P, LL, ctypes.POINTER(LL), D, P, ctypes.c_int],
+                    "vexal_kelly_fit_many_progress": [LL, P, P, LL, ctypes.POINTER(LL), D, P, ctypes.c_int,
+                                                      PROGRESS, ctypes.c_void_p],
                 }
                 for name, argtypes in optional.items():
                     try:

@@ -98,7 +98,7 @@ def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False)
     return _frame(results, labels, GarchFit._fields)
 
 
-def kelly_fit(probabilities, outcomes, f0=0.0):
+def kelly_fit(probabilities, outcomes, f0=0.0, progress=False):
     if _arrays.is_dask(probabilities) or _arrays.is_dask(outcomes):
         from . import _dask
         return _dask.fit_columns(kelly_fit, (probabilities, outcomes), (f0,), KellyFit._fields)
@@ -116,11 +116,15 @@ def kelly_fit(probabilities, outcomes, f0=0.0):
         _arrays.check(fns["vexal_kelly_fit"](_ptr(p), _ptr(o), int(_lengths(p, o)[0]), f, _ptr(result)),
                       "kelly_fit")
         return KellyFit(*(float(x) for x in result))
-    fns = _fit_api("kelly_fit", "vexal_kelly_fit_many")
+    fns = _fit_api("kelly_fit", "vexal_kelly_fit_many_progress")
     lengths = _lengths(p, o)
     results = np.full((p.shape[0], 3), np.nan)
     if p.shape[0]:
-        _arrays.check(fns["vexal_kelly_fit_many"](p.shape[0], _ptr(p), _ptr(o), p.shape[1],
-                                                  lengths.ctypes.data_as(ctypes.POINTER(ctypes.c_longlong)),
-                                                  f, _ptr(results), _arrays._threads), "kelly_fit")
+        with _arrays.Watch("kelly_fit", progress) as watch:
+            code = fns["vexal_kelly_fit_many_progress"](
+                p.shape[0], _ptr(p), _ptr(o), p.shape[1],
+                lengths.ctypes.data_as(ctypes.POINTER(ctypes.c_longlong)), f, _ptr(results),
+                _arrays._threads, watch.callback, None)
+        watch.finish(code)
+        _arrays.check(code, "kelly_fit")
     return _frame(results, labels if labels is not None else labels_o, KellyFit._fields)
