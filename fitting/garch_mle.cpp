@@ -35,7 +35,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kBackcastDecay = 0.94;
 constexpr std::int64_t kBackcastLength = 75;
 constexpr int kMaxIterations = 200;
-constexpr double kGradientTolerance = 1e-9;  // on the largest component of d(-loglik / n) / du
+constexpr double kGradientTolerance = 1e-8;  // on the largest component of d(-loglik / n) / du
 
 // ln Gamma(x), x > 0: Stirling's series after shifting x to 16 or more.
 double ln_gamma(double x) {
@@ -249,10 +249,10 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
     double step = longest > 2 ? 2 / longest : 1;  // at most 2 in any coordinate
     double un[kGarchParams], gn[kGarchParams], fn = 0;
     bool moved = false;
-    for (int tries = 0; tries < 60; ++tries, step *= 0.5) {
+    for (int tries = 0; tries < 30; ++tries, step *= 0.5) {
       for (int i = 0; i < k; ++i) un[i] = u[i] + step * dir[i];
       fn = objective(p, un, gn);
-      if (std::isfinite(fn) && fn <= f + 1e-4 * step * slope) {
+      if (std::isfinite(fn) && fn <= f + 1e-4 * step * slope && fn < f) {
         moved = true;
         break;
       }
