@@ -15,8 +15,8 @@
 // with the start dh[0] = ((alpha + beta) ds/dmu, 1, s, s).
 //
 // The search is a quasi-Newton (BFGS) minimisation of -loglik / n over
-//   u = (mu, ln omega, logit(alpha + beta), logit(alpha / (alpha + beta)), ln(nu - 2)),
-// which keeps omega > 0, alpha, beta >= 0, alpha + beta < 1 and nu > 2, from
+//   u = (mu, ln omega, logit(alpha + beta), logit(alpha / (alpha + beta)), logit((nu - 2) / 498)),
+// which keeps omega > 0, alpha, beta >= 0, alpha + beta < 1 and 2 < nu < 500, from
 // the best point of a coarse grid. The Hessian is the central difference of
 // the analytic gradient in the model's own parameters, taken once at the
 // optimum.
@@ -35,6 +35,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kBackcastDecay = 0.94;
 constexpr std::int64_t kBackcastLength = 75;
 constexpr int kMaxIterations = 200;
+constexpr double kNuMax = 500;  // beyond it the t law is the normal law to the fit's precision
 constexpr double kGradientTolerance = 1e-8;  // on the largest component of d(-loglik / n) / du
 
 // ln Gamma(x), x > 0: Stirling's series after shifting x to 16 or more.
@@ -181,7 +182,7 @@ void to_theta(const Problem& p, const double* u, double* th) {
   i += 2;
   th[2] = persistence * share;
   th[3] = persistence * (1 - share);
-  th[4] = p.spec.student_t ? 2 + std::exp(u[i]) : 0;
+  th[4] = p.spec.student_t ? 2 + (kNuMax - 2) * logistic(u[i]) : 0;
 }
 
 void to_u(const Problem& p, const double* th, double* u) {
@@ -191,7 +192,10 @@ void to_u(const Problem& p, const double* th, double* u) {
   const double persistence = th[2] + th[3], share = th[2] / persistence;
   u[i++] = std::log(persistence / (1 - persistence));
   u[i++] = std::log(share / (1 - share));
-  if (p.spec.student_t) u[i] = std::log(th[4] - 2);
+  if (p.spec.student_t) {
+    const double x = (th[4] - 2) / (kNuMax - 2);
+    u[i] = std::log(x / (1 - x));
+  }
 }
 
 // f(u) = -loglik / n and its gradient in u.
@@ -206,7 +210,7 @@ double objective(const Problem& p, const double* u, double* gu) {
   gu[i++] = scale * g[1] * th[1];
   gu[i++] = scale * (g[2] * share + g[3] * (1 - share)) * persistence * (1 - persistence);
   gu[i++] = scale * (g[2] - g[3]) * persistence * share * (1 - share);
-  if (p.spec.student_t) gu[i] = scale * g[4] * (th[4] - 2);
+  if (p.spec.student_t) gu[i] = scale * g[4] * (th[4] - 2) * (1 - (th[4] - 2) / (kNuMax - 2));
   return scale * ll;
 }
 

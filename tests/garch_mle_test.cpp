@@ -113,8 +113,8 @@ std::vector<double> simulate(int n, const double* theta, int nu, unsigned seed) 
 }
 
 // Known parameters lie within three of their standard errors (Hessian and
-// robust), and the t fit finds nu; the t fit of normal data is the larger
-// model, so it does not lose likelihood.
+// robust), and the t fit finds nu; on normal data the t fit runs to its
+// bound nu = 500, within a whisker of the normal fit's likelihood.
 TEST(GarchMle, RecoversSimulatedParameters) {
   const double theta[5] = {0.04, 0.05, 0.09, 0.86, 6};
   for (int nu : {0, 6}) {
@@ -128,8 +128,8 @@ TEST(GarchMle, RecoversSimulatedParameters) {
     }
     if (!nu) {
       const vexal_garch_mle_result t = fit(y, VEXAL_GARCH_CONSTANT, VEXAL_GARCH_T);
-      EXPECT_GE(t.loglik, r.loglik - 1e-6);
-      EXPECT_GT(t.params[4], 20);
+      EXPECT_NEAR(t.loglik, r.loglik, 0.1);
+      EXPECT_GT(t.params[4], 400);
     }
   }
 }
