@@ -298,7 +298,6 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
 // Inverts the symmetric k x k matrix a in place (Gauss-Jordan, pivoting on
 // the largest diagonal entry); false when it is singular.
 bool invert(double* a, int k) {
-  int order[kGarchParams];
   bool used[kGarchParams] = {};
   for (int step = 0; step < k; ++step) {
     int piv = -1;
@@ -307,7 +306,6 @@ bool invert(double* a, int k) {
     const double d = a[piv * k + piv];
     if (!(std::fabs(d) > 0) || !std::isfinite(d)) return false;
     used[piv] = true;
-    order[step] = piv;
     const double inv = 1 / d;
     a[piv * k + piv] = 1;
     for (int j = 0; j < k; ++j) a[piv * k + j] *= inv;
@@ -318,7 +316,6 @@ bool invert(double* a, int k) {
       for (int j = 0; j < k; ++j) a[i * k + j] -= f * a[piv * k + j];
     }
   }
-  (void)order;
   for (int i = 0; i < k * k; ++i)
     if (!std::isfinite(a[i])) return false;
   return true;
