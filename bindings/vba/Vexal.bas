@@ -9,6 +9,8 @@ Attribute VB_Name = "Vexal"
 ' the array must hold at least that many. Counts, steps and flags are Doubles too.
 ' The GARCH, Kelly and generator functions keep state inside the DLL: call them
 ' from one place at a time (reset, load, fit, then read the results).
+' The precise family (precise_call_eur and the rest: the same arguments, accurate
+' to the last bits) is in Vexal64.dll only, so 64-bit Office alone declares it.
 
 Option Explicit
 
@@ -199,6 +201,39 @@ Public Declare PtrSafe Function RanMTInit Lib "Vexal64.dll" (ByVal seed As Doubl
 Public Declare PtrSafe Function gaussMT Lib "Vexal64.dll" () As Double
 ' lognormal price one step dt after S
 Public Declare PtrSafe Function F_NextPrice Lib "Vexal64.dll" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
+' precise normal density and distribution
+' standard normal density at x, to a few ulp
+Public Declare PtrSafe Function precise_norm Lib "Vexal64.dll" Alias "vexal_precise_norm" (ByVal x As Double) As Double
+' standard normal distribution function at x, to a few ulp down to x = -37.5
+Public Declare PtrSafe Function precise_snorm Lib "Vexal64.dll" Alias "vexal_precise_snorm" (ByVal x As Double) As Double
+' precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+' European call price, accurate far out of the money
+Public Declare PtrSafe Function precise_call_eur Lib "Vexal64.dll" Alias "vexal_precise_call_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put price, accurate far out of the money
+Public Declare PtrSafe Function precise_put_eur Lib "Vexal64.dll" Alias "vexal_precise_put_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call delta, d price / d S
+Public Declare PtrSafe Function precise_call_delta_eur Lib "Vexal64.dll" Alias "vexal_precise_call_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put delta, d price / d S
+Public Declare PtrSafe Function precise_put_delta_eur Lib "Vexal64.dll" Alias "vexal_precise_put_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European gamma, d2 price / d S2 (call and put)
+Public Declare PtrSafe Function precise_gamma_eur Lib "Vexal64.dll" Alias "vexal_precise_gamma_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European vega per 1.0 of sigma (call and put)
+Public Declare PtrSafe Function precise_vega_eur Lib "Vexal64.dll" Alias "vexal_precise_vega_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_call_theta_eur Lib "Vexal64.dll" Alias "vexal_precise_call_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_put_theta_eur Lib "Vexal64.dll" Alias "vexal_precise_put_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call rho per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_eur Lib "Vexal64.dll" Alias "vexal_precise_call_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put rho per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_eur Lib "Vexal64.dll" Alias "vexal_precise_put_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' risk-neutral probability that S ends above K
+Public Declare PtrSafe Function precise_prob_itm Lib "Vexal64.dll" Alias "vexal_precise_prob_itm" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' precise European implied volatility
+' volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_eur Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_eur Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x
@@ -386,4 +421,6 @@ Public Declare PtrSafe Function RanMTInit Lib "Vexal.dll" Alias "RanMTInit@8" (B
 Public Declare PtrSafe Function gaussMT Lib "Vexal.dll" Alias "gaussMT@0" () As Double
 ' lognormal price one step dt after S
 Public Declare PtrSafe Function F_NextPrice Lib "Vexal.dll" Alias "F_NextPrice@32" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
+' The precise family is not declared here: the 32-bit Vexal.dll keeps exactly
+' the 88 functions above and does not export it.
 #End If
