@@ -125,7 +125,8 @@ def _bind(lib):
     found, missing, decorated = {}, [], _decorated()
     rows = [(name, args, "%s@%d" % (name, stack_bytes) if decorated else name, True)
             for name, args, stack_bytes, _summary, _family in EXPORTS]
-    rows += [(name, args, "vexal_" + name, False) for name, args, _summary, _family in PRECISE]
+    if not decorated:
+        rows += [(name, args, "vexal_" + name, False) for name, args, _summary, _family in PRECISE]
     for name, args, symbol, required in rows:
         try:
             fn = lib[symbol]
