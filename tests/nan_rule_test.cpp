@@ -14,6 +14,7 @@
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "exports/in_process.h"
+#include "precise/functions.h"
 #include "typical_args.h"
 
 namespace {
@@ -112,6 +113,28 @@ TEST(NanRule, NaNInEveryNumberArgumentGivesNaN) {
   }
   // Two of these are the exemptions.
   std::printf("one-NaN calls: %d, of which %d return a number\n", calls, numbers);
+}
+
+// The precise family, every row of its table: a number on typical
+// arguments, NaN with any one of them NaN.
+TEST(NanRule, EveryPreciseFunctionToo) {
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_PRECISE_CALLER(name, args, summary) [](const Call& a) { return vexal::apply_args(&vexal::name, a); },
+  static const vexal::InProcessCaller<Call> callers[] = {VEXAL_PRECISE_TABLE(VEXAL_PRECISE_CALLER)};
+#undef VEXAL_PRECISE_CALLER
+#undef N
+#undef A
+  for (std::size_t i = 0; i < vexal::kPreciseCount; ++i) {
+    const vexal::ExportInfo& e = vexal::kPrecise[i];
+    const Call typical = typical_call(e);
+    EXPECT_FALSE(std::isnan(callers[i](typical))) << e.name;
+    for (std::size_t a = 0; a < e.argc; ++a) {
+      Call c = typical;
+      c.nums[a] = kNaN;
+      EXPECT_TRUE(std::isnan(callers[i](c))) << e.name << " with " << e.args[a].name << " NaN";
+    }
+  }
 }
 
 // Zero, tiny and negative volatility, no or almost no time, few and many
