@@ -14,7 +14,6 @@
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "exports/in_process.h"
-#include "precise/functions.h"
 #include "typical_args.h"
 
 namespace {
@@ -118,21 +117,14 @@ TEST(NanRule, NaNInEveryNumberArgumentGivesNaN) {
 // The precise family, every row of its table: a number on typical
 // arguments, NaN with any one of them NaN.
 TEST(NanRule, EveryPreciseFunctionToo) {
-#define N(x) VEXAL_N(x)
-#define A(x) VEXAL_A(x)
-#define VEXAL_PRECISE_CALLER(name, args, summary) [](const Call& a) { return vexal::apply_args(&vexal::name, a); },
-  static const vexal::InProcessCaller<Call> callers[] = {VEXAL_PRECISE_TABLE(VEXAL_PRECISE_CALLER)};
-#undef VEXAL_PRECISE_CALLER
-#undef N
-#undef A
-  for (std::size_t i = 0; i < vexal::kPreciseCount; ++i) {
-    const vexal::ExportInfo& e = vexal::kPrecise[i];
+  for (const vexal::ExportInfo& e : vexal::kPrecise) {
+    const auto call = kCallers[vexal::function_index(e)];
     const Call typical = typical_call(e);
-    EXPECT_FALSE(std::isnan(callers[i](typical))) << e.name;
+    EXPECT_FALSE(std::isnan(call(typical))) << e.name;
     for (std::size_t a = 0; a < e.argc; ++a) {
       Call c = typical;
       c.nums[a] = kNaN;
-      EXPECT_TRUE(std::isnan(callers[i](c))) << e.name << " with " << e.args[a].name << " NaN";
+      EXPECT_TRUE(std::isnan(call(c))) << e.name << " with " << e.args[a].name << " NaN";
     }
   }
 }
