@@ -49,17 +49,34 @@ double householder(double g, double g1, double g2, double g3) {
 double normalised_volatility(double x, double beta, int steps) {
   const double bmax = std::exp(x / 2);
   const double sc = std::sqrt(-2 * x);
-  const double bc = sc > 0 ? black_otm(x, sc) : 0.0;
+  double vc = kInvSqrt2Pi;
+  const double bc = sc > 0 ? black_otm(x, sc, &vc) : 0.0;
   const double x2 = x * x;
   double s;
   int branch;
   if (beta <= bc) {
     branch = 0;
     // The tangent at s_c: b is convex below s_c, so this is above the root.
-    s = sc - (bc - beta) / black_vega(x, sc);
+    s = sc - (bc - beta) / vc;
+    {
+      // ln b = A - x^2 u / 2 - k ln u, u = 1/s^2, through the value and slope
+      // at the tangent's s: exact far below (k = 3/2) and close in between.
+      double v;
+      const double b = black_otm(x, s, &v);
+      const double u0 = 1 / (s * s), z1 = -(v / b) * s * s * s / 2;
+      const double k = -u0 * (z1 + x2 / 2);
+      const double A = std::log(b) + x2 * u0 / 2 + k * std::log(u0);
+      const double target = std::log(beta);
+      double u = u0;
+      for (int i = 0; i < 2; ++i) {
+        const double f = A - x2 * u / 2 - k * std::log(u) - target, f1 = -x2 / 2 - k / u;
+        u -= f / f1;
+      }
+      s = 1 / std::sqrt(u);
+    }
   } else if (beta < bmax / 2) {
     branch = 1;
-    s = sc + (beta - bc) / black_vega(x, sc);
+    s = sc + (beta - bc) / vc;
   } else {
     branch = 2;
     const double gamma = bmax - beta;
@@ -74,13 +91,14 @@ double normalised_volatility(double x, double beta, int steps) {
   }
   const double lb = std::log(beta), lg = std::log(bmax - beta);
   for (int i = 0; i < steps; ++i) {
-    const double v = black_vega(x, s);
+    double v;
+    const double value = branch == 2 ? black_otm_gap(x, s, &v) : black_otm(x, s, &v);
     const double a = x2 / (s * s * s) - s / 4;
     const double b1 = v, b2 = v * a, b3 = v * (a * a - 3 * x2 / (s * s * s * s) - 0.25);
     double g, g1, g2, g3;
     if (branch == 0) {
       // ln b - ln beta in u = 1/s^2, where it is near linear far below.
-      const double b = black_otm(x, s), r = b1 / b;
+      const double b = value, r = b1 / b;
       const double f = std::log(b) - lb, f1 = r, f2 = b2 / b - r * r,
                    f3 = b3 / b - 3 * (b2 / b) * r + 2 * r * r * r;
       const double s2 = s * s, su = -s * s2 / 2, suu = 0.75 * s2 * s2 * s, suuu = -1.875 * s2 * s2 * s2 * s;
@@ -89,10 +107,10 @@ double normalised_volatility(double x, double beta, int steps) {
       s = 1 / std::sqrt(1 / s2 + du);
       continue;
     } else if (branch == 1) {
-      g = black_otm(x, s) - beta;
+      g = value - beta;
       g1 = b1, g2 = b2, g3 = b3;
     } else {
-      const double gap = black_otm_gap(x, s), r = b1 / gap;
+      const double gap = value, r = b1 / gap;
       g = std::log(gap) - lg;
       g1 = -r;
       g2 = -b2 / gap - r * r;

@@ -4,7 +4,7 @@
 
 namespace vexal::precise {
 
-inline constexpr int kImpvolSteps = 3;
+inline constexpr int kImpvolSteps = 2;
 
 // s with b(x, s) = beta (precise/black.h), for x <= 0 and 0 < beta <
 // e^{x/2}, after the given number of Householder steps.
