@@ -8,8 +8,8 @@
 //     positive parts.
 //  2. t < 0.21: Y(h+t) - Y(h-t) = 2 sum_{k odd} t^k Y^(k)(h) / k!, the
 //     derivatives from Y' = 1 + hY, Y^(n+1) = h Y^(n) + n Y^(n-1).
-//  3. d1 > 0.85: the formula as it stands; the second term is at most a
-//     quarter of the first.
+//  3. d1 > 0.85: e^{x/2} less the gap e^{x/2} N(-d1) + e^{-x/2} N(d2)
+//     = phi(h) e^{-t^2/2} (Y(-d1) + Y(d2)), which is at most 0.4 e^{x/2}.
 //  4. otherwise: the difference of the two Mills ratios by erfcx.
 #include <cmath>
 
@@ -59,19 +59,26 @@ double black_vega(double x, double s) {
   return kInvSqrt2Pi * std::exp(-(h * h + t * t) / 2);
 }
 
-double black_otm(double x, double s) {
+double black_otm(double x, double s, double* vega) {
   const double h = x / s, t = s / 2, d1 = h + t;
-  if (d1 > 0.85) return std::exp(x / 2) * norm_cdf(d1) - std::exp(-x / 2) * norm_cdf(h - t);
-  const double scale = kInvSqrt2Pi * std::exp(-(h * h + t * t) / 2);
-  if (scale == 0) return 0.0;
-  if (d1 <= -12) return scale * asymptotic(h, t);
-  if (t < 0.21) return scale * small_t(h, t);
-  return scale * (mills(d1) - mills(h - t));
+  const double v = kInvSqrt2Pi * std::exp(-(h * h + t * t) / 2);
+  if (vega) *vega = v;
+  // Region 3 as e^{x/2} less the gap: N(d1) = 1 - phi(d1) Y(-d1).
+  if (d1 > 0.85) return std::exp(x / 2) - v * (mills(-d1) + mills(h - t));
+  if (v == 0) return 0.0;
+  if (d1 <= -12) return v * asymptotic(h, t);
+  if (t < 0.21) return v * small_t(h, t);
+  return v * (mills(d1) - mills(h - t));
 }
 
-double black_otm_gap(double x, double s) {
-  const double h = x / s, t = s / 2;
-  return std::exp(x / 2) * norm_cdf(-(h + t)) + std::exp(-x / 2) * norm_cdf(h - t);
+double black_otm_gap(double x, double s, double* vega) {
+  const double h = x / s, t = s / 2, d1 = h + t;
+  if (d1 > 0.85) {
+    const double v = kInvSqrt2Pi * std::exp(-(h * h + t * t) / 2);
+    if (vega) *vega = v;
+    return v * (mills(-d1) + mills(h - t));
+  }
+  return std::exp(x / 2) - black_otm(x, s, vega);
 }
 
 double log_moneyness(double S, double K, double T, double r, double q) {
