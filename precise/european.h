@@ -15,29 +15,31 @@ namespace vexal::precise {
 struct Market {
   double S, K, T, r, sigma, q;
   double Dr, Dq;  // e^{-rT}, e^{-qT}
+  double A, B;    // S e^{-qT}, K e^{-rT}: the discounted forward and strike
   double x;       // ln(F/K)
   double s;       // sigma sqrt(T)
   double h, t;    // x/s (+-inf or 0 at s = 0), s/2
 
   Market(double S_, double K_, double T_, double r_, double sigma_, double q_)
       : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_),
-        Dr(std::exp(-r_ * T_)), Dq(std::exp(-q_ * T_)),
+        Dr(std::exp(-r_ * T_)), Dq(std::exp(-q_ * T_)), A(S_ * Dq), B(K_ * Dr),
         x(log_moneyness(S_, K_, T_, r_, q_)), s(sigma_ * std::sqrt(T_)) {
     t = s / 2;
     h = s > 0 ? x / s : (x > 0 ? INFINITY : x < 0 ? -INFINITY : 0.0);
   }
 
-  // The undiscounted out-of-the-money price (put for x > 0, call for
-  // x <= 0), times Dr.
+  // The out-of-the-money price (put for x > 0, call for x <= 0),
+  // sqrt(A B) b(-|x|, s) with e^{-|x|/2} = sqrt(min(A, B) / max(A, B)).
   double otm() const {
     if (!(s > 0)) return 0.0;
-    return std::sqrt(S * Dq) * std::sqrt(K * Dr) * black_otm(-std::fabs(x), s);
+    const double ex = A < B ? std::sqrt(A / B) : std::sqrt(B / A);
+    return std::sqrt(A) * std::sqrt(B) * black_otm(-std::fabs(x), s, ex);
   }
-  // The discounted intrinsic value of the forward, |F - K| Dr: from x near
+  // The discounted intrinsic value of the forward, |A - B|, from x near
   // the money, where the difference would cancel.
   double intrinsic() const {
-    if (std::fabs(x) < 0.5) return K * Dr * std::fabs(std::expm1(x));
-    return std::fabs(S * Dq - K * Dr);
+    if (std::fabs(x) < 0.5) return B * std::fabs(std::expm1(x));
+    return std::fabs(A - B);
   }
 };
 

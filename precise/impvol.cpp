@@ -22,6 +22,7 @@
 #include "core/numeric.h"
 #include "precise/black.h"
 #include "precise/erfc.h"
+#include "precise/european.h"
 #include "precise/functions.h"
 #include "precise/impvol.h"
 
@@ -46,11 +47,11 @@ double householder(double g, double g1, double g2, double g3) {
 
 }  // namespace
 
-double normalised_volatility(double x, double beta, int steps) {
-  const double bmax = std::exp(x / 2);
+double normalised_volatility(double x, double beta, double bmax, int steps) {
+  // At s_c, d1 = 0 and d2 = -s_c: b = e^{x/2} (1/2 - Y(-s_c) / sqrt(2 pi)).
   const double sc = std::sqrt(-2 * x);
-  double vc = kInvSqrt2Pi;
-  const double bc = sc > 0 ? black_otm(x, sc, &vc) : 0.0;
+  const double vc = kInvSqrt2Pi * bmax;
+  const double bc = bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
   const double x2 = x * x;
   double s;
   int branch;
@@ -62,7 +63,7 @@ double normalised_volatility(double x, double beta, int steps) {
       // ln b = A - x^2 u / 2 - k ln u, u = 1/s^2, through the value and slope
       // at the tangent's s: exact far below (k = 3/2) and close in between.
       double v;
-      const double b = black_otm(x, s, &v);
+      const double b = black_otm(x, s, bmax, &v);
       const double u0 = 1 / (s * s), z1 = -(v / b) * s * s * s / 2;
       const double k = -u0 * (z1 + x2 / 2);
       const double A = std::log(b) + x2 * u0 / 2 + k * std::log(u0);
@@ -92,7 +93,7 @@ double normalised_volatility(double x, double beta, int steps) {
   const double lb = std::log(beta), lg = std::log(bmax - beta);
   for (int i = 0; i < steps; ++i) {
     double v;
-    const double value = branch == 2 ? black_otm_gap(x, s, &v) : black_otm(x, s, &v);
+    const double value = branch == 2 ? black_otm_gap(x, s, bmax, &v) : black_otm(x, s, bmax, &v);
     const double a = x2 / (s * s * s) - s / 4;
     const double b1 = v, b2 = v * a, b3 = v * (a * a - 3 * x2 / (s * s * s * s) - 0.25);
     double g, g1, g2, g3;
@@ -128,19 +129,20 @@ namespace {
 double impvol(double S, double K, double T, double r, double P, double q, bool call) {
   if (any_nan(S, K, T, r, P, q)) return NAN;
   if (!(S > 0 && K > 0 && T > 0) || std::isinf(S) || std::isinf(K) || std::isinf(T)) return NAN;
-  const double Dr = std::exp(-r * T), Dq = std::exp(-q * T);
-  const double x = precise::log_moneyness(S, K, T, r, q);
-  const double fwd = std::fabs(x) < 0.5 ? K * Dr * std::expm1(x) : S * Dq - K * Dr;  // D (F - K)
-  const double lower = call ? (fwd > 0 ? fwd : 0.0) : (fwd < 0 ? -fwd : 0.0);
-  const double upper = call ? S * Dq : K * Dr;
+  // The discounted forward and strike; the bounds are their difference (the
+  // price at sigma = 0, as precise_call_eur and precise_put_eur give it) and
+  // the discounted forward (call) or strike (put).
+  const precise::Market m(S, K, T, r, 0.0, q);
+  const double fwd = m.intrinsic();
+  const double lower = call == (m.x > 0) ? fwd : 0.0;
+  const double upper = call ? m.A : m.B;
   if (!(P >= lower && P <= upper)) return NAN;
   if (P == lower) return 0.0;
   if (P == upper) return INFINITY;
-  const double otm = (call == (x > 0)) ? P - lower : P;
-  const double beta = otm / (std::sqrt(S * Dq) * std::sqrt(K * Dr));
-  const double bmax = std::exp(-std::fabs(x) / 2);
+  const double beta = (P - lower) / (std::sqrt(m.A) * std::sqrt(m.B));
+  const double bmax = m.A < m.B ? std::sqrt(m.A / m.B) : std::sqrt(m.B / m.A);
   if (!(beta < bmax)) return INFINITY;
-  return precise::normalised_volatility(-std::fabs(x), beta, precise::kImpvolSteps) / std::sqrt(T);
+  return precise::normalised_volatility(-std::fabs(m.x), beta, bmax, precise::kImpvolSteps) / std::sqrt(T);
 }
 
 }  // namespace
