@@ -8,9 +8,7 @@
 //     positive parts.
 //  2. t < 0.21: Y(h+t) - Y(h-t) = 2 sum_{k odd} t^k Y^(k)(h) / k!, the
 //     derivatives from Y' = 1 + hY, Y^(n+1) = h Y^(n) + n Y^(n-1) (forward,
-//     which grows errors by about e^{t|h|} <= e^{2.6}). Each term is below
-//     the last by at most (t / max(1, |h|))^2, which sets the number of
-//     terms.
+//     which grows errors by about e^{t|h|} <= e^{2.6}); at most 8 terms.
 //  3. d1 > 0.85: e^{x/2} less the gap e^{x/2} N(-d1) + e^{-x/2} N(d2)
 //     = phi(h) e^{-t^2/2} (Y(-d1) + Y(d2)), which is at most 0.4 e^{x/2}.
 //  4. otherwise: the difference of the two Mills ratios by erfcx, which
@@ -42,7 +40,11 @@ double asymptotic(double h, double t) {
   return sum;
 }
 
-double small_t(double h, double t, int terms) {
+double small_t(double h, double t) {
+  // Terms needed for 1e-17 (measured over h in [-12, 0]); 1/((k+1)(k+2)).
+  const int terms = 4 + (t >= 0.01) + (t >= 0.05) + (t >= 0.1) + (t >= 0.15);
+  static constexpr double inv[8] = {1.0 / 6,  1.0 / 20,  1.0 / 42,  1.0 / 72,
+                                    1.0 / 110, 1.0 / 156, 1.0 / 210, 1.0 / 272};
   double y0 = mills(h), y1 = 1 + h * y0;
   const double t2 = t * t;
   double sum = 0, f = t;  // f = t^k / k!
@@ -52,7 +54,7 @@ double small_t(double h, double t, int terms) {
     const double y3 = h * y2 + (k + 1) * y1;
     y0 = y2;
     y1 = y3;
-    f *= t2 / ((k + 1) * (k + 2));
+    f *= t2 * inv[i];
   }
   return 2 * sum;
 }
@@ -72,10 +74,7 @@ double black_otm(double x, double s, double ex, double* vega) {
   if (d1 > 0.85) return ex - v * (mills(-d1) + mills(h - t));
   if (v == 0) return 0.0;
   if (d1 <= -12) return v * asymptotic(h, t);
-  if (t < 0.21) {
-    const double ratio = t / std::fmax(1.0, -h);
-    return v * small_t(h, t, ratio < 0.01 ? 5 : ratio < 0.03 ? 6 : ratio < 0.1 ? 8 : 13);
-  }
+  if (t < 0.21) return v * small_t(h, t);
   return v * (mills(d1) - mills(h - t));
 }
 
