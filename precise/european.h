@@ -17,13 +17,18 @@ struct Market {
   double Dr, Dq;  // e^{-rT}, e^{-qT}
   double A, B;    // S e^{-qT}, K e^{-rT}: the discounted forward and strike
   double x;       // ln(F/K)
+  double em;      // e^x - 1
   double s;       // sigma sqrt(T)
   double h, t;    // x/s (+-inf or 0 at s = 0), s/2
 
   Market(double S_, double K_, double T_, double r_, double sigma_, double q_)
-      : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_),
-        Dr(std::exp(-r_ * T_)), Dq(std::exp(-q_ * T_)), A(S_ * Dq), B(K_ * Dr),
+      : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_), Dr(std::exp(-r_ * T_)),
         x(log_moneyness(S_, K_, T_, r_, q_)), s(sigma_ * std::sqrt(T_)) {
+    // A = B e^x from x, sparing an exponential; S e^{-qT} where x is large.
+    B = K * Dr;
+    em = std::expm1(x);
+    A = std::fabs(x) < 1 ? B + B * em : S * std::exp(-q * T);
+    Dq = A / S;
     t = s / 2;
     h = s > 0 ? x / s : (x > 0 ? INFINITY : x < 0 ? -INFINITY : 0.0);
   }
@@ -37,10 +42,7 @@ struct Market {
   }
   // The discounted intrinsic value of the forward, |A - B|, from x near
   // the money, where the difference would cancel.
-  double intrinsic() const {
-    if (std::fabs(x) < 0.5) return B * std::fabs(std::expm1(x));
-    return std::fabs(A - B);
-  }
+  double intrinsic() const { return std::fabs(x) < 1 ? B * std::fabs(em) : std::fabs(A - B); }
 };
 
 // A price, level or volatility below zero has no meaning here: NaN.
