@@ -45,15 +45,17 @@ double small_t(double h, double t) {
   const int terms = 4 + (t >= 0.01) + (t >= 0.05) + (t >= 0.1) + (t >= 0.15);
   static constexpr double inv[8] = {1.0 / 6,  1.0 / 20,  1.0 / 42,  1.0 / 72,
                                     1.0 / 110, 1.0 / 156, 1.0 / 210, 1.0 / 272};
-  double y0 = mills(h), y1 = 1 + h * y0;
-  const double t2 = t * t;
+  // Two steps of the recurrence at once, from (Y^(k), Y^(k-1)) with k odd:
+  //   Y^(k+2) = (h^2 + k + 1) Y^(k) + h k Y^(k-1),  Y^(k+1) = h Y^(k) + k Y^(k-1).
+  const double y0 = mills(h), h2 = h * h, t2 = t * t;
+  double odd = 1 + h * y0, even = y0;
   double sum = 0, f = t;  // f = t^k / k!
-  for (int i = 0, k = 1; i < terms; ++i, k += 2) {
-    sum += f * y1;
-    const double y2 = h * y1 + k * y0;
-    const double y3 = h * y2 + (k + 1) * y1;
-    y0 = y2;
-    y1 = y3;
+  double k = 1;
+  for (int i = 0; i < terms; ++i, k += 2) {
+    sum += f * odd;
+    const double next_odd = (h2 + (k + 1)) * odd + (h * k) * even;
+    even = h * odd + k * even;
+    odd = next_odd;
     f *= t2 * inv[i];
   }
   return 2 * sum;
