@@ -41,13 +41,6 @@ double inv_norm_guess(double p) {
   return -(t - (2.515517 + t * (0.802853 + t * 0.010328)) / (1 + t * (1.432788 + t * (0.189269 + t * 0.001308))));
 }
 
-// One Householder step of order three, from the objective's value and its
-// first three derivatives.
-double householder(double g, double g1, double g2, double g3) {
-  const double nu = -g / g1, h2 = g2 / g1, h3 = g3 / g1;
-  return nu * (1 + 0.5 * h2 * nu) / (1 + nu * (h2 + h3 * nu / 6));
-}
-
 }  // namespace
 
 double normalised_volatility(double x, double beta, double bmax, int steps) {
@@ -97,30 +90,24 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
   for (int i = 0; i < steps; ++i) {
     double v;
     const double value = branch == 2 ? black_otm_gap(x, s, bmax, &v) : black_otm(x, s, bmax, &v);
-    const double a = x2 / (s * s * s) - s / 4;
-    const double b1 = v, b2 = v * a, b3 = v * (a * a - 3 * x2 / (s * s * s * s) - 0.25);
-    double g, g1, g2, g3;
-    if (branch == 0) {
-      // ln b - ln beta in u = 1/s^2, where it is near linear far below.
-      const double b = value, r = b1 / b;
-      const double f = std::log(b) - lb, f1 = r, f2 = b2 / b - r * r,
-                   f3 = b3 / b - 3 * (b2 / b) * r + 2 * r * r * r;
-      const double s2 = s * s, su = -s * s2 / 2, suu = 0.75 * s2 * s2 * s, suuu = -1.875 * s2 * s2 * s2 * s;
-      const double du = householder(f, f1 * su, f2 * su * su + f1 * suu,
-                                    f3 * su * su * su + 3 * f2 * su * suu + f1 * suuu);
-      s = 1 / std::sqrt(1 / s2 + du);
-      continue;
-    } else if (branch == 1) {
-      g = value - beta;
-      g1 = b1, g2 = b2, g3 = b3;
-    } else {
-      const double gap = value, r = b1 / gap;
-      g = std::log(gap) - lg;
-      g1 = -r;
-      g2 = -b2 / gap - r * r;
-      g3 = -b3 / gap - 3 * (b2 / gap) * r - 2 * r * r * r;
+    const double is = 1 / s, is2 = is * is;
+    const double a = x2 * is2 * is - s / 4;              // b'' / b'
+    const double c = a * a - 3 * x2 * is2 * is2 - 0.25;  // b''' / b'
+    // The branch's Newton step nu and the ratios H2 = g''/g', H3 = g'''/g'.
+    double nu, H2, H3;
+    if (branch == 1) {  // b - beta in s
+      nu = (beta - value) / v, H2 = a, H3 = c;
+    } else if (branch == 2) {  // ln gap - ln(e^{x/2} - beta) in s, gap' = -b'
+      const double r = v / value;
+      nu = (std::log(value) - lg) / r, H2 = a + r, H3 = c + 3 * a * r + 2 * r * r;
+    } else {  // ln b - ln beta in u = 1/s^2: s_u = -s^3/2, s_uu = 3s^5/4, s_uuu = -15s^7/8
+      const double r = v / value, s2 = s * s, su = -0.5 * s2 * s;
+      nu = (lb - std::log(value)) / (r * su);
+      H2 = (a - r) * su - 1.5 * s2;
+      H3 = (c - 3 * a * r + 2 * r * r) * su * su + 2.25 * (a - r) * s2 * s2 * s + 3.75 * s2 * s2;
     }
-    s += householder(g, g1, g2, g3);
+    const double step = nu * (1 + 0.5 * H2 * nu) / (1 + nu * (H2 + H3 * nu / 6));
+    s = branch == 0 ? 1 / std::sqrt(is2 + step) : s + step;
   }
   return s;
 }
@@ -136,8 +123,7 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   // price at sigma = 0, as precise_call_eur and precise_put_eur give it) and
   // the discounted forward (call) or strike (put).
   const precise::Market m(S, K, T, r, 0.0, q);
-  const double fwd = m.intrinsic();
-  const double lower = call == (m.x > 0) ? fwd : 0.0;
+  const double lower = call == (m.x > 0) ? m.intrinsic() : 0.0;
   const double upper = call ? m.A : m.B;
   if (!(P >= lower && P <= upper)) return NAN;
   if (P == lower) return 0.0;
