@@ -51,6 +51,7 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
   const double x2 = x * x;
   double s;
   int branch;
+  const double lb = beta <= bc / 4 ? std::log(beta) : 0.0;
   if (beta <= bc / 4) {
     branch = 0;
     // The tangent at s_c: b is convex below s_c, so this is above the root.
@@ -63,7 +64,7 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
       const double u0 = 1 / (s * s), z1 = -(v / b) * s * s * s / 2;
       const double k = -u0 * (z1 + x2 / 2);
       const double A = std::log(b) + x2 * u0 / 2 + k * std::log(u0);
-      const double target = std::log(beta);
+      const double target = lb;
       double u = u0;
       for (int i = 0; i < 2; ++i) {
         const double f = A - x2 * u / 2 - k * std::log(u) - target, f1 = -x2 / 2 - k / u;
@@ -86,7 +87,7 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
       c = 2 * t / (t + h);
     }
   }
-  const double lb = branch == 0 ? std::log(beta) : 0.0, lg = branch == 2 ? std::log(bmax - beta) : 0.0;
+  const double lg = branch == 2 ? std::log(bmax - beta) : 0.0;
   for (int i = 0; i < steps; ++i) {
     double v;
     const double value = branch == 2 ? black_otm_gap(x, s, bmax, &v) : black_otm(x, s, bmax, &v);
@@ -95,9 +96,12 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
     const double c = a * a - 3 * x2 * is2 * is2 - 0.25;  // b''' / b'
     // The branch's Newton step nu and the ratios H2 = g''/g', H3 = g'''/g'.
     double nu, H2, H3;
-    if (branch == 1) {  // b - beta in s
-      nu = (beta - value) / v, H2 = a, H3 = c;
-    } else if (branch == 2) {  // ln gap - ln(e^{x/2} - beta) in s, gap' = -b'
+    if (branch == 1) {  // b - beta in s; one division for the whole step
+      const double g = beta - value;
+      s += g * (v + 0.5 * a * g) / (v * v + g * (a * v + c * g / 6));
+      continue;
+    }
+    if (branch == 2) {  // ln gap - ln(e^{x/2} - beta) in s, gap' = -b'
       const double r = v / value;
       nu = (std::log(value) - lg) / r, H2 = a + r, H3 = c + 3 * a * r + 2 * r * r;
     } else {  // ln b - ln beta in u = 1/s^2: s_u = -s^3/2, s_uu = 3s^5/4, s_uuu = -15s^7/8
