@@ -54,24 +54,18 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
   const double lb = beta <= bc / 4 ? std::log(beta) : 0.0;
   if (beta <= bc / 4) {
     branch = 0;
-    // The tangent at s_c: b is convex below s_c, so this is above the root.
-    s = sc - (bc - beta) / vc;
-    {
-      // ln b = A - x^2 u / 2 - k ln u, u = 1/s^2, through the value and slope
-      // at the tangent's s: exact far below (k = 3/2) and close in between.
-      double v;
-      const double b = black_otm(x, s, bmax, &v);
-      const double u0 = 1 / (s * s), z1 = -(v / b) * s * s * s / 2;
-      const double k = -u0 * (z1 + x2 / 2);
-      const double A = std::log(b) + x2 * u0 / 2 + k * std::log(u0);
-      const double target = lb;
-      double u = u0;
-      for (int i = 0; i < 2; ++i) {
-        const double f = A - x2 * u / 2 - k * std::log(u) - target, f1 = -x2 / 2 - k / u;
-        u -= f / f1;
-      }
-      s = 1 / std::sqrt(u);
-    }
+    // ln b = A - x^2 u / 2 - k ln u in u = 1/s^2, fitted to the value and
+    // slope of ln b at a point above the root: exact far below (k -> 3/2),
+    // close in between; then two Newton steps on the model from there.
+    s = sc - (bc - beta) / vc;  // the tangent at s_c, above the root (b convex below s_c)
+    double v;
+    const double b = black_otm(x, s, bmax, &v);
+    const double u0 = 1 / (s * s), lu0 = std::log(u0);
+    const double k = u0 * ((v / b) * s * s * s / 2 - x2 / 2);
+    const double lb0 = std::log(b);
+    double u = u0 - (lb0 - lb) / (-x2 / 2 - k / u0);
+    u -= (lb0 + x2 * (u0 - u) / 2 + k * (lu0 - std::log(u)) - lb) / (-x2 / 2 - k / u);
+    s = 1 / std::sqrt(u);
   } else if (beta < bmax / 2) {
     branch = 1;
     s = sc + (beta - bc) / vc;
