@@ -7,7 +7,7 @@
 // s_c = sqrt(2|x|), where b turns from convex to concave, and
 //   b''/b' = x^2/s^3 - s/4,   b'''/b' = (x^2/s^3 - s/4)^2 - 3 x^2/s^4 - 1/4.
 // Three branches, each with an objective near linear around its root:
-//  - beta <= b(s_c)/4: ln b - ln beta in u = 1/s^2. From the tangent at s_c
+//  - beta <= b(s_c)/4: ln b - ln beta. From the tangent at s_c
 //    (above the root, b being convex below s_c), the model ln b = A -
 //    x^2 u/2 - k ln u is fitted to the value and slope there (far out of
 //    the money k -> 3/2 and the model is exact) and solved by two Newton
@@ -88,24 +88,19 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
     const double is = 1 / s, is2 = is * is;
     const double a = x2 * is2 * is - s / 4;              // b'' / b'
     const double c = a * a - 3 * x2 * is2 * is2 - 0.25;  // b''' / b'
-    // The branch's Newton step nu and the ratios H2 = g''/g', H3 = g'''/g'.
-    double nu, H2, H3;
-    if (branch == 1) {  // b - beta in s; one division for the whole step
-      const double g = beta - value;
-      s += g * (v + 0.5 * a * g) / (v * v + g * (a * v + c * g / 6));
-      continue;
-    }
-    if (branch == 2) {  // ln gap - ln(e^{x/2} - beta) in s, gap' = -b'
+    // The step nu (1 + H2 nu / 2) / (1 + nu (H2 + H3 nu / 6)), nu = -g/g',
+    // H2 = g''/g', H3 = g'''/g', written with g' cleared (one division).
+    double g, g1, H2, H3;
+    if (branch == 1) {  // b - beta
+      g = beta - value, g1 = v, H2 = a, H3 = c;
+    } else {  // ln b - ln beta, or ln gap - ln(e^{x/2} - beta) with gap' = -b'
       const double r = v / value;
-      nu = (std::log(value) - lg) / r, H2 = a + r, H3 = c + 3 * a * r + 2 * r * r;
-    } else {  // ln b - ln beta in u = 1/s^2: s_u = -s^3/2, s_uu = 3s^5/4, s_uuu = -15s^7/8
-      const double r = v / value, s2 = s * s, su = -0.5 * s2 * s;
-      nu = (lb - std::log(value)) / (r * su);
-      H2 = (a - r) * su - 1.5 * s2;
-      H3 = (c - 3 * a * r + 2 * r * r) * su * su + 2.25 * (a - r) * s2 * s2 * s + 3.75 * s2 * s2;
+      g = branch == 0 ? lb - std::log(value) : std::log(value) - lg;
+      g1 = r;
+      H2 = branch == 0 ? a - r : a + r;
+      H3 = branch == 0 ? c - 3 * a * r + 2 * r * r : c + 3 * a * r + 2 * r * r;
     }
-    const double step = nu * (1 + 0.5 * H2 * nu) / (1 + nu * (H2 + H3 * nu / 6));
-    s = branch == 0 ? 1 / std::sqrt(is2 + step) : s + step;
+    s += g * (g1 + 0.5 * H2 * g) / (g1 * g1 + g * (H2 * g1 + H3 * g / 6));
   }
   return s;
 }
