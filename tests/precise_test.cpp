@@ -94,7 +94,7 @@ TEST(Precise, EuropeanTable) {
       const double size = col.scale ? std::fmax(std::fabs(want), 1e-5 * c.*col.scale) : std::fabs(want);
       const double inputs = dx * std::fabs(c.slope[i]);
       col.w.add(std::fabs(got - want) / (size * col.tol + inputs), row,
-                inputs < 1e-3 * size * col.tol ? std::fabs(got - want) / size : 0);
+                inputs < 1e-15 * size ? std::fabs(got - want) / size : 0);
     }
     const double C = precise_call_eur(c.S, c.K, c.T, c.r, c.sigma, c.q);
     const double P = precise_put_eur(c.S, c.K, c.T, c.r, c.sigma, c.q);
