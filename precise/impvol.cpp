@@ -17,9 +17,9 @@
 //    e^{x/2} - b ~ e^{x/2} N(|x|/s - s/2) 2t/(t + |h|), solved twice for s
 //    with N^-1 by Abramowitz and Stegun 26.2.23.
 // Then two Householder steps of order three on the branch's objective,
-// each taking a relative error e to about e^4: the guesses are within 0.3,
-// and the steps reach the rounding of b (checked over x in [-700, 0] and s
-// in [1e-7, 80]).
+// each taking a relative error e to about e^4; from these guesses two steps
+// reach the rounding of b (checked over x in [-700, 0] and s in [1e-7, 80]).
+// T <= 0 has no volatility: NaN.
 #include <cmath>
 
 #include "core/numeric.h"
