@@ -116,13 +116,13 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   // price at sigma = 0, as precise_call_eur and precise_put_eur give it) and
   // the discounted forward (call) or strike (put).
   const precise::Market m(S, K, T, r, 0.0, q);
+  const double scale = m.scale(), bmax = std::exp(-std::fabs(m.x) / 2);
   const double lower = call == (m.x > 0) ? m.intrinsic() : 0.0;
-  const double upper = call ? m.A : m.B;
+  const double upper = call == (m.x > 0) ? scale / bmax : scale * bmax;
   if (!(P >= lower && P <= upper)) return NAN;
   if (P == lower) return 0.0;
   if (P == upper) return INFINITY;
-  const double beta = (P - lower) / (std::sqrt(m.A) * std::sqrt(m.B));
-  const double bmax = m.A < m.B ? std::sqrt(m.A / m.B) : std::sqrt(m.B / m.A);
+  const double beta = (P - lower) / scale;
   if (!(beta < bmax)) return INFINITY;
   return precise::normalised_volatility(-std::fabs(m.x), beta, bmax, precise::kImpvolSteps) / std::sqrt(T);
 }
