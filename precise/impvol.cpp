@@ -16,6 +16,8 @@
 //  - above: ln(e^{x/2} - b) - ln(e^{x/2} - beta), from the upper tail
 //    e^{x/2} - b ~ e^{x/2} N(|x|/s - s/2) 2t/(t + |h|), solved twice for s
 //    with N^-1 by Abramowitz and Stegun 26.2.23.
+// The logarithmic objectives are taken as ln(beta / b), ln(gap / (e^{x/2} -
+// beta)): logarithms of ratios near 1, good to an ulp.
 // Then two Householder steps of order three on the branch's objective,
 // each taking a relative error e to about e^4; from these guesses two steps
 // reach the rounding of b (checked over x in [-700, 0] and s in [1e-7, 80]).
