@@ -22,6 +22,7 @@
 // each taking a relative error e to about e^4; from these guesses two steps
 // reach the rounding of b (checked over x in [-700, 0] and s in [1e-7, 80]).
 // T <= 0 has no volatility: NaN.
+#include <algorithm>
 #include <cmath>
 
 #include "core/numeric.h"
@@ -30,6 +31,7 @@
 #include "precise/european.h"
 #include "precise/functions.h"
 #include "precise/impvol.h"
+#include "precise/impvol_table.h"
 
 namespace vexal {
 
@@ -61,13 +63,9 @@ double inv_norm_guess(double p) {
   return -(t - (2.515517 + t * (0.802853 + t * 0.010328)) / (1 + t * (1.432788 + t * (0.189269 + t * 0.001308))));
 }
 
-}  // namespace
-
-double normalised_volatility(double x, double beta, double bmax, int steps) {
-  // At s_c, d1 = 0 and d2 = -s_c: b = e^{x/2} (1/2 - Y(-s_c) / sqrt(2 pi)).
-  const double sc = std::sqrt(-2 * x);
+// The general solver, given s_c and b_c = b(x, s_c).
+double iterate(double x, double beta, double bmax, double sc, double bc, int steps) {
   const double vc = kInvSqrt2Pi * bmax;
-  const double bc = bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
   const double x2 = x * x;
   double s;
   int branch;
@@ -126,6 +124,72 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
   return s;
 }
 
+// s_c = sqrt(-2x) and, with d1 = 0 and d2 = -s_c there, b_c = e^{x/2} (1/2
+// - Y(-s_c) / sqrt(2 pi)).
+double central_value(double x, double bmax, double& sc) {
+  sc = std::sqrt(-2 * x);
+  return bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
+}
+
+// The table's guess at y = sqrt(-x), p in [0, 1]: cubic (four-point
+// Lagrange) interpolation along both axes, the stencil kept inside.
+double table_guess(double y, double p) {
+  constexpr int n = kImpvolTableSize;
+  const double u = y * (n - 1), w = p * (n - 1);
+  const int i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
+  const int j = std::min(std::max(static_cast<int>(w) - 1, 0), n - 4);
+  const double fu = u - i, fw = w - j;
+  const auto weights = [](double f, double* c) {
+    const double f1 = f - 1, f2 = f - 2, f3 = f - 3;
+    c[0] = -f1 * f2 * f3 / 6, c[1] = f * f2 * f3 / 2, c[2] = -f * f1 * f3 / 2, c[3] = f * f1 * f2 / 6;
+  };
+  double a[4], c[4];
+  weights(fu, a);
+  weights(fw, c);
+  const float* row = kImpvolTable + i * n + j;
+  double s = 0;
+  for (int k = 0; k < 4; ++k, row += n)
+    s += a[k] * ((c[0] * row[0] + c[1] * row[1]) + (c[2] * row[2] + c[3] * row[3]));
+  return s;
+}
+
+}  // namespace
+
+double normalised_volatility(double x, double beta, double bmax, int steps) {
+  double sc;
+  const double bc = central_value(x, bmax, sc);
+  return iterate(x, beta, bmax, sc, bc, steps);
+}
+
+// In the central region (|x| <= 1, b_c/4 < beta < e^{x/2}/2) the table's
+// guess, good to 2e-4, then one correction of order five on b - beta: with
+// delta = (beta - b)/b' and t_k = b^(k) / (k! b') at the guess, the root is
+// s + e with e + t2 e^2 + ... + t5 e^5 = delta, and e is the reversed series
+//   e = delta - t2 delta^2 + (2 t2^2 - t3) delta^3 + (-5 t2^3 + 5 t2 t3 - t4)
+//       delta^4 + (14 t2^4 - 21 t2^2 t3 + 6 t2 t4 + 3 t3^2 - t5) delta^5,
+// its error of order delta^6 (below 1e-20). With a = b''/b' = x^2/s^3 - s/4,
+// b^(k+1)/b' = (b^(k)/b')' + a b^(k)/b', so the t_k are polynomials in a
+// and its derivatives a' = -3x^2/s^4 - 1/4, a'' = 12x^2/s^5, a''' = -60x^2/s^6.
+double implied_normalised(double x, double beta, double bmax) {
+  double sc;
+  const double bc = central_value(x, bmax, sc);
+  const double lo = bc / 4, hi = bmax / 2;
+  if (!(x >= -1 && beta > lo && beta < hi)) return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
+  const double s0 = table_guess(std::sqrt(-x), (beta - lo) / (hi - lo));
+  double v;
+  const double b = black_otm(x, s0, bmax, &v);
+  const double d = (beta - b) / v;
+  const double is = 1 / s0, q = x * x * is * is * is;  // x^2/s^3
+  const double a = q - s0 / 4, a1 = -3 * q * is - 0.25, a2 = 12 * q * is * is, a3 = -60 * q * is * is * is;
+  const double aa = a * a;
+  const double t2 = a / 2, t3 = (a1 + aa) / 6, t4 = (a2 + 3 * a * a1 + aa * a) / 24;
+  const double t5 = (a3 + 3 * a1 * a1 + 4 * a * a2 + 6 * aa * a1 + aa * aa) / 120;
+  const double t22 = t2 * t2;
+  const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
+  const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
+  return s0 + d * (1 + d * (-t2 + d * (c3 + d * (c4 + d * c5))));
+}
+
 }  // namespace precise
 
 namespace {
@@ -149,7 +213,7 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   if (P == upper) return INFINITY;
   const double beta = (P - lower) / scale;
   if (!(beta < bmax)) return INFINITY;
-  return precise::normalised_volatility(-std::fabs(m.x), beta, bmax, precise::kImpvolSteps) / std::sqrt(T);
+  return precise::implied_normalised(-std::fabs(m.x), beta, bmax) / std::sqrt(T);
 }
 
 }  // namespace
