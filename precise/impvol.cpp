@@ -131,26 +131,48 @@ double central_value(double x, double bmax, double& sc) {
   return bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
 }
 
-// The table's guess at y = sqrt(-x), p in [0, 1]: cubic (four-point
-// Lagrange) interpolation along both axes, the stencil kept inside.
-double table_guess(double y, double p) {
+// Cubic (four-point Lagrange) interpolation in an n x n table at (u, w) in
+// units of its grid, the stencil kept inside.
+double interpolate(const float* table, double u, double w) {
   constexpr int n = kImpvolTableSize;
-  const double u = y * (n - 1), w = p * (n - 1);
   const int i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
   const int j = std::min(std::max(static_cast<int>(w) - 1, 0), n - 4);
-  const double fu = u - i, fw = w - j;
   const auto weights = [](double f, double* c) {
     const double f1 = f - 1, f2 = f - 2, f3 = f - 3;
     c[0] = -f1 * f2 * f3 / 6, c[1] = f * f2 * f3 / 2, c[2] = -f * f1 * f3 / 2, c[3] = f * f1 * f2 / 6;
   };
   double a[4], c[4];
-  weights(fu, a);
-  weights(fw, c);
-  const float* row = kImpvolTable + i * n + j;
+  weights(u - i, a);
+  weights(w - j, c);
+  const float* row = table + i * n + j;
   double s = 0;
   for (int k = 0; k < 4; ++k, row += n)
     s += a[k] * ((c[0] * row[0] + c[1] * row[1]) + (c[2] * row[2] + c[3] * row[3]));
   return s;
+}
+
+// b^(k) / b' for k = 2 .. 5 at s, in P[0..3]. With a = b''/b' = x^2/s^3 -
+// s/4, b^(k+1)/b' = (b^(k)/b')' + a b^(k)/b': polynomials in a and its
+// derivatives a' = -3x^2/s^4 - 1/4, a'' = 12x^2/s^5, a''' = -60x^2/s^6.
+void derivatives(double x, double s, double* P) {
+  const double is = 1 / s, q = x * x * is * is * is;  // x^2/s^3
+  const double a = q - s / 4, a1 = -3 * q * is - 0.25, a2 = 12 * q * is * is, a3 = -60 * q * is * is * is;
+  const double aa = a * a;
+  P[0] = a;
+  P[1] = a1 + aa;
+  P[2] = a2 + 3 * a * a1 + aa * a;
+  P[3] = a3 + 3 * a1 * a1 + 4 * a * a2 + 6 * aa * a1 + aa * aa;
+}
+
+// The root e of e + t2 e^2 + ... + t5 e^5 = d by the reversed series
+//   e = d - t2 d^2 + (2 t2^2 - t3) d^3 + (-5 t2^3 + 5 t2 t3 - t4) d^4
+//       + (14 t2^4 - 21 t2^2 t3 + 6 t2 t4 + 3 t3^2 - t5) d^5,
+// with an error of order d^6.
+double reversed(double d, double t2, double t3, double t4, double t5) {
+  const double t22 = t2 * t2;
+  const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
+  const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
+  return d * (1 + d * (-t2 + d * (c3 + d * (c4 + d * c5))));
 }
 
 }  // namespace
@@ -161,33 +183,48 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
   return iterate(x, beta, bmax, sc, bc, steps);
 }
 
-// In the central region (|x| <= 1, b_c/4 < beta < e^{x/2}/2) the table's
-// guess, good to 2e-4, then one correction of order five on b - beta: with
-// delta = (beta - b)/b' and t_k = b^(k) / (k! b') at the guess, the root is
-// s + e with e + t2 e^2 + ... + t5 e^5 = delta, and e is the reversed series
-//   e = delta - t2 delta^2 + (2 t2^2 - t3) delta^3 + (-5 t2^3 + 5 t2 t3 - t4)
-//       delta^4 + (14 t2^4 - 21 t2^2 t3 + 6 t2 t4 + 3 t3^2 - t5) delta^5,
-// its error of order delta^6 (below 1e-20). With a = b''/b' = x^2/s^3 - s/4,
-// b^(k+1)/b' = (b^(k)/b')' + a b^(k)/b', so the t_k are polynomials in a
-// and its derivatives a' = -3x^2/s^4 - 1/4, a'' = 12x^2/s^5, a''' = -60x^2/s^6.
+// For |x| <= 1 a guess from a table (precise/impvol_table.h, good to 6e-4),
+// then one correction of order five: with d = -g/g' for the objective g and
+// t_k = g^(k) / (k! g') at the guess, the root is s + e with e + t2 e^2 +
+// ... + t5 e^5 = d (to order e^6, below 1e-19). In the central region
+// (b_c/4 < beta < e^{x/2}/2) g = b - beta, the table in y = sqrt(-x) and
+// beta's place between the two. Below it (x <= -1/100, e^-200 <= beta <=
+// e^-2) g = ln b - ln beta, with r = b'/b and P_k = b^(k)/b',
+//   g''/g' = P2 - r,  g'''/g' = P3 - 3 P2 r + 2 r^2,
+//   g''''/g' = P4 - 4 P3 r - 3 P2^2 r + 12 P2 r^2 - 6 r^3, and so on,
+// the table in y and w = -1/ln beta, of s sqrt(2/w) / |x| (which tends to 1
+// as beta goes to 0). Elsewhere kImpvolSteps steps of the general solver.
 double implied_normalised(double x, double beta, double bmax) {
+  constexpr int n = kImpvolTableSize;
   double sc;
   const double bc = central_value(x, bmax, sc);
   const double lo = bc / 4, hi = bmax / 2;
-  if (!(x >= -1 && beta > lo && beta < hi)) return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
-  const double s0 = table_guess(std::sqrt(-x), (beta - lo) / (hi - lo));
-  double v;
-  const double b = black_otm(x, s0, bmax, &v);
-  const double d = (beta - b) / v;
-  const double is = 1 / s0, q = x * x * is * is * is;  // x^2/s^3
-  const double a = q - s0 / 4, a1 = -3 * q * is - 0.25, a2 = 12 * q * is * is, a3 = -60 * q * is * is * is;
-  const double aa = a * a;
-  const double t2 = a / 2, t3 = (a1 + aa) / 6, t4 = (a2 + 3 * a * a1 + aa * a) / 24;
-  const double t5 = (a3 + 3 * a1 * a1 + 4 * a * a2 + 6 * aa * a1 + aa * aa) / 120;
-  const double t22 = t2 * t2;
-  const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
-  const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
-  return s0 + d * (1 + d * (-t2 + d * (c3 + d * (c4 + d * c5))));
+  double P[4];
+  if (x >= -1 && beta > lo && beta < hi) {
+    const double s = interpolate(kImpvolTable, std::sqrt(-x) * (n - 1), (beta - lo) / (hi - lo) * (n - 1));
+    double v;
+    const double b = black_otm(x, s, bmax, &v);
+    derivatives(x, s, P);
+    return s + reversed((beta - b) / v, P[0] / 2, P[1] / 6, P[2] / 24, P[3] / 120);
+  }
+  if (x >= -1 && x <= -0.01 && beta <= lo) {
+    const double lb = std::log(beta);
+    if (lb >= -200 && lb <= -2) {
+      const double w = -1 / lb, y = std::sqrt(-x);
+      const double R = interpolate(kImpvolLowerTable, (y - 0.1) / 0.9 * (n - 1), (w - 0.005) / 0.495 * (n - 1));
+      const double s = R * -x * std::sqrt(w / 2);
+      double r, g;
+      log_objective(x, s, bmax, beta, lb, r, g);
+      derivatives(x, s, P);
+      const double a = P[0], aa = a * a, rr = r * r;
+      const double H2 = a - r, H3 = P[1] - 3 * a * r + 2 * rr;
+      const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
+      const double H5 = P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr -
+                        60 * a * rr * r + 24 * rr * rr;
+      return s + reversed(g / r, H2 / 2, H3 / 6, H4 / 24, H5 / 120);
+    }
+  }
+  return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
 }
 
 }  // namespace precise

@@ -1,13 +1,16 @@
-// Writes precise/impvol_table.h, the table behind the first guess of the
-// precise implied volatility in its central region (precise/impvol.cpp):
-// s(x, beta) on a 65 x 65 grid in y = sqrt(-x) in [0, 1] and the position
-// p = (beta - b_c/4) / (e^{x/2}/2 - b_c/4) in [0, 1], each solved by three
-// Householder steps of the general solver (accurate to the last bits).
-// Cubic interpolation in the table is good to 2e-4 relative, and one
-// correction of order five takes that to the rounding of b. Run it again
-// only to change the grid:
-//   g++ -O2 -I. scripts/precise_impvol_table.cpp precise/black.cpp precise/impvol.cpp \
-//     precise/european.cpp -o /tmp/table && /tmp/table > precise/impvol_table.h
+// Writes precise/impvol_table.h, the tables behind the first guess of the
+// precise implied volatility for |x| <= 1 (precise/impvol.cpp), each on a
+// 65 x 65 grid, each value solved by three Householder steps of the general
+// solver (accurate to the last bits):
+//  - central: s(x, beta) in y = sqrt(-x) in [0, 1] and the position
+//    p = (beta - b_c/4) / (e^{x/2}/2 - b_c/4) in [0, 1] (cubic interpolation
+//    good to 2e-4 relative);
+//  - lower: s sqrt(2/w) / |x| in y in [0.1, 1] and w = -1/ln(beta) in
+//    [0.005, 0.5] (good to 6e-4 where beta <= b_c/4).
+// One correction of order five takes either to the rounding of b. Run it
+// again only to change the grids (from the top of the tree):
+//   g++ -O2 -I. scripts/precise_impvol_table.cpp precise/black.cpp precise/impvol.cpp precise/european.cpp -o t
+//   ./t > precise/impvol_table.h
 #include <cmath>
 #include <cstdio>
 
@@ -30,6 +33,18 @@ int main() {
       const double p = double(j) / (n - 1), beta = bc / 4 + p * (bmax / 2 - bc / 4);
       const double s = beta > 0 ? normalised_volatility(x, beta, bmax, 3) : 0.0;
       std::printf("%s%#.9gf,%s", j % 8 == 0 ? "    " : " ", s, j % 8 == 7 || j == n - 1 ? "\n" : "");
+    }
+  }
+  std::printf("};\n\n");
+  std::printf("// s sqrt(2/w) / |x| at y = sqrt(-x) = 0.1 + 0.9 i/%d, w = -1/ln(beta) =\n", n - 1);
+  std::printf("// 0.005 + 0.495 j/%d (row i, column j).\n", n - 1);
+  std::printf("inline constexpr float kImpvolLowerTable[%d] = {\n", n * n);
+  for (int i = 0; i < n; ++i) {
+    const double y = 0.1 + 0.9 * i / (n - 1), x = -y * y, bmax = std::exp(x / 2);
+    for (int j = 0; j < n; ++j) {
+      const double w = 0.005 + 0.495 * j / (n - 1), beta = std::exp(-1 / w);
+      const double R = normalised_volatility(x, beta, bmax, 3) * std::sqrt(2 / w) / -x;
+      std::printf("%s%#.9gf,%s", j % 8 == 0 ? "    " : " ", R, j % 8 == 7 || j == n - 1 ? "\n" : "");
     }
   }
   std::printf("};\n\n}  // namespace vexal::precise\n\n#endif\n");
