@@ -132,14 +132,16 @@ double central_value(double x, double bmax, double& sc) {
 }
 
 // Cubic (four-point Lagrange) interpolation in an n x n table at (u, w) in
-// units of its grid, the stencil kept inside.
+// units of its grid, the stencil kept inside. (Here and in the corrections,
+// products with 1/6, 1/24, 1/120 in place of divisions: a guess and the
+// higher terms of a correction need no correct rounding.)
 double interpolate(const float* table, double u, double w) {
   constexpr int n = kImpvolTableSize;
   const int i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
   const int j = std::min(std::max(static_cast<int>(w) - 1, 0), n - 4);
   const auto weights = [](double f, double* c) {
-    const double f1 = f - 1, f2 = f - 2, f3 = f - 3;
-    c[0] = -f1 * f2 * f3 / 6, c[1] = f * f2 * f3 / 2, c[2] = -f * f1 * f3 / 2, c[3] = f * f1 * f2 / 6;
+    const double f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0 / 6), f23 = f2 * f3 * 0.5;
+    c[0] = -f1 * f23 * (1.0 / 3), c[1] = f * f23, c[2] = -3 * f01 * f3, c[3] = f01 * f2;
   };
   double a[4], c[4];
   weights(u - i, a);
@@ -205,7 +207,7 @@ double implied_normalised(double x, double beta, double bmax) {
     double v;
     const double b = black_otm(x, s, bmax, &v);
     derivatives(x, s, P);
-    return s + reversed((beta - b) / v, P[0] / 2, P[1] / 6, P[2] / 24, P[3] / 120);
+    return s + reversed((beta - b) / v, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
   }
   if (x >= -1 && x <= -0.01 && beta <= lo) {
     const double lb = std::log(beta);
@@ -221,7 +223,7 @@ double implied_normalised(double x, double beta, double bmax) {
       const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
       const double H5 = P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr -
                         60 * a * rr * r + 24 * rr * rr;
-      return s + reversed(g / r, H2 / 2, H3 / 6, H4 / 24, H5 / 120);
+      return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
     }
   }
   return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
