@@ -139,18 +139,19 @@ double interpolate(const float* table, double u, double w) {
   constexpr int n = kImpvolTableSize;
   const int i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
   const int j = std::min(std::max(static_cast<int>(w) - 1, 0), n - 4);
-  const auto weights = [](double f, double* c) {
-    const double f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0 / 6), f23 = f2 * f3 * 0.5;
-    c[0] = -f1 * f23 * (1.0 / 3), c[1] = f * f23, c[2] = -3 * f01 * f3, c[3] = f01 * f2;
+  const auto weights = [](float f, float* c) {
+    const float f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
+    c[0] = -f1 * f23 * (1.0f / 3), c[1] = f * f23, c[2] = -3 * f01 * f3, c[3] = f01 * f2;
   };
-  double a[4], c[4];
-  weights(u - i, a);
-  weights(w - j, c);
+  // In single precision (the table's, far below the interpolation's error),
+  // the four columns side by side.
+  float a[4], c[4], col[4] = {0, 0, 0, 0};
+  weights(static_cast<float>(u - i), a);
+  weights(static_cast<float>(w - j), c);
   const float* row = table + i * n + j;
-  double s = 0;
   for (int k = 0; k < 4; ++k, row += n)
-    s += a[k] * ((c[0] * row[0] + c[1] * row[1]) + (c[2] * row[2] + c[3] * row[3]));
-  return s;
+    for (int l = 0; l < 4; ++l) col[l] += a[k] * row[l];
+  return (c[0] * col[0] + c[1] * col[1]) + (c[2] * col[2] + c[3] * col[3]);
 }
 
 // b^(k) / b' for k = 2 .. 5 at s, in P[0..3]. With a = b''/b' = x^2/s^3 -
