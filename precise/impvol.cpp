@@ -131,27 +131,32 @@ double central_value(double x, double bmax, double& sc) {
   return bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
 }
 
-// Cubic (four-point Lagrange) interpolation in an n x n table at (u, w) in
-// units of its grid, the stencil kept inside. (Here and in the corrections,
-// products with 1/6, 1/24, 1/120 in place of divisions: a guess and the
-// higher terms of a correction need no correct rounding.)
-double interpolate(const float* table, double u, double w) {
+// A four-point (cubic Lagrange) stencil at u in units of an n-point grid,
+// kept inside: its first point and weights, in single precision (the
+// tables', far below the interpolation's error).
+struct Stencil {
+  int i;
+  float c[4];
+};
+
+Stencil stencil(double u) {
   constexpr int n = kImpvolTableSize;
-  const int i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
-  const int j = std::min(std::max(static_cast<int>(w) - 1, 0), n - 4);
-  const auto weights = [](float f, float* c) {
-    const float f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
-    c[0] = -f1 * f23 * (1.0f / 3), c[1] = f * f23, c[2] = -3 * f01 * f3, c[3] = f01 * f2;
-  };
-  // In single precision (the table's, far below the interpolation's error),
-  // the four columns side by side.
-  float a[4], c[4], col[4] = {0, 0, 0, 0};
-  weights(static_cast<float>(u - i), a);
-  weights(static_cast<float>(w - j), c);
-  const float* row = table + i * n + j;
+  Stencil st;
+  st.i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
+  const float f = static_cast<float>(u - st.i);
+  const float f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
+  st.c[0] = -f1 * f23 * (1.0f / 3), st.c[1] = f * f23, st.c[2] = -3 * f01 * f3, st.c[3] = f01 * f2;
+  return st;
+}
+
+// Cubic interpolation in an n x n table, the four columns side by side.
+double interpolate(const float* table, const Stencil& a, const Stencil& c) {
+  constexpr int n = kImpvolTableSize;
+  float col[4] = {0, 0, 0, 0};
+  const float* row = table + a.i * n + c.i;
   for (int k = 0; k < 4; ++k, row += n)
-    for (int l = 0; l < 4; ++l) col[l] += a[k] * row[l];
-  return (c[0] * col[0] + c[1] * col[1]) + (c[2] * col[2] + c[3] * col[3]);
+    for (int l = 0; l < 4; ++l) col[l] += a.c[k] * row[l];
+  return (c.c[0] * col[0] + c.c[1] * col[1]) + (c.c[2] * col[2] + c.c[3] * col[3]);
 }
 
 // b^(k) / b' for k = 2 .. 5 at s, in P[0..3]. With a = b''/b' = x^2/s^3 -
@@ -199,22 +204,25 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
 // as beta goes to 0). Elsewhere kImpvolSteps steps of the general solver.
 double implied_normalised(double x, double beta, double bmax) {
   constexpr int n = kImpvolTableSize;
-  double sc;
-  const double bc = central_value(x, bmax, sc);
-  const double lo = bc / 4, hi = bmax / 2;
   double P[4];
-  if (x >= -1 && beta > lo && beta < hi) {
-    const double s = interpolate(kImpvolTable, std::sqrt(-x) * (n - 1), (beta - lo) / (hi - lo) * (n - 1));
-    double v;
-    const double b = black_otm(x, s, bmax, &v);
-    derivatives(x, s, P);
-    return s + reversed((beta - b) / v, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
-  }
-  if (x >= -1 && x <= -0.01 && beta <= lo) {
-    const double lb = std::log(beta);
-    if (lb >= -200 && lb <= -2) {
-      const double w = -1 / lb, y = std::sqrt(-x);
-      const double R = interpolate(kImpvolLowerTable, (y - 0.1) / 0.9 * (n - 1), (w - 0.005) / 0.495 * (n - 1));
+  if (x >= -1) {
+    const double y = std::sqrt(-x);
+    const Stencil sy = stencil(y * (n - 1));
+    const float* q = kImpvolCentralValue + sy.i;  // b_c / e^{x/2}
+    const double lo = bmax * ((sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3])) / 4;
+    const double hi = bmax / 2;
+    if (beta > lo && beta < hi) {
+      const double s = interpolate(kImpvolTable, sy, stencil((beta - lo) / (hi - lo) * (n - 1)));
+      double v;
+      const double b = black_otm(x, s, bmax, &v);
+      derivatives(x, s, P);
+      return s + reversed((beta - b) / v, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
+    }
+    const double lb = beta <= lo ? std::log(beta) : 0.0;
+    if (x <= -0.01 && lb >= -200 && lb <= -2) {
+      const double w = -1 / lb;
+      const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),
+                                   stencil((w - 0.005) / 0.495 * (n - 1)));
       const double s = R * -x * std::sqrt(w / 2);
       double r, g;
       log_objective(x, s, bmax, beta, lb, r, g);
@@ -227,6 +235,8 @@ double implied_normalised(double x, double beta, double bmax) {
       return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
     }
   }
+  double sc;
+  const double bc = central_value(x, bmax, sc);
   return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
 }
 
