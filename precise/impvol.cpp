@@ -216,7 +216,10 @@ double implied_normalised(double x, double beta, double bmax) {
       double v;
       const double b = black_otm(x, s, bmax, &v);
       derivatives(x, s, P);
-      return s + reversed((beta - b) / v, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
+      // 1/v while b is still on its way: a correction of 2e-4 needs no
+      // correctly rounded division.
+      const double iv = 1 / v;
+      return s + reversed((beta - b) * iv, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
     }
     const double lb = beta <= lo ? std::log(beta) : 0.0;
     if (x <= -0.01 && lb >= -200 && lb <= -2) {
