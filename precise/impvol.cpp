@@ -180,7 +180,8 @@ double reversed(double d, double t2, double t3, double t4, double t5) {
   const double t22 = t2 * t2;
   const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
   const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
-  return d * (1 + d * (-t2 + d * (c3 + d * (c4 + d * c5))));
+  const double d2 = d * d;  // in pairs of terms: a shorter chain of dependent operations
+  return d + d2 * ((-t2 + d * c3) + d2 * (c4 + d * c5));
 }
 
 }  // namespace
