@@ -209,11 +209,14 @@ double implied_normalised(double x, double beta, double bmax) {
   if (x >= -1) {
     const double y = std::sqrt(-x);
     const Stencil sy = stencil(y * (n - 1));
-    const float* q = kImpvolCentralValue + sy.i;  // b_c / e^{x/2}
-    const double lo = bmax * ((sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3])) / 4;
-    const double hi = bmax / 2;
-    if (beta > lo && beta < hi) {
-      const double s = interpolate(kImpvolTable, sy, stencil((beta - lo) / (hi - lo) * (n - 1)));
+    // beta / e^{x/2} against the branch's bounds b_c/(4 e^{x/2}) and 1/2,
+    // the bound and the scale of the table's column from x alone.
+    const double bn = beta / bmax;
+    const float *q = kImpvolCentralBound + sy.i, *g = kImpvolCentralScale + sy.i;
+    const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
+    const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
+    if (bn > lo && bn < 0.5) {
+      const double s = interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
       double v;
       const double b = black_otm(x, s, bmax, &v);
       derivatives(x, s, P);
@@ -222,7 +225,7 @@ double implied_normalised(double x, double beta, double bmax) {
       const double iv = 1 / v;
       return s + reversed((beta - b) * iv, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
     }
-    const double lb = beta <= lo ? std::log(beta) : 0.0;
+    const double lb = bn <= lo ? std::log(beta) : 0.0;
     if (x <= -0.01 && lb >= -200 && lb <= -2) {
       const double w = -1 / lb;
       const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),

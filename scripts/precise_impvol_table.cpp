@@ -7,7 +7,7 @@
 //    good to 2e-4 relative);
 //  - lower: s sqrt(2/w) / |x| in y in [0.1, 1] and w = -1/ln(beta) in
 //    [0.005, 0.5] (good to 6e-4 where beta <= b_c/4);
-//  - b_c / e^{x/2} in y (65 points).
+//  - b_c / (4 e^{x/2}) and the central table's scale in y (65 points each).
 // One correction of order five takes either to the rounding of b. Run it
 // again only to change the grids (from the top of the tree):
 //   g++ -O2 -I. scripts/precise_impvol_table.cpp precise/black.cpp precise/impvol.cpp precise/european.cpp -o t
@@ -48,12 +48,17 @@ int main() {
       std::printf("%s%#.9gf,%s", j % 8 == 0 ? "    " : " ", R, j % 8 == 7 || j == n - 1 ? "\n" : "");
     }
   }
-  std::printf("};\n\n// b_c / e^{x/2} = 1/2 - Y(-s_c) / sqrt(2 pi) at y = sqrt(-x) = i/%d.\n", n - 1);
-  std::printf("inline constexpr float kImpvolCentralValue[%d] = {\n", n);
-  for (int i = 0; i < n; ++i) {
-    const double y = double(i) / (n - 1);
-    const double q = 0.5 - kInvSqrt2Pi * mills(-std::sqrt(2.0) * y);
-    std::printf("%s%#.9gf,%s", i % 8 == 0 ? "    " : " ", q, i % 8 == 7 || i == n - 1 ? "\n" : "");
+  std::printf("};\n\n// b_c / (4 e^{x/2}) = (1/2 - Y(-s_c) / sqrt(2 pi)) / 4 at y = sqrt(-x) = i/%d,\n", n - 1);
+  std::printf("// then %d / (1/2 - b_c / (4 e^{x/2})), the scale of the table's columns.\n", n - 1);
+  for (int t = 0; t < 2; ++t) {
+    std::printf("inline constexpr float %s[%d] = {\n", t == 0 ? "kImpvolCentralBound" : "kImpvolCentralScale", n);
+    for (int i = 0; i < n; ++i) {
+      const double y = double(i) / (n - 1);
+      const double q = (0.5 - kInvSqrt2Pi * mills(-std::sqrt(2.0) * y)) / 4;
+      std::printf("%s%#.9gf,%s", i % 8 == 0 ? "    " : " ", t == 0 ? q : (n - 1) / (0.5 - q),
+                  i % 8 == 7 || i == n - 1 ? "\n" : "");
+    }
+    if (t == 0) std::printf("};\n");
   }
   std::printf("};\n\n}  // namespace vexal::precise\n\n#endif\n");
 }
