@@ -144,6 +144,25 @@ TEST(Precise, ImpliedVolatilityTable) {
   EXPECT_LE(reprice.err, 1);
 }
 
+// Across the edges of the tabulated guesses (|x| = 1, |x| = 0.01, near the
+// money) and of their branches, calls and puts: sigma within 1e-12 where
+// well conditioned (the price's rounding moves it by kappa 1e-16).
+TEST(Precise, ImpliedVolatilityTableEdges) {
+  Worst w{"sigma at the table edges"};
+  for (double x : {-1.0000001, -1.0, -0.9999999, -0.0100001, -0.01, -0.0099999, -1e-7, 1e-7, 0.01, 0.9999999, 1.0}) {
+    for (int i = 0; i <= 60; ++i) {
+      const double sigma = 0.005 * std::pow(1000.0, i / 60.0), K = 100 * std::exp(-x);
+      const double P = x < 0 ? precise_call_eur(100, K, 1, 0, sigma, 0) : precise_put_eur(100, K, 1, 0, sigma, 0);
+      const double kappa = P / (sigma * precise_vega_eur(100, K, 1, 0, sigma, 0));
+      if (!(P > 1e-280) || kappa > 100) continue;
+      const double v = x < 0 ? precise_call_impvol_eur(100, K, 1, 0, P, 0) : precise_put_impvol_eur(100, K, 1, 0, P, 0);
+      w.add(std::fabs(v - sigma) / (1e-12 * sigma), x);
+    }
+  }
+  w.print("of 1e-12");
+  EXPECT_LE(w.err, 1);
+}
+
 // The edges: expiry, zero volatility, price bounds, NaN, never negative.
 TEST(Precise, Boundaries) {
   const double D = std::exp(-0.05), F = 100 * std::exp(0.05 - 0.01);
