@@ -1,4 +1,4 @@
-# Installation: the shared and static libraries, the header, the CLI, a CMake
+# Installation: the shared and static libraries, the headers, the CLI, a CMake
 # package (find_package(Vexal) gives Vexal::vexal and Vexal::vexal_static)
 # and a pkg-config file.
 include(GNUInstallDirs)

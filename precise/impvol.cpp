@@ -1,0 +1,289 @@
+// Precise European implied volatility in a fixed number of steps.
+//
+// Normalised form (precise/black.h): with x = ln(F/K), s = sigma sqrt T
+// and beta the price divided by D sqrt(F K), solve b(x, s) = beta. Parity
+// turns every case into an out-of-the-money call, x <= 0, 0 < beta <
+// e^{x/2}. The vega b' = e^{-(x^2/s^2 + s^2/4)/2} / sqrt(2 pi) is largest at
+// s_c = sqrt(2|x|), where b turns from convex to concave, and
+//   b''/b' = x^2/s^3 - s/4,   b'''/b' = (x^2/s^3 - s/4)^2 - 3 x^2/s^4 - 1/4.
+// Three branches, each with an objective near linear around its root:
+//  - beta <= b(s_c)/4: ln b - ln beta. From the tangent at s_c
+//    (above the root, b being convex below s_c), the model ln b = A -
+//    x^2 u/2 - k ln u is fitted to the value and slope there (far out of
+//    the money k -> 3/2 and the model is exact) and solved by two Newton
+//    steps;
+//  - up to e^{x/2}/2: b - beta, from the tangent at s_c;
+//  - above: ln(e^{x/2} - b) - ln(e^{x/2} - beta), from the upper tail
+//    e^{x/2} - b ~ e^{x/2} N(|x|/s - s/2) 2t/(t + |h|), solved twice for s
+//    with N^-1 by Abramowitz and Stegun 26.2.23.
+// The logarithmic objectives are taken as ln(beta / b), ln(gap / (e^{x/2} -
+// beta)): logarithms of ratios near 1, good to an ulp.
+// Then two Householder steps of order three on the branch's objective,
+// each taking a relative error e to about e^4; from these guesses two steps
+// reach the rounding of b (checked over x in [-700, 0] and s in [1e-7, 80]).
+// For |x| <= 1, in the lower and central branches, a tabulated guess and
+// one correction of order five replace all that (implied_normalised below):
+// one evaluation of b instead of two or three.
+// T <= 0 has no volatility: NaN.
+#include <algorithm>
+#include <cmath>
+
+#include "core/numeric.h"
+#include "precise/black.h"
+#include "precise/erfc.h"
+#include "precise/european.h"
+#include "precise/functions.h"
+#include "precise/impvol.h"
+#include "precise/impvol_table.h"
+
+namespace vexal {
+
+namespace precise {
+
+namespace {
+
+// For the objective ln b - ln beta: r = b'/b and g = ln(beta / b) at s,
+// the logarithm of a ratio near 1 (an error of an ulp, where ln beta - ln b
+// would carry one of |ln b| ulp), or where b is below the normal doubles
+// from the exponent of b' and the ratio b / b'.
+void log_objective(double x, double s, double bmax, double beta, double lb, double& r, double& g) {
+  double v;
+  const double b = black_otm(x, s, bmax, &v);
+  if (b > 0x1p-1000 && v > 0) {
+    r = v / b;
+    g = std::log(beta / b);
+    return;
+  }
+  double e;
+  const double D = black_otm_ratio(x, s, &e);
+  r = 1 / D;
+  g = lb - (e + std::log(kInvSqrt2Pi * D));
+}
+
+// N^{-1}(p) for 0 < p <= 1/2, to about 5e-4.
+double inv_norm_guess(double p) {
+  const double t = std::sqrt(-2 * std::log(p));
+  return -(t - (2.515517 + t * (0.802853 + t * 0.010328)) / (1 + t * (1.432788 + t * (0.189269 + t * 0.001308))));
+}
+
+// The general solver, given s_c and b_c = b(x, s_c).
+double iterate(double x, double beta, double bmax, double sc, double bc, int steps) {
+  const double vc = kInvSqrt2Pi * bmax;
+  const double x2 = x * x;
+  double s;
+  int branch;
+  const double lb = beta <= bc / 4 ? std::log(beta) : 0.0;
+  if (beta <= bc / 4) {
+    branch = 0;
+    // ln b = A - x^2 u / 2 - k ln u in u = 1/s^2, fitted to the value and
+    // slope of ln b at a point above the root: exact far below (k -> 3/2),
+    // close in between; then two Newton steps on the model from there.
+    s = sc - (bc - beta) / vc;  // the tangent at s_c, above the root (b convex below s_c)
+    const double u0 = 1 / (s * s);
+    double r, g;  // b'/b and ln(beta / b) at s
+    log_objective(x, s, bmax, beta, lb, r, g);
+    const double k = u0 * (r * s * s * s / 2 - x2 / 2);
+    double u = u0 + g / (-x2 / 2 - k / u0);
+    u += (g + x2 * (u - u0) / 2 + k * std::log(u / u0)) / (-x2 / 2 - k / u);
+    s = 1 / std::sqrt(u);
+  } else if (beta < bmax / 2) {
+    branch = 1;
+    s = sc + (beta - bc) / vc;
+  } else {
+    branch = 2;
+    const double gamma = bmax - beta;
+    double c = 2;
+    s = sc;
+    for (int i = 0; i < 2; ++i) {
+      const double z = -inv_norm_guess(gamma / (bmax * c));
+      s = z + std::sqrt(z * z - 2 * x);
+      const double t = s / 2, h = -x / s;
+      c = 2 * t / (t + h);
+    }
+  }
+  const double gamma = bmax - beta;
+  for (int i = 0; i < steps; ++i) {
+    double v = 1, value = 0, r = 0, lg0 = 0;
+    if (branch == 0)
+      log_objective(x, s, bmax, beta, lb, r, lg0);
+    else
+      value = branch == 1 ? black_otm(x, s, bmax, &v) : black_otm_gap(x, s, bmax, &v);
+    const double is = 1 / s, is2 = is * is;
+    const double a = x2 * is2 * is - s / 4;              // b'' / b'
+    const double c = a * a - 3 * x2 * is2 * is2 - 0.25;  // b''' / b'
+    // The step nu (1 + H2 nu / 2) / (1 + nu (H2 + H3 nu / 6)), nu = -g/g',
+    // H2 = g''/g', H3 = g'''/g', written with g' cleared (one division).
+    double g, g1, H2, H3;
+    if (branch == 1) {  // b - beta
+      g = beta - value, g1 = v, H2 = a, H3 = c;
+    } else if (branch == 0) {  // ln b - ln beta
+      g = lg0, g1 = r, H2 = a - r, H3 = c - 3 * a * r + 2 * r * r;
+    } else {  // ln gap - ln(e^{x/2} - beta), gap' = -b'
+      const double r = v / value;
+      g = std::log(value / gamma), g1 = r, H2 = a + r, H3 = c + 3 * a * r + 2 * r * r;
+    }
+    s += g * (g1 + 0.5 * H2 * g) / (g1 * g1 + g * (H2 * g1 + H3 * g / 6));
+  }
+  return s;
+}
+
+// s_c = sqrt(-2x) and, with d1 = 0 and d2 = -s_c there, b_c = e^{x/2} (1/2
+// - Y(-s_c) / sqrt(2 pi)).
+double central_value(double x, double bmax, double& sc) {
+  sc = std::sqrt(-2 * x);
+  return bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
+}
+
+// A four-point (cubic Lagrange) stencil at u in units of an n-point grid,
+// kept inside: its first point and weights, in single precision (the
+// tables', far below the interpolation's error).
+struct Stencil {
+  int i;
+  float c[4];
+};
+
+Stencil stencil(double u) {
+  constexpr int n = kImpvolTableSize;
+  Stencil st;
+  st.i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
+  const float f = static_cast<float>(u - st.i);
+  const float f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
+  st.c[0] = -f1 * f23 * (1.0f / 3), st.c[1] = f * f23, st.c[2] = -3 * f01 * f3, st.c[3] = f01 * f2;
+  return st;
+}
+
+// Cubic interpolation in an n x n table, the four columns side by side.
+double interpolate(const float* table, const Stencil& a, const Stencil& c) {
+  constexpr int n = kImpvolTableSize;
+  float col[4] = {0, 0, 0, 0};
+  const float* row = table + a.i * n + c.i;
+  for (int k = 0; k < 4; ++k, row += n)
+    for (int l = 0; l < 4; ++l) col[l] += a.c[k] * row[l];
+  return (c.c[0] * col[0] + c.c[1] * col[1]) + (c.c[2] * col[2] + c.c[3] * col[3]);
+}
+
+// b^(k) / b' for k = 2 .. 5 at s, in P[0..3]. With a = b''/b' = x^2/s^3 -
+// s/4, b^(k+1)/b' = (b^(k)/b')' + a b^(k)/b': polynomials in a and its
+// derivatives a' = -3x^2/s^4 - 1/4, a'' = 12x^2/s^5, a''' = -60x^2/s^6.
+void derivatives(double x, double s, double* P) {
+  const double is = 1 / s, q = x * x * is * is * is;  // x^2/s^3
+  const double a = q - s / 4, a1 = -3 * q * is - 0.25, a2 = 12 * q * is * is, a3 = -60 * q * is * is * is;
+  const double aa = a * a;
+  P[0] = a;
+  P[1] = a1 + aa;
+  P[2] = a2 + 3 * a * a1 + aa * a;
+  P[3] = a3 + 3 * a1 * a1 + 4 * a * a2 + 6 * aa * a1 + aa * aa;
+}
+
+// The root e of e + t2 e^2 + ... + t5 e^5 = d by the reversed series
+//   e = d - t2 d^2 + (2 t2^2 - t3) d^3 + (-5 t2^3 + 5 t2 t3 - t4) d^4
+//       + (14 t2^4 - 21 t2^2 t3 + 6 t2 t4 + 3 t3^2 - t5) d^5,
+// with an error of order d^6.
+double reversed(double d, double t2, double t3, double t4, double t5) {
+  const double t22 = t2 * t2;
+  const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
+  const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
+  const double d2 = d * d;  // in pairs of terms: a shorter chain of dependent operations
+  return d + d2 * ((-t2 + d * c3) + d2 * (c4 + d * c5));
+}
+
+}  // namespace
+
+double normalised_volatility(double x, double beta, double bmax, int steps) {
+  double sc;
+  const double bc = central_value(x, bmax, sc);
+  return iterate(x, beta, bmax, sc, bc, steps);
+}
+
+// For |x| <= 1 a guess from a table (precise/impvol_table.h, good to 6e-4),
+// then one correction of order five: with d = -g/g' for the objective g and
+// t_k = g^(k) / (k! g') at the guess, the root is s + e with e + t2 e^2 +
+// ... + t5 e^5 = d (to order e^6, below 1e-19). In the central region
+// (b_c/4 < beta < e^{x/2}/2) g = b - beta, the table in y = sqrt(-x) and
+// beta's place between the two. Below it (x <= -1/100, e^-200 <= beta <=
+// e^-2) g = ln b - ln beta, with r = b'/b and P_k = b^(k)/b',
+//   g''/g' = P2 - r,  g'''/g' = P3 - 3 P2 r + 2 r^2,
+//   g''''/g' = P4 - 4 P3 r - 3 P2^2 r + 12 P2 r^2 - 6 r^3, and so on,
+// the table in y and w = -1/ln beta, of s sqrt(2/w) / |x| (which tends to 1
+// as beta goes to 0). Elsewhere kImpvolSteps steps of the general solver.
+double implied_normalised(double x, double beta, double bmax) {
+  constexpr int n = kImpvolTableSize;
+  double P[4];
+  if (x >= -1) {
+    const double y = std::sqrt(-x);
+    const Stencil sy = stencil(y * (n - 1));
+    // beta / e^{x/2} against the branch's bounds b_c/(4 e^{x/2}) and 1/2,
+    // the bound and the scale of the table's column from x alone.
+    const double bn = beta / bmax;
+    const float *q = kImpvolCentralBound + sy.i, *g = kImpvolCentralScale + sy.i;
+    const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
+    const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
+    if (bn > lo && bn < 0.5) {
+      const double s = interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
+      double v;
+      const double b = black_otm(x, s, bmax, &v);
+      derivatives(x, s, P);
+      // 1/v while b is still on its way: a correction of 2e-4 needs no
+      // correctly rounded division.
+      const double iv = 1 / v;
+      return s + reversed((beta - b) * iv, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
+    }
+    const double lb = bn <= lo ? std::log(beta) : 0.0;
+    if (x <= -0.01 && lb >= -200 && lb <= -2) {
+      const double w = -1 / lb;
+      const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),
+                                   stencil((w - 0.005) / 0.495 * (n - 1)));
+      const double s = R * -x * std::sqrt(w / 2);
+      double r, g;
+      log_objective(x, s, bmax, beta, lb, r, g);
+      derivatives(x, s, P);
+      const double a = P[0], aa = a * a, rr = r * r;
+      const double H2 = a - r, H3 = P[1] - 3 * a * r + 2 * rr;
+      const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
+      const double H5 = P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr -
+                        60 * a * rr * r + 24 * rr * rr;
+      return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
+    }
+  }
+  double sc;
+  const double bc = central_value(x, bmax, sc);
+  return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
+}
+
+}  // namespace precise
+
+namespace {
+
+double impvol(double S, double K, double T, double r, double P, double q, bool call) {
+  if (any_nan(S, K, T, r, P, q)) return NAN;
+  if (!(S > 0 && K > 0 && T > 0) || std::isinf(S) || std::isinf(K) || std::isinf(T)) return NAN;
+  // The discounted forward and strike; the bounds are their difference (the
+  // price at sigma = 0, as precise_call_eur and precise_put_eur give it) and
+  // the discounted forward (call) or strike (put).
+  const precise::Market m(S, K, T, r, 0.0, q);
+  const double scale = m.scale(), bmax = std::exp(-std::fabs(m.x) / 2);
+  const double lower = call == (m.x > 0) ? m.intrinsic() : 0.0;
+  const double upper = call == (m.x > 0) ? scale / bmax : scale * bmax;
+  // A price within rounding of the upper bound (whose e^{|x|/2} carries an
+  // error of about |x| ulp) is what the price functions give at a volatility
+  // so large that the gap to the bound is below one ulp.
+  if (P > upper && P <= upper * (1 + (16 + 2 * std::fabs(m.x)) * 0x1p-52)) return INFINITY;
+  if (!(P >= lower && P <= upper)) return NAN;
+  if (P == lower) return 0.0;
+  if (P == upper) return INFINITY;
+  const double beta = (P - lower) / scale;
+  if (!(beta < bmax)) return INFINITY;
+  return precise::implied_normalised(-std::fabs(m.x), beta, bmax) / std::sqrt(T);
+}
+
+}  // namespace
+
+double precise_call_impvol_eur(double S, double K, double T, double r, double price, double q) {
+  return impvol(S, K, T, r, price, q, true);
+}
+
+double precise_put_impvol_eur(double S, double K, double T, double r, double price, double q) {
+  return impvol(S, K, T, r, price, q, false);
+}
+
+}  // namespace vexal
