@@ -176,7 +176,21 @@ def r_module(functions):
             family = e.family
             out.append("# " + family)
         out.append(r_function(e))
-    return "\n".join(out)
+    out.append("# The rows above, for vexal_functions().")
+    out.append(".vx_table <- data.frame(")
+    columns = (("name", lambda e: e.name),
+               ("arguments", lambda e: ", ".join(a + ("[]" if kind == "arr" else "") for a, kind in e.args)),
+               ("family", lambda e: e.family),
+               ("summary", lambda e: e.summary))
+    for i, (col, get) in enumerate(columns):
+        values = ",\n    ".join(r_string(get(e)) for e in functions)
+        out.append("  %s = c(\n    %s)," % (col, values))
+    out.append("  stringsAsFactors = FALSE)")
+    return "\n".join(out) + "\n"
+
+
+def r_string(text):
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def rd_escape(text):

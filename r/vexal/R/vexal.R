@@ -141,3 +141,5 @@ vexal_threads <- function(n) {
   if (!is.null(dim(first)) || inherits(first, "zoo")) names(out) <- colnames(args[[arrays[1]]])
   out
 }
+
+vexal_functions <- function() .vx_table
