@@ -10,7 +10,7 @@ garch_fit <- function(prices, alpha0 = 0.1, beta0 = 0.8, newest_first = FALSE) {
   }
   if (!is.logical(newest_first) || length(newest_first) != 1L || is.na(newest_first))
     stop("garch_fit: newest_first must be TRUE or FALSE", call. = FALSE)
-  res <- .Call(C_vx_garch_fit, u$mats[[1]], as.double(u$lengths), as.double(newest_first),
+  res <- .Call(.C_vx_garch_fit, u$mats[[1]], as.double(u$lengths), as.double(newest_first),
                as.double(alpha0), as.double(beta0), .vx$threads)
   rownames(res) <- c("objective", "omega", "alpha", "beta")
   if (is.null(dim(prices)) && !inherits(prices, "zoo")) return(res[, 1])
@@ -23,7 +23,7 @@ kelly_fit <- function(prob, outcome, f0 = 0) {
   outcome <- .vx_double(outcome, "kelly_fit", "outcome")
   if (length(prob) != length(outcome)) stop("kelly_fit: prob and outcome differ in length", call. = FALSE)
   if (!is.numeric(f0) || length(f0) != 1L) stop("kelly_fit: f0 must be one number", call. = FALSE)
-  res <- .Call(C_vx_kelly_fit, prob, outcome, as.double(f0))
+  res <- .Call(.C_vx_kelly_fit, prob, outcome, as.double(f0))
   names(res) <- c("f", "growth", "growth_sd")
   res
 }

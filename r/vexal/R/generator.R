@@ -5,7 +5,7 @@ mt_generator <- function(seed = NULL) {
   if (!is.null(seed) && (!is.numeric(seed) || length(seed) != 1L))
     stop("mt_generator: seed must be one number, or NULL for the library's initial state", call. = FALSE)
   g <- new.env(parent = emptyenv())
-  g$state <- .Call(C_vx_mt, NULL, 0L, 0, if (is.null(seed)) NULL else as.double(seed), 0, 0, 0, 0)[[2]]
+  g$state <- .Call(.C_vx_mt, NULL, 0L, 0, if (is.null(seed)) NULL else as.double(seed), 0, 0, 0, 0)[[2]]
   class(g) <- "vexal_mt"
   g
 }
@@ -13,7 +13,7 @@ mt_generator <- function(seed = NULL) {
 .vx_draw <- function(g, op, n = 0, seed = 0, S = 0, mu = 0, sigma = 0, dt = 0) {
   if (!inherits(g, "vexal_mt")) stop("not a generator from mt_generator()", call. = FALSE)
   if (!is.numeric(n) || length(n) != 1L || is.na(n) || n < 0) stop("n must be one count of draws", call. = FALSE)
-  res <- .Call(C_vx_mt, g$state, op, as.double(floor(n)), as.double(seed), S, mu, sigma, dt)
+  res <- .Call(.C_vx_mt, g$state, op, as.double(floor(n)), as.double(seed), S, mu, sigma, dt)
   g$state <- res[[2]]
   res[[1]]
 }

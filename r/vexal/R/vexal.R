@@ -15,7 +15,7 @@
 }
 
 vexal_threads <- function(n) {
-  old <- if (.vx$threads > 0L) .vx$threads else .Call(C_vx_default_threads)
+  old <- if (.vx$threads > 0L) .vx$threads else .Call(.C_vx_default_threads)
   if (missing(n)) return(old)
   if (is.null(n)) n <- .vx_env_threads()
   if (length(n) != 1L || is.na(n) || n < 0 || n != floor(n) || n > 1024)
@@ -57,7 +57,7 @@ vexal_threads <- function(n) {
         stop(sprintf("%s: n asks for more elements than %s holds", fn, names(args)[j]), call. = FALSE)
     }
   }
-  out <- .Call(C_vx_map, fn, args, strides, rows, .vx$threads)
+  out <- .Call(.C_vx_map, fn, args, strides, rows, .vx$threads)
   .vx_shape(out, given[nums][[which.max(lens)]])
 }
 
@@ -137,7 +137,7 @@ vexal_threads <- function(n) {
     else if (len != 1L)
       stop(sprintf("%s: %s must have one value, or one per series (%d)", fn, names(args)[j], cols), call. = FALSE)
   }
-  out <- .Call(C_vx_map, fn, args, strides, cols, .vx$threads)
+  out <- .Call(.C_vx_map, fn, args, strides, cols, .vx$threads)
   if (!is.null(dim(first)) || inherits(first, "zoo")) names(out) <- colnames(args[[arrays[1]]])
   out
 }
