@@ -143,3 +143,6 @@ vexal_threads <- function(n) {
 }
 
 vexal_functions <- function() .vx_table
+
+# The engine with no R-side work: columns already laid out (for bench/r_bench.R).
+.vx_call_map <- function(fn, cols, strides, rows, threads) .Call(.C_vx_map, fn, cols, strides, rows, threads)
