@@ -1,0 +1,116 @@
+// Complementary error function pieces shared by the precise family, after
+// W. J. Cody's rational Chebyshev approximations (Math. Comp. 23, 1969):
+//   erf(y)   = y P(y^2) / Q(y^2)                    for |y| <= 0.46875,
+//   erfcx(y) = P(y) / Q(y)                          for 0.46875 < y <= 4,
+//   erfcx(y) = (1/sqrt(pi) - z P(z)/Q(z)) / y,     z = 1/y^2, for y > 4,
+// with erfcx(y) = e^{y^2} erfc(y). The factor e^{-x^2/2} that turns erfcx
+// back into erfc is taken in two parts, x = x0 + dx with x0 a multiple of
+// 2^-16 (x0^2/2 exact), e^{-x0^2/2} (1 + expm1(-dx (x + x0)/2)), so that its
+// relative error stays near one ulp where x^2/2 is in the hundreds.
+#ifndef VEXAL_PRECISE_ERFC_H
+#define VEXAL_PRECISE_ERFC_H
+
+#include <cmath>
+
+namespace vexal::precise {
+
+inline constexpr double kInvSqrtPi = 0.56418958354775628695;    // 1/sqrt(pi)
+inline constexpr double kInvSqrt2 = 0.70710678118654752440;     // 1/sqrt(2)
+inline constexpr double kInvSqrt2Pi = 0.39894228040143267794;   // 1/sqrt(2 pi)
+inline constexpr double kSqrtHalfPi = 1.25331413731550025121;   // sqrt(pi/2)
+inline constexpr double kSqrt2Pi = 2.50662827463100050242;      // sqrt(2 pi)
+
+// erf(y) for |y| <= 0.46875.
+inline double erf_small(double y) {
+  const double a0 = 3.16112374387056560e00, a1 = 1.13864154151050156e02,
+               a2 = 3.77485237685302021e02, a3 = 3.20937758913846947e03,
+               a4 = 1.85777706184603153e-1;
+  const double b0 = 2.36012909523441209e01, b1 = 2.44024637934444173e02,
+               b2 = 1.28261652607737228e03, b3 = 2.84423683343917062e03;
+  const double z = y * y;
+  const double num = (((a4 * z + a0) * z + a1) * z + a2) * z + a3;
+  const double den = (((z + b0) * z + b1) * z + b2) * z + b3;
+  return y * num / den;
+}
+
+// erfcx(y) = e^{y^2} erfc(y) for y > 0.46875.
+inline double erfcx_large(double y) {
+  if (y <= 4.0) {
+    const double c0 = 5.64188496988670089e-1, c1 = 8.88314979438837594e00,
+                 c2 = 6.61191906371416295e01, c3 = 2.98635138197400131e02,
+                 c4 = 8.81952221241769090e02, c5 = 1.71204761263407058e03,
+                 c6 = 2.05107837782607147e03, c7 = 1.23033935479799725e03,
+                 c8 = 2.15311535474403846e-8;
+    const double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02,
+                 d2 = 5.37181101862009858e02, d3 = 1.62138957456669019e03,
+                 d4 = 3.29079923573345963e03, d5 = 4.36261909014324716e03,
+                 d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
+    const double num = (((((((c8 * y + c0) * y + c1) * y + c2) * y + c3) * y + c4) * y + c5) * y + c6) * y + c7;
+    const double den = (((((((y + d0) * y + d1) * y + d2) * y + d3) * y + d4) * y + d5) * y + d6) * y + d7;
+    return num / den;
+  }
+  const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
+               p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
+               p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
+  const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
+               q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
+               q4 = 2.33520497626869185e-3;
+  const double z = 1 / (y * y);
+  const double num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
+  const double den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
+  return (kInvSqrtPi - z * num / den) / y;
+}
+
+// erfcx(y) for y >= 0.
+inline double erfcx(double y) {
+  if (y > 0.46875) return erfcx_large(y);
+  return std::exp(y * y) * (1 - erf_small(y));
+}
+
+// e^{-x^2/2} for |x| < 64, to about one ulp.
+inline double exp_half_sq(double x) {
+  const double x0 = std::trunc(x * 65536) / 65536;
+  const double e = std::exp(-(x0 * x0) / 2);
+  return e + e * std::expm1(-(x - x0) * (x + x0) / 2);
+}
+
+// Phi(z) / phi(z), the Mills ratio of the lower tail, for z <= 0.
+inline double mills(double z) { return kSqrtHalfPi * erfcx(-z * kInvSqrt2); }
+
+// The lower tail N(-a) for a > 0.46875 sqrt 2. Beyond y = a/sqrt 2 = 4 the
+// division by y is folded into the division by a, so that the rounding of
+// y does not reach the result.
+inline double norm_tail(double a) {
+  if (a > 4 * 1.41421356237309504880) {
+    const double z = 2 / (a * a);  // 1/y^2
+    const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
+                 p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
+                 p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
+    const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
+                 q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
+                 q4 = 2.33520497626869185e-3;
+    const double num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
+    const double den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
+    return exp_half_sq(a) * (kInvSqrt2Pi - kInvSqrt2 * (z * num / den)) / a;
+  }
+  return 0.5 * exp_half_sq(a) * erfcx_large(a * kInvSqrt2);
+}
+
+// Standard normal distribution function.
+inline double norm_cdf(double x) {
+  if (std::isnan(x)) return x;
+  if (x <= -40) return 0.0;
+  if (x >= 10) return 1.0;
+  if (std::fabs(x) <= 0.46875 * 1.41421356237309504880) return 0.5 + 0.5 * erf_small(x * kInvSqrt2);
+  return x < 0 ? norm_tail(-x) : 1 - norm_tail(x);
+}
+
+// Standard normal density.
+inline double norm_pdf(double x) {
+  if (!(std::fabs(x) < 40)) return std::isnan(x) ? x : 0.0;
+  return kInvSqrt2Pi * exp_half_sq(x);
+}
+
+}  // namespace vexal::precise
+
+#endif
