@@ -218,6 +218,54 @@ exittime <- function(mu, sigma, W)
 exittime_ab <- function(mu, sigma, L, U)
   .vx_rows("exittime_ab", list(mu = mu, sigma = sigma, L = L, U = U))
 
+# precise normal density and distribution
+precise_norm <- function(x)
+  .vx_rows("precise_norm", list(x = x))
+
+precise_snorm <- function(x)
+  .vx_rows("precise_snorm", list(x = x))
+
+# precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+precise_call_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_delta_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_delta_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_delta_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_delta_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_gamma_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_gamma_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_vega_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_vega_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_theta_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_theta_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_theta_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_theta_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_rho_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_rho_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_rho_eur <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_rho_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_prob_itm <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_prob_itm", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+# precise European implied volatility
+precise_call_impvol_eur <- function(S, K, T, r, price, q)
+  .vx_rows("precise_call_impvol_eur", list(S = S, K = K, T = T, r = r, price = price, q = q))
+
+precise_put_impvol_eur <- function(S, K, T, r, price, q)
+  .vx_rows("precise_put_impvol_eur", list(S = S, K = K, T = T, r = r, price = price, q = q))
+
 # The rows above, for vexal_functions().
 .vx_table <- data.frame(
   name = c(
@@ -290,7 +338,22 @@ exittime_ab <- function(mu, sigma, L, U)
     "kellyfr_exittime",
     "kellyfr_exittime_ab",
     "exittime",
-    "exittime_ab"),
+    "exittime_ab",
+    "precise_norm",
+    "precise_snorm",
+    "precise_call_eur",
+    "precise_put_eur",
+    "precise_call_delta_eur",
+    "precise_put_delta_eur",
+    "precise_gamma_eur",
+    "precise_vega_eur",
+    "precise_call_theta_eur",
+    "precise_put_theta_eur",
+    "precise_call_rho_eur",
+    "precise_put_rho_eur",
+    "precise_prob_itm",
+    "precise_call_impvol_eur",
+    "precise_put_impvol_eur"),
   arguments = c(
     "x",
     "x",
@@ -361,7 +424,22 @@ exittime_ab <- function(mu, sigma, L, U)
     "k, mu, sigma, W",
     "k, mu, sigma, L, U",
     "mu, sigma, W",
-    "mu, sigma, L, U"),
+    "mu, sigma, L, U",
+    "x",
+    "x",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, price, q",
+    "S, K, T, r, price, q"),
   family = c(
     "normal density and distribution",
     "normal density and distribution",
@@ -432,7 +510,22 @@ exittime_ab <- function(mu, sigma, L, U)
     "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
     "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
     "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2"),
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
+    "precise normal density and distribution",
+    "precise normal density and distribution",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "precise European implied volatility",
+    "precise European implied volatility"),
   summary = c(
     "standard normal density at x",
     "standard normal distribution function at x (Abramowitz-Stegun 26.2.17)",
@@ -503,5 +596,20 @@ exittime_ab <- function(mu, sigma, L, U)
     "expected time for wealth to reach W",
     "expected time for wealth to leave the band (L, U)",
     "expected time for the price to reach W",
-    "expected time for the price to leave the band (L, U)"),
+    "expected time for the price to leave the band (L, U)",
+    "standard normal density at x, to a few ulp",
+    "standard normal distribution function at x, to a few ulp down to x = -37.5",
+    "European call price, accurate far out of the money",
+    "European put price, accurate far out of the money",
+    "European call delta, d price / d S",
+    "European put delta, d price / d S",
+    "European gamma, d2 price / d S2 (call and put)",
+    "European vega per 1.0 of sigma (call and put)",
+    "European call theta per time unit, -d price / d T",
+    "European put theta per time unit, -d price / d T",
+    "European call rho per 1.0 of r",
+    "European put rho per 1.0 of r",
+    "risk-neutral probability that S ends above K",
+    "volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)",
+    "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)"),
   stringsAsFactors = FALSE)
