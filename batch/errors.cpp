@@ -2,6 +2,7 @@
 
 #include "batch/parallel.h"
 #include "exports/api.h"
+#include "include/vexal_garch.h"
 
 extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
   switch (code) {
@@ -15,6 +16,10 @@ extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
     case VEXAL_E_THREADS: return "a negative number of threads";
     case VEXAL_E_MEMORY: return "working storage could not be obtained";
     case VEXAL_E_RESOURCES: return "threads could not be started";
+    case VEXAL_E_GARCH_SHORT: return "a series of fewer than 10 returns";
+    case VEXAL_E_GARCH_NOT_FINITE: return "a NaN or infinity inside a series of returns";
+    case VEXAL_E_GARCH_CONSTANT: return "a series of returns without variation";
+    case VEXAL_E_GARCH_OPTION: return "an unknown mean, error law or start-up of the GARCH fit";
     default: return "unknown return code";
   }
 }

@@ -15,6 +15,7 @@
 #include "core/numeric.h"
 #include "exports/api.h"
 #include "include/vexal_batch.h"
+#include "include/vexal_garch.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
 
@@ -559,6 +560,8 @@ const char* kUsage =
     "                               NAME over every row of a CSV file whose header names its\n"
     "                               arguments; ARG=VALUE fixes one the file lacks. Prints the\n"
     "                               file with a column NAME added (or writes it to --out FILE)\n"
+    "  garch-mle FILE.csv[:COLUMN] [--mean constant|zero] [--dist normal|t] [--h0 sample|backcast]\n"
+    "            [--returns|--prices]  GARCH(1,1) by maximum likelihood: the coefficient table\n"
     "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
     "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n";
 
@@ -642,6 +645,72 @@ int demo(const Library& lib) {
   return 0;
 }
 
+// vexal garch-mle FILE[:COLUMN] [--mean constant|zero] [--dist normal|t]
+//   [--h0 sample|backcast] [--returns|--prices]: the coefficient table of a
+// GARCH(1,1) fit by maximum likelihood. --prices fits the simple returns
+// (P[t] - P[t-1]) / P[t-1] of a column of prices.
+int garch_mle_command(const Options& opt, const std::vector<std::string>& words) {
+  std::string source;
+  int mean = VEXAL_GARCH_CONSTANT, dist = VEXAL_GARCH_NORMAL, h0 = VEXAL_GARCH_SAMPLE;
+  bool prices = false;
+  auto choose = [&](std::size_t& i, const char* flag, const char* a, const char* b, int& code) {
+    if (i + 1 >= words.size()) usage_error(std::string(flag) + " needs a value: " + a + " or " + b);
+    const std::string& v = words[++i];
+    if (v != a && v != b) usage_error(std::string(flag) + " takes " + a + " or " + b + ", not '" + v + "'");
+    code = v == a ? 0 : 1;
+  };
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w == "--mean") choose(i, "--mean", "constant", "zero", mean);
+    else if (w == "--dist") choose(i, "--dist", "normal", "t", dist);
+    else if (w == "--h0") choose(i, "--h0", "sample", "backcast", h0);
+    else if (w == "--returns") prices = false;
+    else if (w == "--prices") prices = true;
+    else if (w.rfind("--", 0) == 0) usage_error("garch-mle has no option '" + w + "'");
+    else if (source.empty()) source = w;
+    else usage_error("garch-mle takes one file, not '" + source + "' and '" + w + "'");
+  }
+  if (source.empty()) usage_error("garch-mle takes a file: FILE.csv or FILE.csv:COLUMN");
+  std::vector<double> y = read_column(source);
+  if (prices) {
+    for (std::size_t t = y.size() - 1; t > 0; --t) y[t] = (y[t] - y[t - 1]) / y[t - 1];
+    y.erase(y.begin());
+  }
+  const Library lib = open_library(opt);
+  using Fit = decltype(&vexal_garch_mle);
+  const auto fit = reinterpret_cast<Fit>(lib.raw("vexal_garch_mle"));
+  if (!fit) {
+    std::fprintf(stderr, "vexal: the library has no vexal_garch_mle (the 32-bit DLL lacks the C API)\n");
+    return 1;
+  }
+  vexal_garch_mle_result r;
+  if (const int rc = fit(y.data(), static_cast<long long>(y.size()), mean, dist, h0, &r, nullptr, nullptr);
+      rc != VEXAL_OK) {
+    std::fprintf(stderr, "vexal: garch-mle of '%s': %s\n", source.c_str(), error_text(lib, rc).c_str());
+    return 1;
+  }
+  std::printf("GARCH(1,1) by maximum likelihood of %zu %sreturns in %s: %s mean, %s errors, h0 %s\n", y.size(),
+              prices ? "simple " : "", source.c_str(), mean ? "zero" : "constant", dist ? "Student-t" : "normal",
+              h0 ? "backcast" : "sample");
+  std::printf("log-likelihood %.6f   AIC %.4f   BIC %.4f   %s after %d iterations\n\n", r.loglik, r.aic, r.bic,
+              r.converged ? "converged" : "NOT CONVERGED", r.iterations);
+  std::printf("%-6s %14s %14s %9s %9s %14s\n", "", "estimate", "std. error", "t", "P>|t|", "robust s.e.");
+  const char* names[] = {"mu", "omega", "alpha", "beta", "nu"};
+  for (int i = 0; i < (dist ? 5 : 4); ++i) {
+    if (i == 0 && mean == VEXAL_GARCH_ZERO) {
+      std::printf("%-6s %14.6g %14s\n", names[i], r.params[i], "(fixed)");
+      continue;
+    }
+    const double t = r.params[i] / r.se_hessian[i];
+    std::printf("%-6s %14.6g %14.6g %9.3f %9.4f %14.6g\n", names[i], r.params[i], r.se_hessian[i], t,
+                std::erfc(std::fabs(t) / std::sqrt(2.0)), r.se_robust[i]);
+  }
+  std::printf("\nstandard errors from the inverse Hessian; robust: the sandwich H^-1 OPG H^-1\n");
+  std::printf("persistence %.6f   half-life %.4g observations   unconditional variance %.6g\n", r.persistence,
+              r.half_life, r.unconditional_variance);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -677,6 +746,7 @@ int main(int argc, char** argv) {
     }
     if (words[0] == "demo" && words.size() == 1) return demo(open_library(opt));
     if (words[0] == "map") return map_command(opt, words);
+    if (words[0] == "garch-mle") return garch_mle_command(opt, words);
 
     // Calls separated by "--"; everything is parsed before anything runs.
     std::vector<Call> calls;

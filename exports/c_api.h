@@ -12,6 +12,10 @@
   F(vexal_kelly_fit)              \
   F(vexal_kelly_fit_many)         \
   F(vexal_error)                  \
-  F(vexal_default_threads)
+  F(vexal_default_threads)       \
+  F(vexal_garch_mle)              \
+  F(vexal_garch_mle_forecast)     \
+  F(vexal_garch_mle_many)         \
+  F(vexal_garch_mle_many_progress)
 
 #endif

@@ -342,4 +342,27 @@ give; many give a DataFrame indexed by table, fitted in parallel. The
 library's own Kelly state is not touched."""
 
 
+def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False):
+    from . import _garch_mle
+    return _garch_mle.garch_mle(returns, mean, dist, h0, progress)
+
+
+garch_mle.__doc__ = """GARCH(1,1) by maximum likelihood of a series of returns, or of many.
+
+y[t] = mu + e[t], e[t] = sqrt(h[t]) z[t], h[t] = omega + alpha e[t-1]^2 + beta h[t-1].
+mean: "constant" (mu estimated) or "zero"; dist: "normal" or "t"
+(standardised Student-t, nu estimated); h0: "sample" (pre-sample e^2 and h
+equal to the mean squared residual) or "backcast" (the first 75 squared
+residuals weighted 0.94^t). Returns in percent or in decimals give the same fit.
+
+returns: one series (1-D; NaN padding at either end dropped), a DataFrame of
+return columns (fitted in parallel into a DataFrame of results, one row per
+column) or a Dask DataFrame (one column per task). One series gives a result
+with params, std_err ("hessian", "opg", "robust" and, for normal errors,
+"bw"), loglik, aic, bic, conditional_variance, converged, forecast(h) and
+summary(). Bad input (a NaN inside the series, fewer than 10 returns, a 2-D
+array, non-numbers, an unknown option) raises ValueError or TypeError."""
+__all__.append("garch_mle")
+
+
 from . import precise  # noqa: E402  (vexal.precise: the precise family)
