@@ -1,6 +1,7 @@
 // The package's entry points: R vectors in, the library's C API over them.
 // Every call checks its arguments here or in R before the library sees a
 // pointer; the library's own checks turn the rest into R errors.
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +12,8 @@
 
 #include "include/vexal_batch.h"
 #include "random/mt19937.h"
+#include "fitting/garch_mle.h"
+#include "include/vexal_garch.h"
 
 namespace {
 
@@ -125,12 +128,76 @@ SEXP vx_mt(SEXP state, SEXP op, SEXP n, SEXP seed, SEXP S, SEXP mu, SEXP sigma, 
 
 SEXP vx_default_threads(void) { return Rf_ScalarInteger(vexal_default_threads()); }
 
+// GARCH(1,1) by maximum likelihood of one series of returns: list(fit as
+// raw bytes, for the forecast; params; the four standard errors, 5 x 4; the
+// four covariances, 25 x 4; loglik, aic, bic, persistence, half-life,
+// unconditional variance; observations, iterations, converged; h; z).
+SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
+  using namespace vexal;
+  if (TYPEOF(returns) != REALSXP) Rf_error("garch_mle: returns must be a double vector");
+  const std::int64_t n = XLENGTH(returns);
+  GarchMleSpec spec;
+  spec.zero_mean = Rf_asLogical(zero_mean) == TRUE;
+  spec.student_t = Rf_asLogical(student_t) == TRUE;
+  spec.backcast = Rf_asLogical(backcast) == TRUE;
+  switch (garch_mle_check(REAL(returns), n, spec)) {
+    case GarchMleInput::too_short: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_SHORT));
+    case GarchMleInput::not_finite: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_NOT_FINITE));
+    case GarchMleInput::constant: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_CONSTANT));
+    case GarchMleInput::ok: break;
+  }
+  SEXP raw = PROTECT(Rf_allocVector(RAWSXP, sizeof(GarchMleFit)));
+  SEXP h = PROTECT(Rf_allocVector(REALSXP, n)), z = PROTECT(Rf_allocVector(REALSXP, n));
+  GarchMleFit fit{};
+  garch_mle_fit(REAL(returns), n, spec, fit, REAL(h), REAL(z));
+  std::memcpy(RAW(raw), &fit, sizeof fit);
+  SEXP params = PROTECT(Rf_allocVector(REALSXP, kGarchParams));
+  std::memcpy(REAL(params), fit.params, sizeof fit.params);
+  SEXP se = PROTECT(Rf_allocMatrix(REALSXP, kGarchParams, kGarchStdErrKinds));
+  SEXP cov = PROTECT(Rf_allocMatrix(REALSXP, kGarchParams * kGarchParams, kGarchStdErrKinds));
+  for (int k = 0; k < kGarchStdErrKinds; ++k) {
+    std::memcpy(REAL(se) + k * kGarchParams, fit.std_err[k], sizeof fit.std_err[k]);
+    std::memcpy(REAL(cov) + k * kGarchParams * kGarchParams, fit.cov[k], sizeof fit.cov[k]);
+  }
+  SEXP stats = PROTECT(Rf_allocVector(REALSXP, 9));
+  const double values[9] = {fit.loglik, fit.aic, fit.bic, fit.persistence, fit.half_life,
+                            fit.unconditional_variance, static_cast<double>(fit.observations),
+                            static_cast<double>(fit.iterations), static_cast<double>(fit.converged)};
+  std::memcpy(REAL(stats), values, sizeof values);
+  SEXP out = PROTECT(Rf_allocVector(VECSXP, 7));
+  SET_VECTOR_ELT(out, 0, raw);
+  SET_VECTOR_ELT(out, 1, params);
+  SET_VECTOR_ELT(out, 2, se);
+  SET_VECTOR_ELT(out, 3, cov);
+  SET_VECTOR_ELT(out, 4, stats);
+  SET_VECTOR_ELT(out, 5, h);
+  SET_VECTOR_ELT(out, 6, z);
+  UNPROTECT(8);
+  return out;
+}
+
+SEXP vx_garch_mle_forecast(SEXP raw, SEXP steps) {
+  using namespace vexal;
+  if (TYPEOF(raw) != RAWSXP || XLENGTH(raw) != static_cast<R_xlen_t>(sizeof(GarchMleFit)))
+    Rf_error("garch_mle: not a fit of this build of the package");
+  GarchMleFit fit;
+  std::memcpy(&fit, RAW(raw), sizeof fit);
+  const double n = Rf_asReal(steps);
+  if (!(n >= 0 && n <= 1e9)) Rf_error("predict: n.ahead must be a count");
+  SEXP out = PROTECT(Rf_allocVector(REALSXP, static_cast<R_xlen_t>(n)));
+  garch_mle_forecast(fit, static_cast<std::int64_t>(n), REAL(out));
+  UNPROTECT(1);
+  return out;
+}
+
 static const R_CallMethodDef kCalls[] = {
     {"vx_map", (DL_FUNC)&vx_map, 5},
     {"vx_garch_fit", (DL_FUNC)&vx_garch_fit, 6},
     {"vx_kelly_fit", (DL_FUNC)&vx_kelly_fit, 3},
     {"vx_mt", (DL_FUNC)&vx_mt, 8},
     {"vx_default_threads", (DL_FUNC)&vx_default_threads, 0},
+    {"vx_garch_mle", (DL_FUNC)&vx_garch_mle, 4},
+    {"vx_garch_mle_forecast", (DL_FUNC)&vx_garch_mle_forecast, 2},
     {nullptr, nullptr, 0}};
 
 void attribute_visible R_init_vexal(DllInfo* dll) {

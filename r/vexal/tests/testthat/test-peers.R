@@ -59,3 +59,28 @@ test_that("precise European prices and Greeks agree with RQuantLib to QuantLib's
   expect_lt(max(abs(vx - ql)), 1e-12)
   expect_true(all(vx[, 1] >= 0))
 })
+
+test_that("garch_mle agrees with fGarch::garchFit on dem2gbp, and its methods with one another", {
+  skip_if_not_installed("fGarch")
+  data("dem2gbp", package = "fGarch", envir = environment())
+  y <- dem2gbp[, 1]
+  v <- garch_mle(y)
+  f <- fGarch::garchFit(~garch(1, 1), data = y, trace = FALSE)
+  # Same model: constant mean, normal errors, pre-sample variance the mean
+  # squared residual. The estimates agree to 4 digits and more; fGarch's
+  # standard errors come from its own numerical Hessian, within 1 %.
+  expect_lt(max(abs(coef(v) / f@fit$coef - 1)), 1e-4)
+  expect_lt(max(abs(sqrt(diag(vcov(v))) / f@fit$se.coef - 1)), 0.01)
+  expect_equal(as.numeric(logLik(v)), -unname(f@fit$value), tolerance = 1e-8)
+  expect_equal(predict(v, 5)$sd, fGarch::predict(f, 5)$standardDeviation, tolerance = 1e-5)
+
+  expect_identical(c(AIC(v), BIC(v), nobs(v)), c(v$aic, v$bic, 1974))
+  for (type in c("hessian", "opg", "robust"))
+    expect_equal(sqrt(diag(vcov(v, type = type))), v$se[, type])
+  expect_equal(residuals(v, standardize = TRUE), residuals(v) / sqrt(v$variance))
+  expect_equal(fitted(v) + residuals(v), y, tolerance = 1e-15)
+  t <- garch_mle(stats::ts(c(NA, y, NA), start = 1), dist = "t")
+  expect_identical(names(coef(t)), c("mu", "omega", "alpha", "beta", "nu"))
+  expect_identical(stats::tsp(residuals(t)), c(2, 1975, 1))
+  expect_error(garch_mle(c(y[1:5], NA, y[6:20])), "NaN or infinity")
+})
