@@ -1,6 +1,6 @@
-// vexal_map: one pure export over rows of columns. Each export gets its own
-// typed row loop, made from the export table, that calls the library
-// function directly; the columns are read in place.
+// vexal_map: one pure function over rows of columns. Each function gets its
+// own typed row loop, made from the export table and the precise table, that
+// calls the library function directly; the columns are read in place.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +11,7 @@
 #include "core/functions.h"
 #include "core/numeric.h"
 #include "exports/export_info.h"
+#include "precise/functions.h"
 
 namespace vexal::batch {
 namespace {
@@ -46,11 +47,12 @@ template <class... P> struct Rows {
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
 #define VEXAL_ROW_LOOP(name, args, summary) &Rows<VEXAL_TYPES(args)>::template run<&vexal::name>,
-const RangeFn kRowLoops[] = {VEXAL_EXPORT_TABLE(VEXAL_ROW_LOOP)};
+// In the order of function_index: the 88, then the precise family.
+const RangeFn kRowLoops[] = {VEXAL_EXPORT_TABLE(VEXAL_ROW_LOOP) VEXAL_PRECISE_TABLE(VEXAL_ROW_LOOP)};
 #undef VEXAL_ROW_LOOP
 #undef N
 #undef A
-static_assert(sizeof(kRowLoops) / sizeof(kRowLoops[0]) == kExportCount);
+static_assert(sizeof(kRowLoops) / sizeof(kRowLoops[0]) == kFunctionCount);
 
 // Elements an export reads from each of its arrays for a given count: those
 // up to nearest(count - 1), and element 0 whatever the count.
@@ -93,7 +95,7 @@ extern "C" VEXAL_API_EXPORT int vexal_map_progress(const char* name, long long r
                                                    vexal_progress_fn progress, void* user) {
   using namespace vexal;
   if (!name) return VEXAL_E_NULL;
-  const ExportInfo* e = find_export(name);
+  const ExportInfo* e = find_function(name);
   if (!e) return VEXAL_E_UNKNOWN_NAME;
   if (keeps_state(*e)) return VEXAL_E_STATEFUL;
   if (threads < 0) return VEXAL_E_THREADS;
@@ -105,7 +107,7 @@ extern "C" VEXAL_API_EXPORT int vexal_map_progress(const char* name, long long r
   }
   const batch::MapJob job{args, strides, out};
   std::int64_t done_until = 0;
-  const int rc = batch::run(rows, batch::resolve_threads(threads), batch::kRowLoops[e - kExports], &job,
+  const int rc = batch::run(rows, batch::resolve_threads(threads), batch::kRowLoops[function_index(*e)], &job,
                             {progress, user}, done_until);
   if (rc == VEXAL_STOPPED || rc == VEXAL_E_RESOURCES)
     for (long long i = done_until; i < rows; ++i) out[i] = NAN;

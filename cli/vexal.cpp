@@ -44,12 +44,14 @@ struct Value {
   std::vector<double> arr;
 };
 
-// One typed caller per export, in table order.
+// One typed caller per function, in the order of function_index: the
+// export table, then the precise table.
 using Thunk = double (*)(void*, const vexal::CallArgs&);
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
 #define VEXAL_THUNK(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
-const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK)};
+const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK) VEXAL_PRECISE_TABLE(VEXAL_THUNK)};
+static_assert(sizeof(kThunks) / sizeof(kThunks[0]) == vexal::kFunctionCount);
 #undef VEXAL_THUNK
 #undef N
 #undef A
@@ -216,10 +218,22 @@ struct Call {
   std::vector<std::string> texts;
 };
 
+const char* kNoPrecise =
+    " is in the precise family, which the 32-bit Vexal.dll does not have (it exports exactly the 88 "
+    "legacy functions); use vexal64.exe with Vexal64.dll";
+
+// A function of either table by name; the precise family only where this
+// platform's library exports it.
+const vexal::ExportInfo& function_named(const std::string& name) {
+  const vexal::ExportInfo* e = vexal::find_function(name);
+  if (!e) usage_error("unknown export '" + name + "' (see 'vexal list')");
+  if (e->precise && !vexal::kLibraryHasPrecise) usage_error(name + kNoPrecise);
+  return *e;
+}
+
 Call parse_call(const std::vector<std::string>& words) {
-  const vexal::ExportInfo* info = vexal::find_export(words[0]);
-  if (!info) usage_error("unknown export '" + words[0] + "' (see 'vexal list')");
-  Call call{info, static_cast<std::size_t>(info - vexal::kExports), {}, {}};
+  const vexal::ExportInfo* info = &function_named(words[0]);
+  Call call{info, vexal::function_index(*info), {}, {}};
   if (words.size() - 1 != info->argc) {
     std::string sig;
     for (std::size_t i = 0; i < info->argc; ++i) sig += std::string(i ? ", " : "") + info->args[i].name;
@@ -390,8 +404,7 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
     }
   }
   if (pos.size() < 2) usage_error("map takes an export name and a CSV file");
-  const vexal::ExportInfo* e = vexal::find_export(pos[0]);
-  if (!e) usage_error("unknown export '" + pos[0] + "' (see 'vexal list')");
+  const vexal::ExportInfo* e = &function_named(pos[0]);
   if (vexal::keeps_state(*e))
     usage_error(std::string(e->name) + " keeps module state (a fit, loader, accessor or generator) and cannot be mapped");
   for (std::size_t j = 0; j < e->argc; ++j)
@@ -472,7 +485,7 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
     }
   } else {
     // A library without the batch engine (the 32-bit DLL): one call per row.
-    const std::size_t index = static_cast<std::size_t>(e - vexal::kExports);
+    const std::size_t index = vexal::function_index(*e);
     vexal::CallArgs args;
     args.nums.resize(e->argc);
     for (long long i = 0; i < rows; ++i) {
@@ -497,19 +510,36 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
   return 0;
 }
 
+std::string signature(const vexal::ExportInfo& e) {
+  std::string sig;
+  for (std::size_t i = 0; i < e.argc; ++i)
+    sig += std::string(i ? ", " : "") + e.args[i].name + (e.args[i].is_array ? "[]" : "");
+  return std::string(e.name) + "(" + sig + ")";
+}
+
+// The 88 exports, then the precise family in a group of its own.
 void list_exports() {
-  for (const auto& e : vexal::kExports) {
-    std::string sig;
-    for (std::size_t i = 0; i < e.argc; ++i)
-      sig += std::string(i ? ", " : "") + e.args[i].name + (e.args[i].is_array ? "[]" : "");
-    std::printf("%-22s %-60s %s\n", e.decorated_name().c_str(), (std::string(e.name) + "(" + sig + ")").c_str(), e.summary);
+  for (const auto& e : vexal::kExports)
+    std::printf("%-22s %-60s %s\n", e.decorated_name().c_str(), signature(e).c_str(), e.summary);
+  if (!vexal::kLibraryHasPrecise) {
+    std::printf("\nprecise family: not in the 32-bit Vexal.dll; vexal64.exe with Vexal64.dll has it\n");
+    return;
   }
+  std::printf("\nprecise family (C symbols vexal_precise_*; libvexal.so and Vexal64.dll, not the 32-bit Vexal.dll):\n");
+  for (const auto& e : vexal::kPrecise)
+    std::printf("%-30s %-52s %s\n", vexal::exported_name(e).c_str(), signature(e).c_str(), e.summary);
 }
 
 int help(const std::string& name) {
-  const vexal::ExportInfo* e = vexal::find_export(name);
+  const vexal::ExportInfo* e = vexal::find_function(name);
   if (!e) usage_error("unknown export '" + name + "' (see 'vexal list')");
-  std::printf("%s  (Win32: %s)\n  %s\n", e->name, e->decorated_name().c_str(), e->summary);
+  if (e->precise) {
+    std::printf("%s  (C: %s; not in the 32-bit Vexal.dll)\n  %s\n", e->name, vexal::exported_name(*e).c_str(),
+                e->summary);
+    if (!vexal::kLibraryHasPrecise) std::printf("  use vexal64.exe with Vexal64.dll to call it\n");
+  } else {
+    std::printf("%s  (Win32: %s)\n  %s\n", e->name, e->decorated_name().c_str(), e->summary);
+  }
   if (e->argc == 0) std::printf("  no arguments\n");
   for (std::size_t i = 0; i < e->argc; ++i)
     std::printf("  %zu. %-10s %s\n", i + 1, e->args[i].name,
@@ -521,7 +551,7 @@ int demo(const Library& lib);
 
 const char* kUsage =
     "usage: vexal [--lib PATH] [--json] COMMAND\n"
-    "  list                         the exports and their arguments\n"
+    "  list                         the exports and their arguments, then the precise family\n"
     "  help NAME                    one export's arguments\n"
     "  demo                         a short tour\n"
     "  NAME ARG... [-- NAME ARG...]  call exports in sequence in one process\n"
@@ -533,8 +563,8 @@ const char* kUsage =
     "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n";
 
 double call_by_name(const Library& lib, const std::string& name, std::vector<Value> values) {
-  const vexal::ExportInfo* e = vexal::find_export(name);
-  Call call{e, static_cast<std::size_t>(e - vexal::kExports), std::move(values), {}};
+  const vexal::ExportInfo* e = vexal::find_function(name);
+  Call call{e, vexal::function_index(*e), std::move(values), {}};
   return run(lib, call);
 }
 

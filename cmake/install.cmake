@@ -1,4 +1,4 @@
-# Installation: the shared and static libraries, the header, the CLI, a CMake
+# Installation: the shared and static libraries, the headers, the CLI, a CMake
 # package (find_package(Vexal) gives Vexal::vexal and Vexal::vexal_static)
 # and a pkg-config file.
 include(GNUInstallDirs)
@@ -25,7 +25,7 @@ install(TARGETS vexal vexal_static EXPORT VexalTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS vexal_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal.h ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal_batch.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  ${CMAKE_CURRENT_SOURCE_DIR}/include/vexal_precise.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT VexalTargets NAMESPACE Vexal:: DESTINATION ${VEXAL_CMAKE_DIR})
 file(WRITE ${CMAKE_BINARY_DIR}/VexalConfig.cmake

@@ -1,4 +1,5 @@
-// The export table as data: names, arguments and Win32 decorated sizes.
+// The export table as data: names, arguments and Win32 decorated sizes;
+// and the precise table in the same form.
 #ifndef VEXAL_EXPORT_INFO_H
 #define VEXAL_EXPORT_INFO_H
 
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "exports/table_macros.h"
+#include "precise/precise_table.h"
 
 namespace vexal {
 
@@ -20,6 +22,9 @@ struct ExportInfo {
   const char* summary;
   std::size_t argc;
   ArgInfo args[10];
+  // A row of the precise table: exported as vexal_<name> by libvexal.so and
+  // Vexal64.dll, never by the 32-bit Vexal.dll, and without a decorated name.
+  bool precise = false;
 
   // Bytes of arguments on the Win32 stack: 8 per number, 4 per array.
   int stack_bytes() const {
@@ -41,18 +46,46 @@ inline constexpr ExportInfo kExports[] = {VEXAL_EXPORT_TABLE(VEXAL_INFO_ROW)};
 
 inline constexpr std::size_t kExportCount = sizeof(kExports) / sizeof(kExports[0]);
 
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_PRECISE_INFO_ROW(name, args, summary) \
+  {#name, summary, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}, true},
+inline constexpr ExportInfo kPrecise[] = {VEXAL_PRECISE_TABLE(VEXAL_PRECISE_INFO_ROW)};
+#undef VEXAL_PRECISE_INFO_ROW
+#undef N
+#undef A
+
+inline constexpr std::size_t kPreciseCount = sizeof(kPrecise) / sizeof(kPrecise[0]);
+
+// The 88 and the precise functions numbered as one list: the legacy table
+// first, then the precise table (the order of tables of callers built by
+// expanding VEXAL_EXPORT_TABLE then VEXAL_PRECISE_TABLE).
+inline constexpr std::size_t kFunctionCount = kExportCount + kPreciseCount;
+inline std::size_t function_index(const ExportInfo& e) {
+  return e.precise ? kExportCount + static_cast<std::size_t>(&e - kPrecise) : static_cast<std::size_t>(&e - kExports);
+}
+
 // The library file this platform's build makes, and the name a host asks it
-// for an export by: decorated on 32-bit Windows, plain elsewhere.
+// for a function by: an export of the 88 decorated on 32-bit Windows and
+// plain elsewhere; a precise function as vexal_<name>, which the 32-bit
+// Vexal.dll does not export (kLibraryHasPrecise).
 #if defined(_WIN32) && defined(__i386__)
 inline constexpr const char* kLibraryFile = "Vexal.dll";
-inline std::string exported_name(const ExportInfo& e) { return e.decorated_name(); }
+inline constexpr bool kDecoratedNames = true;
+inline constexpr bool kLibraryHasPrecise = false;
 #elif defined(_WIN32)
 inline constexpr const char* kLibraryFile = "Vexal64.dll";
-inline std::string exported_name(const ExportInfo& e) { return e.name; }
+inline constexpr bool kDecoratedNames = false;
+inline constexpr bool kLibraryHasPrecise = true;
 #else
 inline constexpr const char* kLibraryFile = "libvexal.so.1";
-inline std::string exported_name(const ExportInfo& e) { return e.name; }
+inline constexpr bool kDecoratedNames = false;
+inline constexpr bool kLibraryHasPrecise = true;
 #endif
+inline std::string exported_name(const ExportInfo& e) {
+  if (e.precise) return "vexal_" + std::string(e.name);
+  return kDecoratedNames ? e.decorated_name() : e.name;
+}
 
 inline const ExportInfo* find_export(const std::string& name) {
   for (const ExportInfo& e : kExports)
@@ -60,10 +93,21 @@ inline const ExportInfo* find_export(const std::string& name) {
   return nullptr;
 }
 
+// A function of either table by its name: an export of the 88 (plain or
+// decorated) or a precise function (precise_call_eur).
+inline const ExportInfo* find_function(const std::string& name) {
+  if (const ExportInfo* e = find_export(name)) return e;
+  for (const ExportInfo& e : kPrecise)
+    if (name == e.name) return &e;
+  return nullptr;
+}
+
 // The exports that read or write module state: the two fits (loaders,
 // fits, accessors, resets) and the generator with the simulator that draws
-// from it. Every other export is a pure function of its arguments.
+// from it. Every other export, and every precise function, is a pure
+// function of its arguments.
 inline bool keeps_state(const ExportInfo& e) {
+  if (e.precise) return false;
   const std::string_view n = e.name;
   return n.starts_with("garch_") || n.starts_with("kelly_") || n == "Price_input" || n.starts_with("RanMT") ||
          n == "gaussMT" || n == "F_NextPrice";

@@ -1,9 +1,10 @@
 /*
  * vexal_batch.h: array work on the Vexal library (libvexal.so, Vexal64.dll).
  *
- * vexal_map evaluates one pure function of vexal.h over many rows on a pool
- * of threads; the fits run on state the caller owns, one series or many at
- * once. Every result is bit for bit what the single call gives, whatever the
+ * vexal_map evaluates one pure function of vexal.h, or of the precise family
+ * of vexal_precise.h by its table name ("precise_call_eur"), over many rows
+ * on a pool of threads; the fits run on state the caller owns, one series or
+ * many at once. Every result is bit for bit what the single call gives, whatever the
  * number of threads.
  *
  * Columns. The function's arguments are given in its own order, one pointer
@@ -43,7 +44,7 @@ extern "C" {
 
 #define VEXAL_OK 0
 #define VEXAL_STOPPED 1
-#define VEXAL_E_UNKNOWN_NAME (-1)  /* no such function in vexal.h */
+#define VEXAL_E_UNKNOWN_NAME (-1)  /* no such function in vexal.h or vexal_precise.h */
 #define VEXAL_E_STATEFUL (-2)      /* a fit, loader, accessor, reset or generator function */
 #define VEXAL_E_NEGATIVE (-3)      /* negative rows, series, length or stride */
 #define VEXAL_E_NULL (-4)          /* a null pointer where data is needed */

@@ -5,8 +5,8 @@
 //   erfcx(y) = (1/sqrt(pi) - z P(z)/Q(z)) / y,     z = 1/y^2, for y > 4,
 // with erfcx(y) = e^{y^2} erfc(y). The factor e^{-x^2/2} that turns erfcx
 // back into erfc is taken in two parts, x = x0 + dx with x0 a multiple of
-// 1/16 (x0^2 exact), so that its relative error stays at a few ulp even
-// where x^2/2 is in the hundreds.
+// 2^-16 (x0^2/2 exact), e^{-x0^2/2} (1 + expm1(-dx (x + x0)/2)), so that its
+// relative error stays near one ulp where x^2/2 is in the hundreds.
 #ifndef VEXAL_PRECISE_ERFC_H
 #define VEXAL_PRECISE_ERFC_H
 
@@ -67,24 +67,42 @@ inline double erfcx(double y) {
   return std::exp(y * y) * (1 - erf_small(y));
 }
 
-// e^{-x^2/2} for finite x, |x| < 2^20, to a few ulp.
+// e^{-x^2/2} for |x| < 64, to about one ulp.
 inline double exp_half_sq(double x) {
-  const double x0 = std::trunc(x * 16) / 16;
-  const double dx = (x - x0) * (x + x0) / 2;
-  return std::exp(-(x0 * x0) / 2) * std::exp(-dx);
+  const double x0 = std::trunc(x * 65536) / 65536;
+  const double e = std::exp(-(x0 * x0) / 2);
+  return e + e * std::expm1(-(x - x0) * (x + x0) / 2);
 }
 
 // Phi(z) / phi(z), the Mills ratio of the lower tail, for z <= 0.
 inline double mills(double z) { return kSqrtHalfPi * erfcx(-z * kInvSqrt2); }
 
+// The lower tail N(-a) for a > 0.46875 sqrt 2. Beyond y = a/sqrt 2 = 4 the
+// division by y is folded into the division by a, so that the rounding of
+// y does not reach the result.
+inline double norm_tail(double a) {
+  if (a > 4 * 1.41421356237309504880) {
+    const double z = 2 / (a * a);  // 1/y^2
+    const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
+                 p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
+                 p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
+    const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
+                 q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
+                 q4 = 2.33520497626869185e-3;
+    const double num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
+    const double den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
+    return exp_half_sq(a) * (kInvSqrt2Pi - kInvSqrt2 * (z * num / den)) / a;
+  }
+  return 0.5 * exp_half_sq(a) * erfcx_large(a * kInvSqrt2);
+}
+
 // Standard normal distribution function.
 inline double norm_cdf(double x) {
-  if (!(x > -40)) return x > -40 ? NAN : 0.0;  // also NaN stays NaN below
+  if (std::isnan(x)) return x;
+  if (x <= -40) return 0.0;
   if (x >= 10) return 1.0;
-  const double y = std::fabs(x) * kInvSqrt2;
-  if (y <= 0.46875) return 0.5 + 0.5 * erf_small(x * kInvSqrt2);
-  const double tail = 0.5 * exp_half_sq(x) * erfcx_large(y);
-  return x < 0 ? tail : 1 - tail;
+  if (std::fabs(x) <= 0.46875 * 1.41421356237309504880) return 0.5 + 0.5 * erf_small(x * kInvSqrt2);
+  return x < 0 ? norm_tail(-x) : 1 - norm_tail(x);
 }
 
 // Standard normal density.

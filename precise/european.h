@@ -31,10 +31,14 @@ struct Market {
   // x <= 0), times Dr.
   double otm() const {
     if (!(s > 0)) return 0.0;
-    return K * Dr * std::exp(x / 2) * black_otm(-std::fabs(x), s);
+    return std::sqrt(S * Dq) * std::sqrt(K * Dr) * black_otm(-std::fabs(x), s);
   }
-  // The discounted intrinsic value of the forward, |F - K| Dr.
-  double intrinsic() const { return K * Dr * std::fabs(std::expm1(x)); }
+  // The discounted intrinsic value of the forward, |F - K| Dr: from x near
+  // the money, where the difference would cancel.
+  double intrinsic() const {
+    if (std::fabs(x) < 0.5) return K * Dr * std::fabs(std::expm1(x));
+    return std::fabs(S * Dq - K * Dr);
+  }
 };
 
 // A price, level or volatility below zero has no meaning here: NaN.

@@ -1,4 +1,5 @@
-"""The header, the VBA module and the generated Python list against the export table.
+"""The header, the VBA module and the generated Python list against the export
+table and the precise table.
 
     python3 tests/bindings_check.py header|vba|drift
 
@@ -9,8 +10,10 @@ vba:    bindings/vba/Vexal.bas has one Declare per export in each branch:
         under #If Win64 from Vexal64.dll by plain name (an Alias only where
         VBA declares another name), under #Else from Vexal.dll with the
         decorated alias; numbers ByVal and arrays ByRef, in the table's
-        argument order.
-drift:  re-running tools/gen_bindings.py reproduces the checked-in files.
+        argument order. The precise family is declared under #If Win64
+        only, each with Alias "vexal_<name>", and never from Vexal.dll.
+drift:  re-running tools/gen_bindings.py reproduces the checked-in files
+        (python/vexal/_exports.py, bindings/vba/Vexal.bas, include/vexal_precise.h).
 """
 import filecmp
 import os
@@ -24,6 +27,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import gen_bindings  # noqa: E402
 
 TABLE = gen_bindings.read_table()
+PRECISE = gen_bindings.read_precise()
 FAILURES = []
 
 
@@ -31,9 +35,9 @@ def fail(message):
     FAILURES.append(message)
 
 
-def compare(kind, declared):
+def compare(kind, declared, rows=TABLE):
     """declared: {name: [(arg, 'num'|'arr')]} read from a binding."""
-    table = {e.name: e.args for e in TABLE}
+    table = {e.name: e.args for e in rows}
     for name in sorted(set(table) - set(declared)):
         fail("%s: %s is missing" % (kind, name))
     for name in sorted(set(declared) - set(table)):
@@ -79,7 +83,8 @@ def check_vba():
         fail("vba: lines must end with CRLF")
     decl = re.compile(r'^Public Declare PtrSafe Function (\w+) Lib "([\w.]+)"(?: Alias "([\w@]+)")? \((.*)\) As Double$')
     renames = {v: k for k, v in gen_bindings.VBA_RENAMES.items()}
-    by_name = {e.name: e for e in TABLE}
+    by_name = {e.name: e for e in TABLE + PRECISE}
+    precise = {gen_bindings.c_symbol(e): e.name for e in PRECISE}
     # Which branch a line is in: None outside, then "Win64" and "Win32".
     branches = {"Win64": {}, "Win32": {}}
     branch, order = None, []
@@ -97,7 +102,7 @@ def check_vba():
         vb_name, lib, alias, params = m.groups()
         # The DLL's name for the function, and the export of the table it is.
         dll_name = alias or vb_name
-        export = dll_name.split("@")[0]
+        export = precise.get(dll_name, dll_name.split("@")[0])
         kind = "vba %s" % branch
         args = []
         for p in filter(None, (s.strip() for s in params.split(","))):
@@ -112,10 +117,12 @@ def check_vba():
         e = by_name.get(export)
         if e is None:
             continue
-        want_name = gen_bindings.vba_function_name(TABLE, e)
+        want_name = gen_bindings.vba_function_name(TABLE + PRECISE, e)
         if vb_name != want_name:
             fail("%s: %s declared as %s" % (kind, export, vb_name))
-        if branch == "Win64":
+        if export in precise.values():
+            want_lib, want_alias = "Vexal64.dll", gen_bindings.c_symbol(e)
+        elif branch == "Win64":
             want_lib, want_alias = "Vexal64.dll", (e.name if want_name != e.name else None)
         else:
             want_lib, want_alias = "Vexal.dll", e.decorated
@@ -125,9 +132,10 @@ def check_vba():
         fail("vba: conditional lines %s, expected #If Win64 Then, #Else, #End If" % order)
     passed = 0
     for branch, declared in branches.items():
-        if len(declared) != 88:
-            fail("vba %s: %d declarations, expected 88" % (branch, len(declared)))
-        passed += compare("vba " + branch, declared)
+        rows = TABLE + PRECISE if branch == "Win64" else TABLE
+        if len(declared) != len(rows):
+            fail("vba %s: %d declarations, expected %d" % (branch, len(declared), len(rows)))
+        passed += compare("vba " + branch, declared, rows)
     return passed
 
 
@@ -135,7 +143,8 @@ def check_drift():
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(ROOT, "tools", "gen_bindings.py"), tmp],
                        check=True, stdout=subprocess.DEVNULL)
-        files = [os.path.join("python", "vexal", "_exports.py"), os.path.join("bindings", "vba", "Vexal.bas")]
+        files = [os.path.join("python", "vexal", "_exports.py"), os.path.join("bindings", "vba", "Vexal.bas"),
+                 os.path.join("include", "vexal_precise.h")]
         for rel in files:
             if not filecmp.cmp(os.path.join(tmp, rel), os.path.join(ROOT, rel), shallow=False):
                 fail("drift: %s differs from what tools/gen_bindings.py writes; re-run it" % rel)

@@ -5,7 +5,8 @@ CSV columns and calls in sequence.
     python3 tests/cli_check.py wine PATH_TO_vexal.exe
 
 The list of exports is compared with python/vexal/_exports.py, which
-tools/gen_bindings.py writes from the export table.
+tools/gen_bindings.py writes from the export table and the precise table.
+The 32-bit CLI (vexal.exe over Vexal.dll) refuses the precise family clearly.
 """
 import json
 import math
@@ -17,10 +18,11 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "python"))
-from vexal._exports import EXPORTS  # noqa: E402
+from vexal._exports import EXPORTS, PRECISE  # noqa: E402
 
 C1 = 2.328306437080797e-10
 CLI = None
+WIN32 = False  # the 32-bit CLI, whose Vexal.dll has no precise family
 results = {"passed": 0, "failed": 0}
 
 
@@ -56,6 +58,8 @@ def same_result(a, b):
 
 def check_list():
     out = expect_ok("list", "list")
+    out, _, precise = out.partition("\n\n")
+    check_precise_list(precise)
     listed = {}
     for line in out.splitlines():
         m = re.match(r"^(\w+@\d+)\s+(\w+)\((.*?)\)\s+(.*)$", line)
@@ -69,6 +73,48 @@ def check_list():
         check("list entry %s" % name, listed.get(name) == want, "%r != %r" % (listed.get(name), want))
     extra = set(listed) - {row[0] for row in EXPORTS}
     check("list has nothing else", not extra, str(extra))
+
+
+def check_precise_list(text):
+    """The precise family after a blank line: a heading, then one line per
+    function with its C symbol; on the 32-bit CLI the heading says it is not there."""
+    lines = text.splitlines()
+    check("list: the precise group has a heading", bool(lines) and lines[0].startswith("precise family"), text)
+    if WIN32:
+        check("list: the 32-bit CLI names no precise function",
+              len(lines) == 1 and "not in the 32-bit Vexal.dll" in lines[0], text)
+        return
+    want = ["vexal_%s %s(%s) %s" % (name, name, ", ".join(a for a, _ in args), summary)
+            for name, args, summary, _family in PRECISE]
+    check("list: the precise group is the precise table", [" ".join(l.split()) for l in lines[1:]] == want,
+          "\n".join(lines[1:]))
+
+
+def check_precise():
+    """Help, a call, calls in sequence and map for the precise family; on
+    the 32-bit CLI a clear refusal of each."""
+    name, args, summary, _family = next(r for r in PRECISE if r[0] == "precise_call_eur")
+    out = expect_ok("help precise_call_eur", "help", name)
+    check("help precise_call_eur content", out.startswith(name) and "vexal_" + name in out and summary in out
+          and all(re.search(r"^\s+%d\. %s\s+number" % (i + 1, a), out, re.M) for i, (a, _) in enumerate(args)), out)
+    call = ["precise_call_eur", "100", "100", "1", "0.05", "0.2", "0"]
+    if WIN32:
+        for what, words in [("a precise call", call), ("map of a precise function", ["map", name, "book.csv"])]:
+            expect_usage_error("32-bit CLI refuses " + what, r"precise_call_eur is in the precise family, which the "
+                               r"32-bit Vexal\.dll does not have.*vexal64\.exe", *words)
+        return
+    v = float(expect_ok("precise_call_eur", *call))
+    check("precise_call_eur value", abs(v - 10.450583572185565) <= 1e-13 * 10.45, repr(v))
+    rc, out, err = vexal("--json", "precise_snorm", "-37", "--", "snorm", "-37", "--", "precise_norm", "nan")
+    try:
+        data = [d["result"] for d in json.loads(out)]
+    except ValueError:
+        data = None
+    check("precise and legacy calls in one sequence", rc == 0 and data is not None and len(data) == 3
+          and 1e-300 < data[0] < 1e-298 and data[1] == 0 and data[2] == "NaN", repr((rc, out, err)))
+    expect_usage_error("a precise function by its C symbol is no table name", r"unknown export 'vexal_precise_norm'",
+                       "vexal_precise_norm", "0")
+    expect_usage_error("precise arguments counted", r"precise_call_eur takes 6 arguments", *call[:-1])
 
 
 def check_help():
@@ -212,10 +258,23 @@ def check_map(tmp):
         expect_usage_error(what, pattern, "map", name, *args, "--out", target)
         check(what + " writes no file", not os.path.exists(target))
 
+    # A precise function over the same file: equal to its single calls.
+    if WIN32:
+        return
+    out = expect_ok("map precise_call_eur", "map", "precise_call_eur", src, *fixed, "--threads", "3")
+    lines = out.splitlines()
+    check("map precise header", lines[:1] == ["S,K,sigma,desk,precise_call_eur"], repr(lines[:1]))
+    for i, r in enumerate(rows):
+        single = expect_ok("single precise call", "precise_call_eur", r[0], r[1], "0.5", "0.03", r[2], "0.01").strip()
+        cell = lines[i + 1].rsplit(",", 1)[1] if i + 1 < len(lines) else None
+        check("map precise row %d equals the single call" % i,
+              cell == single or (cell == "NaN" and math.isnan(float(single))), "%r vs %r" % (cell, single))
+
 
 def main():
-    global CLI
+    global CLI, WIN32
     CLI = sys.argv[1:]
+    WIN32 = os.path.basename(CLI[-1]).lower() == "vexal.exe"
     with tempfile.TemporaryDirectory() as tmp:
         check_list()
         check_help()
@@ -224,6 +283,7 @@ def main():
         check_csv(tmp)
         check_sequence()
         check_map(tmp)
+        check_precise()
     print("%d passed, %d failed" % (results["passed"], results["failed"]))
     return 1 if results["failed"] else 0
 

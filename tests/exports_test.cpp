@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "core/functions.h"
+#include "precise/functions.h"
 #include "exports/c_api.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
@@ -156,8 +157,9 @@ PeExports read_pe_exports(const std::string& path) {
 #include "exports/c_api.h"  // the names of the library's own C API
 #endif
 
-// Vexal.dll exports the 88 decorated names and nothing else; Vexal64.dll the
-// 88 plain names and otherwise only the library's own vexal_ functions.
+// Vexal.dll exports the 88 decorated names and nothing else (no precise
+// function); Vexal64.dll the 88 plain names and otherwise only the library's
+// own vexal_ functions: the C API and the precise family.
 TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
   const std::string file = LoadedLibrary::file_name();
   const PeExports pe = read_pe_exports(file);
@@ -182,11 +184,14 @@ TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
     }
   }
   EXPECT_EQ(table, want);
-#if !defined(__i386__) && __has_include("exports/c_api.h")
+#if defined(__i386__)
+  EXPECT_EQ(pe.names.size(), 88u);
+#elif __has_include("exports/c_api.h")
   std::set<std::string> want_api;
 #define VEXAL_API_NAME(name) want_api.insert(#name);
   VEXAL_C_API(VEXAL_API_NAME)
 #undef VEXAL_API_NAME
+  for (const auto& e : vexal::kPrecise) want_api.insert(vexal::exported_name(e));
   EXPECT_EQ(api, want_api);
 #endif
   EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()).size(), pe.names.size()) << "a name twice";
@@ -236,6 +241,7 @@ TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
 #define VEXAL_API_NAME(name) want.insert(#name);
   VEXAL_C_API(VEXAL_API_NAME)
 #undef VEXAL_API_NAME
+  for (const auto& e : vexal::kPrecise) want.insert("vexal_" + std::string(e.name));
   EXPECT_EQ(got, want);
 
   FILE* d = popen("objdump -p ./libvexal.so.1 | grep SONAME", "r");
@@ -275,5 +281,36 @@ TEST(ExportTable, EveryExportCallableByName) {
       EXPECT_EQ(static_cast<long double>(static_cast<double>(got)), got) << e.name << " returned extra precision";
       EXPECT_EQ(static_cast<double>(got), want) << e.name;
     }
+  }
+}
+
+// The precise family through the loaded library by its C symbols, equal to
+// the in-process calls bit for bit; absent from the 32-bit Vexal.dll.
+TEST(ExportTable, PreciseFamilyByItsCSymbols) {
+  LoadedLibrary lib;
+  ASSERT_TRUE(lib.ok());
+#define N(x) VEXAL_N(x)
+#define A(x) VEXAL_A(x)
+#define VEXAL_CALLER_ROW(name, args, summary) \
+  {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return vexal::apply_args(&vexal::name, a); }},
+  static const Caller callers[] = {VEXAL_PRECISE_TABLE(VEXAL_CALLER_ROW)};
+#undef VEXAL_CALLER_ROW
+#undef N
+#undef A
+  static_assert(sizeof(callers) / sizeof(callers[0]) == vexal::kPreciseCount);
+  for (std::size_t i = 0; i < vexal::kPreciseCount; ++i) {
+    const vexal::ExportInfo& e = vexal::kPrecise[i];
+    const std::string symbol = LoadedLibrary::exported_name(e);
+    EXPECT_EQ(symbol, "vexal_" + std::string(e.name));
+    void* fp = lib.find(symbol);
+    if (!vexal::kLibraryHasPrecise) {
+      EXPECT_EQ(fp, nullptr) << symbol << " in " << LoadedLibrary::file_name();
+      continue;
+    }
+    ASSERT_NE(fp, nullptr) << symbol;
+    const Args a = args_for(e);
+    const double got = static_cast<double>(callers[i].through_library(fp, a)), want = callers[i].in_process(a);
+    EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0 || (std::isnan(got) && std::isnan(want)))
+        << e.name << ": " << got << " vs " << want;
   }
 }

@@ -1,8 +1,10 @@
-"""Every export through two CLIs, on typical and varied arguments, compared.
+"""Every export and every precise function through two CLIs, on typical and
+varied arguments, compared.
 
     python3 tests/host_compare.py CLI OTHER_CLI [VARIANTS] [TOLERANCE]
 
-Each CLI is a command line ("build/bin/vexal", "wine build-win64/bin/vexal64.exe").
+Each CLI is a command line ("build/bin/vexal", "wine build-win64/bin/vexal64.exe"),
+both with the precise family (not the 32-bit vexal.exe).
 Both run the same sequence of calls, one process per round (so the fits and
 the generator see the same history): every export on the tests' typical
 arguments, then VARIANTS (default 20) more rounds with every number scaled
@@ -48,7 +50,7 @@ def arrays_for(args):
 
 def calls(variants):
     typical, rng = typical_values(), random.Random(14)
-    table = gen_bindings.read_table()
+    table = gen_bindings.read_table() + gen_bindings.read_precise()
     for round_ in range(variants + 1):
         for e in table:
             arrays = arrays_for(e.args)
@@ -65,7 +67,7 @@ def calls(variants):
 def run(cli, sequence):
     """The results of the calls, one process per round of the table (a
     Windows command line holds at most 32767 characters)."""
-    results, per_process = [], len(gen_bindings.read_table())
+    results, per_process = [], len(gen_bindings.read_table()) + len(gen_bindings.read_precise())
     for start in range(0, len(sequence), per_process):
         chunk = sequence[start:start + per_process]
         args = [w for i, call in enumerate(chunk) for w in (["--"] if i else []) + call]

@@ -30,7 +30,7 @@ HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIBRARIES = ("libvexal.so", "Vexal.dll", "Vexal64.dll", "libvexal.dylib")
 # What a CMake build of the library needs from the repository (for the sdist).
 SOURCES = ("CMakeLists.txt", "cmake", "core", "exports", "options", "probability", "series", "fitting",
-           "kelly", "random", "batch", "include", "cli")
+           "kelly", "random", "precise", "batch", "include", "cli")
 
 METADATA = """Metadata-Version: 2.1
 Name: vexal

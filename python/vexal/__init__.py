@@ -10,6 +10,11 @@ numbers (broadcast; an array or Series of results, evaluated on every core)
 and Dask collections (a lazy result); garch_fit and kelly_fit fit one series
 or many on state of their own. See docs/python.md.
 
+The precise family (docs/precise.md) is the submodule vexal.precise, with
+the same names less the prefix and the same array, pandas and Dask
+behaviour: vexal.precise.call_eur(100, 100, 1, 0.05, 0.2, 0). It is in
+libvexal.so and Vexal64.dll, not in the 32-bit Vexal.dll.
+
     >>> import vexal
     >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
     10.450575619322279
@@ -33,10 +38,10 @@ import struct
 import sys
 import threading
 
-from ._exports import EXPORTS
+from ._exports import EXPORTS, PRECISE
 
-__all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit"]
-           + [row[0] for row in EXPORTS])
+__all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit",
+            "precise"] + [row[0] for row in EXPORTS])
 __version__ = "1.0.0"
 
 _lock = threading.Lock()
@@ -110,18 +115,24 @@ def library_path():
 
 
 _DoublePtr = ctypes.POINTER(ctypes.c_double)
-_FUNCS = {}
+_FUNCS = {}   # table name -> ctypes function of the loaded library
+_CALLS = {}   # table name -> the Python function (vexal.call_eur, vexal.precise.call_eur)
 
 
 def _bind(lib):
-    """Set up every export of lib; returns the names it lacks."""
+    """Set up every export of lib; returns the names it lacks. The precise
+    family is bound where the library has it (not in the 32-bit Vexal.dll)."""
     found, missing, decorated = {}, [], _decorated()
-    for name, args, stack_bytes, _summary, _family in EXPORTS:
-        symbol = "%s@%d" % (name, stack_bytes) if decorated else name
+    rows = [(name, args, "%s@%d" % (name, stack_bytes) if decorated else name, True)
+            for name, args, stack_bytes, _summary, _family in EXPORTS]
+    if not decorated:
+        rows += [(name, args, "vexal_" + name, False) for name, args, _summary, _family in PRECISE]
+    for name, args, symbol, required in rows:
         try:
             fn = lib[symbol]
         except AttributeError:
-            missing.append(symbol)
+            if required:
+                missing.append(symbol)
             continue
         fn.restype = ctypes.c_double
         fn.argtypes = [_DoublePtr if kind == "arr" else ctypes.c_double for _, kind in args]
@@ -129,6 +140,18 @@ def _bind(lib):
     if not missing:
         _FUNCS.update(found)
     return missing
+
+
+def _function(name):
+    """The library's function of a table name, loading the library first."""
+    fn = _FUNCS.get(name)
+    if fn is None:
+        library()
+        fn = _FUNCS.get(name)
+        if fn is None:  # only a precise function can be missing from a loaded library
+            raise OSError("vexal: %s does not export vexal_%s: the precise family is in libvexal.so and "
+                          "Vexal64.dll (64-bit Python), not in the 32-bit Vexal.dll" % (_lib_path, name))
+    return fn
 
 
 class _NotScalar(Exception):
@@ -195,7 +218,11 @@ def _elements_needed(count):
     return max(1, int(round(last)) + 1)
 
 
-def _make(name, args, stack_bytes, summary, family):
+def _make(name, args, stack_bytes, summary, family, python_name=None):
+    """The Python function of a table row. python_name: the name it has in
+    its module (vexal.precise.call_eur for precise_call_eur); a precise row
+    has no Win32 export (stack_bytes None)."""
+    python_name = python_name or name
     names = [a + "_" if keyword.iskeyword(a) else a for a, _ in args]
     kinds = [k for _, k in args]
     signature = inspect.Signature([inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD) for n in names],
@@ -235,14 +262,13 @@ def _make(name, args, stack_bytes, summary, family):
                                         values[count_at] if count_at is not None else None, need))
         fn = _FUNCS.get(name)
         if fn is None:
-            library()
-            fn = _FUNCS[name]
+            fn = _function(name)
         return fn(*values)
 
-    call.__name__ = call.__qualname__ = name
-    call.__module__ = __name__
+    call.__name__ = call.__qualname__ = python_name
+    call.__module__ = __name__ if python_name == name else __name__ + ".precise"
     call.__signature__ = signature
-    lines = ["%s(%s) -> float" % (name, described), "", summary[0].upper() + summary[1:] + "."]
+    lines = ["%s(%s) -> float" % (python_name, described), "", summary[0].upper() + summary[1:] + "."]
     if family:
         lines += ["", "Family: " + family + "."]
     if family and "keeps state" not in family:
@@ -251,8 +277,12 @@ def _make(name, args, stack_bytes, summary, family):
     if count_at is not None:
         lines += ["", "Array arguments hold at least nearest(%s - 1) + 1 elements (one at least);"
                   % names[count_at], "a list, tuple or numpy array; float64 contiguous arrays are not copied."]
-    lines += ["", "Win32 export: %s@%d." % (name, stack_bytes)]
+    if stack_bytes is None:
+        lines += ["", "C symbol vexal_%s (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll)." % name]
+    else:
+        lines += ["", "Win32 export: %s@%d." % (name, stack_bytes)]
     call.__doc__ = "\n".join(lines)
+    _CALLS[name] = call
     return call
 
 
@@ -310,3 +340,6 @@ One table gives a KellyFit(f, growth, growth_sd), exactly what kelly_paramc,
 kelly_input and kelly_o(f0) then kelly_f, kelly_growth and kelly_growth_sd
 give; many give a DataFrame indexed by table, fitted in parallel. The
 library's own Kelly state is not touched."""
+
+
+from . import precise  # noqa: E402  (vexal.precise: the precise family)

@@ -359,9 +359,8 @@ def run(fname, kinds, columns, shape, out, progress=False):
 
 
 def _row_by_row(fname, kinds, columns, strides, out):
-    from . import _FUNCS, library
-    library()
-    fn = _FUNCS[fname]
+    from . import _function
+    fn = _function(fname)
     for i in range(out.size):
         values = []
         for kind, a, s in zip(kinds, columns, strides):

@@ -7,7 +7,7 @@ from ._arrays import is_dask as _is_dask
 
 def _function(fname):
     import vexal
-    return getattr(vexal, fname)
+    return vexal._CALLS[fname]
 
 
 def _blocks(fname, layout, *blocks):

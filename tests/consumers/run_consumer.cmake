@@ -16,7 +16,7 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-foreach(f include/vexal.h include/vexal_batch.h bin/vexal)
+foreach(f include/vexal.h include/vexal_batch.h include/vexal_precise.h bin/vexal)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "the install has no ${f}")
   endif()

@@ -1,9 +1,10 @@
-/* A C program that uses the library through vexal.h and vexal_batch.h and nothing else. */
+/* A C program that uses the library through vexal.h, vexal_batch.h and vexal_precise.h and nothing else. */
 #include <math.h>
 #include <stdio.h>
 
 #include "vexal.h"
 #include "vexal_batch.h"
+#include "vexal_precise.h"
 
 static int checks, failures;
 
@@ -44,6 +45,10 @@ int main(void) {
     rc = vexal_map("call_eur", 3, args, strides, out, 0);
     expect("vexal_map returns 0", rc, 0, 0);
     for (i = 0; i < 3; ++i) expect("vexal_map row equals call_eur", out[i], call_eur(spot[i], k, t, r, v, q), 0.0);
+    expect("vexal_precise_call_eur", vexal_precise_call_eur(100, 100, 1, 0.05, 0.2, 0), 10.450583572185565, 1e-12);
+    expect("vexal_map of a precise function returns 0", vexal_map("precise_call_eur", 3, args, strides, out, 0), 0, 0);
+    for (i = 0; i < 3; ++i)
+      expect("vexal_map row equals vexal_precise_call_eur", out[i], vexal_precise_call_eur(spot[i], k, t, r, v, q), 0.0);
     expect("unknown name refused", vexal_map("no_such", 3, args, strides, out, 0), VEXAL_E_UNKNOWN_NAME, 0);
     expect("vexal_error names it", vexal_error(VEXAL_E_UNKNOWN_NAME)[0] != 0, 1, 0);
     garch_paramc();

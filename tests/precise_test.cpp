@@ -1,0 +1,166 @@
+// The precise family against the mpmath reference of precise_reference.h
+// (tests/precise_reference.py): one accuracy table per group, printed, and
+// the boundary behaviour. The data are compiled in, so the same test runs
+// under wine against the Windows runtime's exp and log.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "precise/functions.h"
+#include "precise_reference.h"
+
+namespace {
+
+using namespace vexal;
+namespace ref = precise_reference;
+constexpr double kEps = std::numeric_limits<double>::epsilon();
+
+// Error of v in units of the last place of the reference hi + lo.
+double ulps(double v, double hi, double lo) {
+  const double ulp = std::nextafter(std::fabs(hi), INFINITY) - std::fabs(hi);
+  return std::fabs((v - hi) - lo) / ulp;
+}
+
+double rel(double v, double ref) { return std::fabs(v - ref) / std::fabs(ref); }
+
+struct Worst {
+  const char* name;
+  double err = 0, at = 0;
+  void add(double e, double where) {
+    if (!(e <= err)) err = e, at = where;
+  }
+  void print(const char* unit) const { std::printf("  %-24s %10.3g %s (row %g)\n", name, err, unit, at); }
+};
+
+TEST(Precise, NormalWithinFourUlp) {
+  Worst pdf{"precise_norm"}, cdf{"precise_snorm"};
+  for (const auto& c : ref::kNormal) {
+    if (c.pdf_hi >= 1e-300) pdf.add(ulps(precise_norm(c.x), c.pdf_hi, c.pdf_lo), c.x);
+    if (c.cdf_hi >= 1e-300) cdf.add(ulps(precise_snorm(c.x), c.cdf_hi, c.cdf_lo), c.x);
+  }
+  pdf.print("ulp");
+  cdf.print("ulp");
+  EXPECT_LE(pdf.err, 4);
+  EXPECT_LE(cdf.err, 4);
+}
+
+// Prices and the probability within 1e-12 where the true value is at least
+// 1e-250; Greeks within 1e-9, theta within 1e-9 of the larger of its value
+// and 1e-5 of the sum of its terms' sizes (it crosses zero); put-call parity.
+// Beyond that, each value may move by what 4 ulp of ln(S/K) and of (r - q) T
+// move it: at tiny sigma near the money, or far out of the money at small
+// sigma, the last bit of x = ln(F/K) is amplified by up to |x|/sigma^2 T,
+// whatever the method.
+TEST(Precise, EuropeanTable) {
+  using Fn = double (*)(double, double, double, double, double, double);
+  struct Column {
+    Worst w;
+    Fn f;
+    double ref::European::*value;
+    double tol;
+    double ref::European::*scale = nullptr;
+  };
+  Column cols[] = {  // in the order of the reference's slopes
+      {{"precise_call_eur"}, precise_call_eur, &ref::European::call, 1e-12},
+      {{"precise_put_eur"}, precise_put_eur, &ref::European::put, 1e-12},
+      {{"precise_call_delta_eur"}, precise_call_delta_eur, &ref::European::call_delta, 1e-9},
+      {{"precise_put_delta_eur"}, precise_put_delta_eur, &ref::European::put_delta, 1e-9},
+      {{"precise_gamma_eur"}, precise_gamma_eur, &ref::European::gamma, 1e-9},
+      {{"precise_vega_eur"}, precise_vega_eur, &ref::European::vega, 1e-9},
+      {{"precise_call_theta_eur"}, precise_call_theta_eur, &ref::European::call_theta, 1e-9,
+       &ref::European::call_theta_scale},
+      {{"precise_put_theta_eur"}, precise_put_theta_eur, &ref::European::put_theta, 1e-9,
+       &ref::European::put_theta_scale},
+      {{"precise_call_rho_eur"}, precise_call_rho_eur, &ref::European::call_rho, 1e-9},
+      {{"precise_put_rho_eur"}, precise_put_rho_eur, &ref::European::put_rho, 1e-9},
+      {{"precise_prob_itm"}, precise_prob_itm, &ref::European::prob_itm, 1e-12},
+  };
+  Worst parity{"put-call parity"};
+  int row = 0;
+  for (const auto& c : ref::kEuropean) {
+    const double dx = 4 * kEps * (std::fabs(std::log(c.S / c.K)) + std::fabs((c.r - c.q) * c.T));
+    for (int i = 0; i < 11; ++i) {
+      auto& col = cols[i];
+      const double want = c.*col.value;
+      if (!(std::fabs(want) >= 1e-250)) continue;
+      const double got = col.f(c.S, c.K, c.T, c.r, c.sigma, c.q);
+      const double size = col.scale ? std::fmax(std::fabs(want), 1e-5 * c.*col.scale) : std::fabs(want);
+      col.w.add(std::fabs(got - want) / (size * col.tol + dx * std::fabs(c.slope[i])), row);
+    }
+    const double C = precise_call_eur(c.S, c.K, c.T, c.r, c.sigma, c.q);
+    const double P = precise_put_eur(c.S, c.K, c.T, c.r, c.sigma, c.q);
+    const double fwd = c.S * std::exp(-c.q * c.T) - c.K * std::exp(-c.r * c.T);
+    const double big = std::fmax(std::fmax(C, P), c.S * std::exp(-c.q * c.T));
+    parity.add(std::fabs((C - P) - fwd) / (big * kEps), row);
+    ++row;
+  }
+  std::printf("  (errors as fractions of the tolerance)\n");
+  for (const auto& col : cols) {
+    col.w.print("of tol");
+    EXPECT_LE(col.w.err, 1) << col.w.name;
+  }
+  parity.print("eps of the largest term");
+  EXPECT_LE(parity.err, 8);
+}
+
+// Well conditioned: kappa = P / (sigma dP/dsigma) <= 100, where a relative
+// error e in the price moves sigma by kappa e. Everywhere the volatility
+// reprices within 4 ulp of P, or within what one ulp of sigma moves it.
+TEST(Precise, ImpliedVolatilityTable) {
+  Worst sigma{"sigma (kappa <= 100)"}, reprice{"repricing"};
+  int row = 0;
+  for (const auto& c : ref::kImpvol) {
+    const bool call = c.call != 0;
+    const double v = call ? precise_call_impvol_eur(c.S, c.K, c.T, c.r, c.price, c.q)
+                          : precise_put_impvol_eur(c.S, c.K, c.T, c.r, c.price, c.q);
+    if (c.kappa <= 100) sigma.add(rel(v, c.exact) / 1e-12, row);
+    const double P = call ? precise_call_eur(c.S, c.K, c.T, c.r, v, c.q) : precise_put_eur(c.S, c.K, c.T, c.r, v, c.q);
+    const double slope = precise_vega_eur(c.S, c.K, c.T, c.r, v, c.q) * v * kEps;
+    reprice.add(std::fabs(P - c.price) / (4 * c.price * kEps + slope), row);
+    ++row;
+  }
+  std::printf("  (errors as fractions of the tolerance)\n");
+  sigma.print("of 1e-12");
+  reprice.print("of 4 ulp + 1 ulp of sigma");
+  EXPECT_LE(sigma.err, 1);
+  EXPECT_LE(reprice.err, 1);
+}
+
+// The edges: expiry, zero volatility, price bounds, NaN, never negative.
+TEST(Precise, Boundaries) {
+  const double D = std::exp(-0.05), F = 100 * std::exp(0.05 - 0.01);
+  struct Case { double got, want; } cases[] = {
+      {precise_call_eur(110, 100, 0, 0.05, 0.2, 0.01), 10},
+      {precise_put_eur(90, 100, -1, 0.05, 0.2, 0.01), 10},
+      {precise_put_eur(110, 100, 0, 0.05, 0.2, 0.01), 0},
+      {precise_call_eur(100, 100, 1, 0.05, 0, 0.01), D * (F - 100)},
+      {precise_put_eur(100, 100, 1, 0.05, 0, 0.01), 0},
+      {precise_call_eur(100, 1e6, 1, 0.05, 0.01, 0), 0},
+      {precise_put_eur(100, 1e-6, 1, 0.05, 0.01, 0), 0},
+      {precise_snorm(-40), 0},
+      {precise_snorm(40), 1},
+      {precise_call_impvol_eur(100, 90, 1, 0.05, precise_call_eur(100, 90, 1, 0.05, 0, 0.01), 0.01), 0},
+  };
+  for (const auto& c : cases) EXPECT_NEAR(c.got, c.want, 1e-13 * (1 + std::fabs(c.want)));
+  // Outside the attainable range, and NaN in any argument.
+  EXPECT_TRUE(std::isnan(precise_call_impvol_eur(100, 90, 1, 0.05, 1, 0)));
+  EXPECT_TRUE(std::isnan(precise_call_impvol_eur(100, 90, 1, 0.05, 101, 0)));
+  EXPECT_TRUE(std::isnan(precise_put_impvol_eur(100, 90, 1, 0.05, 91, 0)));
+  using Fn = double (*)(double, double, double, double, double, double);
+  const Fn six[] = {precise_call_eur, precise_put_eur, precise_call_delta_eur, precise_put_delta_eur,
+                    precise_gamma_eur, precise_vega_eur, precise_call_theta_eur, precise_put_theta_eur,
+                    precise_call_rho_eur, precise_put_rho_eur, precise_prob_itm, precise_call_impvol_eur,
+                    precise_put_impvol_eur};
+  const double args[6] = {100, 95, 0.5, 0.03, 0.25, 0.01};
+  for (Fn f : six)
+    for (int i = 0; i < 6; ++i) {
+      double a[6];
+      for (int j = 0; j < 6; ++j) a[j] = j == i ? NAN : args[j];
+      EXPECT_TRUE(std::isnan(f(a[0], a[1], a[2], a[3], a[4], a[5])));
+    }
+  EXPECT_TRUE(std::isnan(precise_norm(NAN)) && std::isnan(precise_snorm(NAN)));
+}
+
+}  // namespace
