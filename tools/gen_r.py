@@ -95,12 +95,12 @@ SERIES_SETUP["open"] = SERIES_SETUP["high"]
 
 
 def read_precise(root=ROOT):
-    """The precise rows whose definitions precise/ holds."""
+    """The precise rows that precise/*.cpp defines (names there)."""
     path = os.path.join(root, "precise", "precise_table.h")
     if not os.path.exists(path):
         return []
     sources = "".join(open(p, encoding="utf-8").read() for p in sorted(glob.glob(os.path.join(root, "precise", "*.cpp"))))
-    return [e for e in gen_bindings.read_precise(path) if re.search(r"\b%s\s*\(" % e.name, sources)]
+    return [e for e in gen_bindings.read_precise(path) if re.search(r"\b%s\b" % e.name, sources)]
 
 
 def pure_functions(root=ROOT):

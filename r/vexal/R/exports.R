@@ -266,6 +266,49 @@ precise_call_impvol_eur <- function(S, K, T, r, price, q)
 precise_put_impvol_eur <- function(S, K, T, r, price, q)
   .vx_rows("precise_put_impvol_eur", list(S = S, K = K, T = T, r = r, price = price, q = q))
 
+# precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)
+precise_call_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_delta_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_delta_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_delta_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_delta_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_gamma_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_gamma_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_gamma_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_gamma_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_vega_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_vega_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_vega_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_vega_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_theta_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_theta_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_theta_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_theta_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_rho_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_call_rho_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_put_rho_american <- function(S, K, T, r, sigma, q)
+  .vx_rows("precise_put_rho_american", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
+
+precise_call_impvol_american <- function(S, K, T, r, price, q)
+  .vx_rows("precise_call_impvol_american", list(S = S, K = K, T = T, r = r, price = price, q = q))
+
+precise_put_impvol_american <- function(S, K, T, r, price, q)
+  .vx_rows("precise_put_impvol_american", list(S = S, K = K, T = T, r = r, price = price, q = q))
+
 # The rows above, for vexal_functions().
 .vx_table <- data.frame(
   name = c(
@@ -353,7 +396,21 @@ precise_put_impvol_eur <- function(S, K, T, r, price, q)
     "precise_put_rho_eur",
     "precise_prob_itm",
     "precise_call_impvol_eur",
-    "precise_put_impvol_eur"),
+    "precise_put_impvol_eur",
+    "precise_call_american",
+    "precise_put_american",
+    "precise_call_delta_american",
+    "precise_put_delta_american",
+    "precise_call_gamma_american",
+    "precise_put_gamma_american",
+    "precise_call_vega_american",
+    "precise_put_vega_american",
+    "precise_call_theta_american",
+    "precise_put_theta_american",
+    "precise_call_rho_american",
+    "precise_put_rho_american",
+    "precise_call_impvol_american",
+    "precise_put_impvol_american"),
   arguments = c(
     "x",
     "x",
@@ -427,6 +484,20 @@ precise_put_impvol_eur <- function(S, K, T, r, price, q)
     "mu, sigma, L, U",
     "x",
     "x",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, sigma, q",
+    "S, K, T, r, price, q",
+    "S, K, T, r, price, q",
+    "S, K, T, r, sigma, q",
     "S, K, T, r, sigma, q",
     "S, K, T, r, sigma, q",
     "S, K, T, r, sigma, q",
@@ -525,7 +596,21 @@ precise_put_impvol_eur <- function(S, K, T, r, price, q)
     "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
     "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
     "precise European implied volatility",
-    "precise European implied volatility"),
+    "precise European implied volatility",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)"),
   summary = c(
     "standard normal density at x",
     "standard normal distribution function at x (Abramowitz-Stegun 26.2.17)",
@@ -611,5 +696,19 @@ precise_put_impvol_eur <- function(S, K, T, r, price, q)
     "European put rho per 1.0 of r",
     "risk-neutral probability that S ends above K",
     "volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)",
-    "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)"),
+    "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)",
+    "American call price, to about 1e-9 relative",
+    "American put price, to about 1e-9 relative",
+    "American call delta, d price / d S",
+    "American put delta, d price / d S",
+    "American call gamma, d2 price / d S2",
+    "American put gamma, d2 price / d S2",
+    "American call vega per 1.0 of sigma",
+    "American put vega per 1.0 of sigma",
+    "American call theta per time unit, -d price / d T",
+    "American put theta per time unit, -d price / d T",
+    "American call rho per 1.0 of r",
+    "American put rho per 1.0 of r",
+    "volatility at which precise_call_american gives price (NaN if unreachable)",
+    "volatility at which precise_put_american gives price (NaN if unreachable)"),
   stringsAsFactors = FALSE)
