@@ -86,13 +86,14 @@ vexal_threads <- function(n) {
 
 # The matrices with each column's NA padding (before its first number and
 # after its last, in any of them) moved out: the columns start at row 1 and
-# `lengths` says how many rows each keeps.
+# `lengths` says how many rows each keeps. A column of NAs alone is kept
+# whole, and gives NA or NaN by the library's rule.
 .vx_unpad <- function(mats) {
   nr <- nrow(mats[[1]])
   have <- Reduce(`|`, lapply(mats, function(m) !is.na(m)))
   ends <- apply(have, 2L, function(h) {
     w <- which(h)
-    if (length(w)) c(w[1L], w[length(w)]) else c(1L, 0L)
+    if (length(w)) c(w[1L], w[length(w)]) else c(1L, nr)  # no numbers: the NaN rule's
   })
   lengths <- ends[2L, ] - ends[1L, ] + 1L
   if (all(ends[1L, ] == 1L)) return(list(mats = mats, lengths = lengths))

@@ -22,9 +22,10 @@ void check_interrupt(void*) { R_CheckUserInterrupt(); }
 // Called on R's thread while the pool works: a pending interrupt stops it.
 int progress(long long, long long, void*) { return R_ToplevelExec(check_interrupt, nullptr) ? 0 : 1; }
 
+// The message names the function; R's call would only name the package's helper.
 void stop_on(int rc, const char* what) {
-  if (rc == VEXAL_STOPPED) Rf_error("%s: interrupted", what);
-  if (rc < 0) Rf_error("%s: %s", what, vexal_error(rc));
+  if (rc == VEXAL_STOPPED) Rf_errorcall(R_NilValue, "%s: interrupted", what);
+  if (rc < 0) Rf_errorcall(R_NilValue, "%s: %s", what, vexal_error(rc));
 }
 
 int as_threads(SEXP threads) { return Rf_asInteger(threads); }
