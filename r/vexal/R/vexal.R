@@ -18,7 +18,7 @@ vexal_threads <- function(n) {
   old <- if (.vx$threads > 0L) .vx$threads else .Call(.C_vx_default_threads)
   if (missing(n)) return(old)
   if (is.null(n)) n <- .vx_env_threads()
-  if (length(n) != 1L || is.na(n) || n < 0 || n != floor(n) || n > 1024)
+  if (!is.numeric(n) || length(n) != 1L || is.na(n) || n < 0 || n != floor(n) || n > 1024)
     stop("vexal_threads: n must be a whole number from 0 (all cores) to 1024")
   .vx$threads <- as.integer(n)
   invisible(old)
