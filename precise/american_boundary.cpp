@@ -287,8 +287,8 @@ bool solve_linear(double* A, double* b, int n) {
 // sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
 // integrals move with y through the interpolation, d ln B(u) / d y_i =
 // -M_i y_i / y(u). A step is halved until the residual falls.
-void newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
-            double sigma, double q, int m) {
+double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
+              double sigma, double q, int m) {
   const int n = L.n, l = L.l;
   std::vector<double> H(n), J(static_cast<std::size_t>(n) * n), F(n), g(l), ga(l), gb(l);
   const double lnK = std::log(K);
@@ -370,6 +370,7 @@ void newton(const Level& L, double lnX, std::vector<double>& y, double K, double
     J.swap(Jt);
     norm = size(F);
   }
+  return largest(F) < 1e300 ? size(F) : INFINITY;
 }
 
 void set_coefficients(Boundary& b, const std::vector<double>& y) {
@@ -411,7 +412,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     yf[j] = fine.tau[j] < coarse.tau[1]
                 ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
                 : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
-  newton(fine, b.lnX, yf, K, r, sigma, q, s.m);
+  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m);
   b.n = s.n;
   set_coefficients(b, yf);
   return b;

@@ -44,6 +44,9 @@ struct Boundary {
   double T = 0, sqrtT = 0, lnX = 0;
   int n = 0;
   double a[kMaxNodes + 1] = {};
+  // The largest residual of the value-matching equation in ln B left at the
+  // nodes, weighted by sqrt(tau/T): the solve's own measure of success.
+  double residual = 0;
   double H(double u) const;
   double log_at(double u) const;
 };
@@ -60,10 +63,10 @@ struct Premium {
 Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
                     const Setting& s);
 
-// The put where the exercise region is a band between two boundaries
-// (q < r < 0): a binomial tree with Black-Scholes values at its last step,
-// extrapolated from n and 2n steps (american_tree.cpp).
-double put_band_tree(double S, double K, double T, double r, double sigma, double q, int n);
+// The put on a binomial tree with Black-Scholes values at its last step,
+// extrapolated from n and 2n steps (american_tree.cpp): for the band regime
+// q < r < 0, and where the boundary solve reports failure.
+double put_tree(double S, double K, double T, double r, double sigma, double q, int n);
 
 // The American put priced by the method at setting s, with its delta and
 // gamma, in every regime of r and q. S, K, T, sigma positive and finite.
