@@ -67,6 +67,9 @@ Value put_value(double S, double K, double T, double r, double sigma, double q,
 // and K'^2 d2P/dK'^2 = S'^2 d2P/dS'^2.
 Value call_value(double S, double K, double T, double r, double sigma, double q,
                  const Setting& s) {
+  if (q <= 0 && r >= q)  // never exercised early
+    return {precise_call_eur(S, K, T, r, sigma, q), precise_call_delta_eur(S, K, T, r, sigma, q),
+            precise_gamma_eur(S, K, T, r, sigma, q)};
   const Value p = put_value(K, S, T, q, sigma, r, s);
   return {p.price, (p.price - K * p.delta) / S, K * K * p.gamma / (S * S)};
 }

@@ -34,7 +34,7 @@ struct Setting {
 };
 
 // The library's setting, and a much finer one the tests use as reference.
-inline constexpr Setting kPrecise = {12, 16, 8, 24, 32, 3, 4};
+inline constexpr Setting kPrecise = {12, 16, 8, 24, 32, 3, 5};
 inline constexpr Setting kReference = {24, 48, 10, 48, 96, 6, 7};
 
 inline constexpr int kMaxNodes = 64;
