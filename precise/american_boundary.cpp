@@ -1,15 +1,22 @@
-// The put's exercise boundary by Jacobi-Newton sweeps on the value-matching
-// fixed point (see american_boundary.h), and the premium it implies.
+// The put's exercise boundary by Newton's method on the collocated
+// value-matching equation (see american_boundary.h), and the premium it
+// implies.
 //
-// Each sweep takes H_j = ln(B_j/X)^2 at the Chebyshev-Lobatto points
-// x_j = sqrt(T) (1 - cos(j pi/n))/2 (H_0 = 0 at tau = 0), interpolates H
-// in x, and moves every B_j by one Newton step on f(B_j) - B_j with the
-// B(u) under the integrals held at the previous sweep:
-//   B_j <- B_j + (f - B_j) / (1 - f'),  f' = f (N'/N - D'/D),
-// where N' and D' carry the densities phi(d)/(B_j sigma sqrt(tau - u)). The
-// integrals are Gauss-Legendre in theta (u = tau sin^2 theta); the price's
-// premium integral is tanh-sinh in the same theta, whose nodes crowd both
-// ends, where the integrand turns sharply when S is near B(T).
+// Unknowns y_j = ln(X/B(tau_j)) at the Chebyshev-Lobatto points of
+// w = (tau/T)^(1/4), w_j = (1 - cos(j pi/n))/2 (y_0 = 0 at tau = 0); H = y^2
+// is interpolated by Chebyshev polynomials in w. The fourth root puts half
+// the nodes in the first sixteenth of the life, where B leaves X like
+// sqrt(tau ln(1/tau)) when r >= q, and turns that behaviour into a smooth
+// function of w. Each Newton step solves the n x n system with the whole
+// Jacobian (the B(u) under the integrals move with every y_i through the
+// interpolation) and is halved until the residual falls. A coarse solve
+// from an analytic first guess starts the fine one.
+//
+// Integrals over u in [0, tau] run over theta, u = tau sin^2(theta): then
+// sqrt(u) and sqrt(tau - u) are both smooth in theta. Gauss-Legendre for the
+// boundary equation; tanh-sinh for the price's premium integral, whose
+// nodes crowd both ends, where the integrand turns sharply when S is near
+// B(T).
 #include "precise/american_boundary.h"
 
 #include <cmath>
