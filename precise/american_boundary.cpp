@@ -293,9 +293,11 @@ bool solve_linear(double* A, double* b, int n) {
 // m Newton steps on F_j(y) = ln f_j - ln B_j = 0, y_j = ln(X/B_j) =
 // sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
 // integrals move with y through the interpolation, d ln B(u) / d y_i =
-// -M_i y_i / y(u). A step is halved until the residual falls.
+// -M_i y_i / y(u). A step is halved until the residual falls. A step
+// smaller than `enough`, or the last, if small, is taken unchecked and ends
+// the solve (Newton's error after it is of the order of its square).
 double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
-              double sigma, double q, int m) {
+              double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
   std::vector<double> H(n), J(static_cast<std::size_t>(n) * n), F(n), g(l), ga(l), gb(l);
   const double lnK = std::log(K);
@@ -363,6 +365,11 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
   for (int it = 0; it < m; ++it) {
     for (int i = 0; i < n; ++i) step[i] = -F[i];
     if (!solve_linear(J.data(), step.data(), n)) break;
+    const double taken = size(step);
+    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-5) {
+      for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
+      return taken;
+    }
     double lambda = 1;
     for (int tries = 0; tries < 6; ++tries, lambda /= 2) {
       for (int j = 1; j <= n; ++j) {
@@ -379,6 +386,9 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
   }
   return largest(F) < 1e300 ? size(F) : INFINITY;
 }
+
+// The coarse solve only starts the fine one: it stops at steps of 1e-7.
+constexpr double kCoarseEnough = 1e-7;
 
 void set_coefficients(Boundary& b, const std::vector<double>& y) {
   std::vector<double> H(b.n + 1);
@@ -409,7 +419,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     const double g = Binf + (X - Binf) * std::exp(-2 * sigma * coarse.sqrt_tau[j] * X / (X - Binf));
     y[j] = std::log(X / g);
   }
-  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0);
+  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0, kCoarseEnough);
   b.n = s.n0;
   set_coefficients(b, y);
   Level fine = make_level(s.n, s.l, T, r, sigma, q);
@@ -419,7 +429,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     yf[j] = fine.tau[j] < coarse.tau[1]
                 ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
                 : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
-  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m);
+  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, 1e-13);
   b.n = s.n;
   set_coefficients(b, yf);
   return b;
