@@ -37,7 +37,10 @@ constexpr double kFailed = 1e-4;
 Value tree_value(double S, double K, double T, double r, double sigma, double q) {
   if (!(sigma * std::sqrt(T / kTreeSteps) <= 0.3)) return {NAN, NAN, NAN};
   const double h = S * 1e-3;
-  const double v0 = put_tree(S, K, T, r, sigma, q, kTreeSteps);
+  // At least the European and the exercise value, which the tree's
+  // rounding and extrapolation can miss by a few units of its error.
+  const double floor = std::fmax(precise_put_eur(S, K, T, r, sigma, q), K - S);
+  const double v0 = std::fmax(put_tree(S, K, T, r, sigma, q, kTreeSteps), floor);
   const double vu = put_tree(S + h, K, T, r, sigma, q, kTreeSteps);
   const double vd = put_tree(S - h, K, T, r, sigma, q, kTreeSteps);
   return {v0, (vu - vd) / (2 * h), (vu - 2 * v0 + vd) / (h * h)};
