@@ -80,6 +80,19 @@ double black_otm(double x, double s, double ex, double* vega) {
   return v * (mills(d1) - mills(h - t));
 }
 
+double black_otm_ratio(double x, double s, double* exponent) {
+  const double h = x / s, t = s / 2, d1 = h + t;
+  *exponent = -(h * h + t * t) / 2;
+  if (d1 > 0.85) {
+    double v;
+    const double b = black_otm(x, s, std::exp(x / 2), &v);
+    return b / v;
+  }
+  if (d1 <= -12) return asymptotic(h, t);
+  if (t < 0.21) return small_t(h, t);
+  return mills(d1) - mills(h - t);
+}
+
 double black_otm_gap(double x, double s, double ex, double* vega) {
   const double h = x / s, t = s / 2, d1 = h + t;
   if (d1 > 0.85) {

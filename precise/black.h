@@ -23,6 +23,11 @@ inline double black_otm(double x, double s) { return black_otm(x, s, std::exp(x 
 // forward, to full relative accuracy when s is large; vega as above.
 double black_otm_gap(double x, double s, double ex, double* vega = nullptr);
 
+// D = b(x, s) / b'(x, s) for x <= 0 and s > 0, and the exponent e of
+// b' = e^e / sqrt(2 pi) in *exponent (the expression black_otm takes the
+// exponential of): ln b = e + ln(D / sqrt(2 pi)) where b' would underflow.
+double black_otm_ratio(double x, double s, double* exponent);
+
 // The normalised vega alone.
 double black_vega(double x, double s);
 

@@ -12,39 +12,49 @@
 namespace vexal::precise {
 
 // Inputs past the NaN, sign and expiry checks: S, K > 0, T > 0, sigma >= 0.
+// What only some functions need (the discount factors, the discounted
+// forward and strike) is worked out on demand.
 struct Market {
   double S, K, T, r, sigma, q;
-  double Dr;      // e^{-rT}
-  double x;       // ln(F/K)
-  double s;       // sigma sqrt(T)
-  double A, B;    // S e^{-qT} = B e^x, K e^{-rT}: the discounted forward and strike
-  double h, t;    // x/s (+-inf or 0 at s = 0), s/2
+  double x;     // ln(F/K)
+  double s;     // sigma sqrt(T)
+  double h, t;  // x/s (+-inf or 0 at s = 0), s/2
 
   Market(double S_, double K_, double T_, double r_, double sigma_, double q_)
-      : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_), Dr(std::exp(-r_ * T_)),
+      : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_),
         x(log_moneyness(S_, K_, T_, r_, q_)), s(sigma_ * std::sqrt(T_)) {
-    B = K * Dr;
-    A = std::fabs(x) < 1 ? B * std::exp(x) : S * std::exp(-q * T);
     t = s / 2;
     h = s > 0 ? x / s : (x > 0 ? INFINITY : x < 0 ? -INFINITY : 0.0);
   }
 
-  double Dq() const { return A / S; }
+  double Dr() const { return std::exp(-r * T); }
+  double B() const { return K * Dr(); }  // discounted strike
+  double A() const {                     // discounted forward, B e^x
+    return std::fabs(x) < 1 ? B() * std::exp(x) : S * std::exp(-q * T);
+  }
+  double Dq() const { return A() / S; }
+
+  // sqrt(A B) = sqrt(S K) e^{-(r + q) T / 2}, the scale of the normalised
+  // prices.
+  double scale() const {
+    double root = std::sqrt(S * K);
+    if (!(root < INFINITY) || root == 0) root = std::sqrt(S) * std::sqrt(K);
+    return root * std::exp(-(r + q) * T / 2);
+  }
 
   // The out-of-the-money price (put for x > 0, call for x <= 0),
-  // sqrt(A B) b(-|x|, s); e^{-|x|/2} = sqrt(min(A, B) / max(A, B)) where b
-  // needs it (d1 > 0.85).
+  // sqrt(A B) b(-|x|, s); e^{-|x|/2} only where b needs it (d1 > 0.85).
   double otm() const {
     if (!(s > 0)) return 0.0;
-    const double ex = t - std::fabs(h) > 0.85 ? (A < B ? std::sqrt(A / B) : std::sqrt(B / A)) : 0.0;
-    double pref = std::sqrt(A * B);
-    if (!(pref < INFINITY) || pref == 0) pref = std::sqrt(A) * std::sqrt(B);
-    return pref * black_otm(-std::fabs(x), s, ex);
+    const double ex = t - std::fabs(h) > 0.85 ? std::exp(-std::fabs(x) / 2) : 0.0;
+    return scale() * black_otm(-std::fabs(x), s, ex);
   }
 
   // The discounted intrinsic value of the forward, |A - B|, from x near
   // the money, where the difference would cancel.
-  double intrinsic() const { return std::fabs(x) < 0.5 ? B * std::fabs(std::expm1(x)) : std::fabs(A - B); }
+  double intrinsic() const {
+    return std::fabs(x) < 0.5 ? B() * std::fabs(std::expm1(x)) : std::fabs(A() - B());
+  }
 };
 
 // A price, level or volatility below zero has no meaning here: NaN.

@@ -115,8 +115,8 @@ TEST(Precise, EuropeanTable) {
 // Well conditioned: kappa = P / (sigma dP/dsigma) <= 100, where a relative
 // error e in the price moves sigma by kappa e; sigma may also move by what 4
 // ulp of ln(S/K) and of (r - q) T move it (delta S / vega per unit of x).
-// Everywhere the volatility reprices within 4 ulp of P plus what 2 ulp of
-// sigma move the price.
+// Everywhere the volatility reprices within 4 ulp of P plus what 4 ulp of
+// sigma move the price (sigma = s / sqrt T and back alone round by 1.5 ulp).
 TEST(Precise, ImpliedVolatilityTable) {
   Worst sigma{"sigma (kappa <= 100)"}, reprice{"repricing"};
   int row = 0;
@@ -134,12 +134,12 @@ TEST(Precise, ImpliedVolatilityTable) {
                 inputs < 1e-15 * c.exact ? std::fabs(v - c.exact) / c.exact : 0);
     }
     const double P = call ? precise_call_eur(c.S, c.K, c.T, c.r, v, c.q) : precise_put_eur(c.S, c.K, c.T, c.r, v, c.q);
-    reprice.add(std::fabs(P - c.price) / (4 * c.price * kEps + 2 * vega * v * kEps), row);
+    reprice.add(std::fabs(P - c.price) / (4 * c.price * kEps + 4 * vega * v * kEps), row);
     ++row;
   }
   std::printf("  (errors as fractions of the tolerance)\n");
   sigma.print("of 1e-12 (+ x's last bits)");
-  reprice.print("of 4 ulp + 2 ulp of sigma");
+  reprice.print("of 4 ulp + 4 ulp of sigma");
   EXPECT_LE(sigma.err, 1);
   EXPECT_LE(reprice.err, 1);
 }
