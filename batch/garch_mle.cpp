@@ -11,18 +11,18 @@
 namespace vexal::batch {
 namespace {
 
-int spec_of(int mean, int dist, int h0, GarchMleSpec& spec) {
+int model_of(int mean, int dist, int h0, GarchMleModel& model) {
   if ((mean != VEXAL_GARCH_CONSTANT && mean != VEXAL_GARCH_ZERO) || (dist != VEXAL_GARCH_NORMAL && dist != VEXAL_GARCH_T) ||
       (h0 != VEXAL_GARCH_SAMPLE && h0 != VEXAL_GARCH_BACKCAST))
     return VEXAL_E_GARCH_OPTION;
-  spec.zero_mean = mean == VEXAL_GARCH_ZERO;
-  spec.student_t = dist == VEXAL_GARCH_T;
-  spec.backcast = h0 == VEXAL_GARCH_BACKCAST;
+  model.zero_mean = mean == VEXAL_GARCH_ZERO;
+  model.student_t = dist == VEXAL_GARCH_T;
+  model.backcast = h0 == VEXAL_GARCH_BACKCAST;
   return VEXAL_OK;
 }
 
-int check_series(const double* y, std::int64_t n, const GarchMleSpec& spec) {
-  switch (garch_mle_check(y, n, spec)) {
+int check_series(const double* y, std::int64_t n, const GarchMleModel& model) {
+  switch (garch_mle_check(y, n, model)) {
     case GarchMleInput::too_short: return VEXAL_E_GARCH_SHORT;
     case GarchMleInput::not_finite: return VEXAL_E_GARCH_NOT_FINITE;
     case GarchMleInput::constant: return VEXAL_E_GARCH_CONSTANT;
@@ -54,10 +54,10 @@ void export_fit(const GarchMleFit& f, vexal_garch_mle_result& r) {
   r.converged = f.converged;
 }
 
-void fit_one(const double* y, std::int64_t n, const GarchMleSpec& spec, vexal_garch_mle_result& r, double* variances,
+void fit_one(const double* y, std::int64_t n, const GarchMleModel& model, vexal_garch_mle_result& r, double* variances,
              double* residuals) {
   GarchMleFit f{};
-  garch_mle_fit(y, n, spec, f, variances, residuals);
+  garch_mle_fit(y, n, model, f, variances, residuals);
   export_fit(f, r);
 }
 
@@ -77,14 +77,14 @@ struct Job {
   const double* returns;
   long long stride;
   const long long* lengths;
-  GarchMleSpec spec;
+  GarchMleModel model;
   vexal_garch_mle_result* results;
 };
 
 void fit_range(const void* p, std::int64_t begin, std::int64_t end) {
   const Job& j = *static_cast<const Job*>(p);
   for (std::int64_t k = begin; k < end; ++k)
-    fit_one(j.returns + k * j.stride, j.lengths[k], j.spec, j.results[k], nullptr, nullptr);
+    fit_one(j.returns + k * j.stride, j.lengths[k], j.model, j.results[k], nullptr, nullptr);
 }
 
 }  // namespace
@@ -95,12 +95,12 @@ using namespace vexal::batch;
 extern "C" VEXAL_API_EXPORT int vexal_garch_mle(const double* returns, long long n, int mean, int dist, int h0,
                                                 vexal_garch_mle_result* result, double* variances,
                                                 double* residuals) {
-  vexal::GarchMleSpec spec;
-  if (const int rc = spec_of(mean, dist, h0, spec); rc != VEXAL_OK) return rc;
+  vexal::GarchMleModel model;
+  if (const int rc = model_of(mean, dist, h0, model); rc != VEXAL_OK) return rc;
   if (n < 0) return VEXAL_E_NEGATIVE;
   if (!result || (n > 0 && !returns)) return VEXAL_E_NULL;
-  if (const int rc = check_series(returns, n, spec); rc != VEXAL_OK) return rc;
-  fit_one(returns, n, spec, *result, variances, residuals);
+  if (const int rc = check_series(returns, n, model); rc != VEXAL_OK) return rc;
+  fit_one(returns, n, model, *result, variances, residuals);
   return VEXAL_OK;
 }
 
@@ -122,8 +122,8 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_mle_many_progress(long long series, 
                                                               long long stride, const long long* lengths, int mean,
                                                               int dist, int h0, vexal_garch_mle_result* results,
                                                               int threads, vexal_progress_fn progress, void* user) {
-  vexal::GarchMleSpec spec;
-  if (const int rc = spec_of(mean, dist, h0, spec); rc != VEXAL_OK) return rc;
+  vexal::GarchMleModel model;
+  if (const int rc = model_of(mean, dist, h0, model); rc != VEXAL_OK) return rc;
   if (threads < 0) return VEXAL_E_THREADS;
   if (series < 0 || stride < 0) return VEXAL_E_NEGATIVE;
   if (series == 0) return VEXAL_OK;
@@ -134,8 +134,8 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_mle_many_progress(long long series, 
     if (stride > 0 && lengths[k] > stride) return VEXAL_E_COUNT;
   }
   for (long long k = 0; k < series; ++k)
-    if (const int rc = check_series(returns + k * stride, lengths[k], spec); rc != VEXAL_OK) return rc;
-  const Job job{returns, stride, lengths, spec, results};
+    if (const int rc = check_series(returns + k * stride, lengths[k], model); rc != VEXAL_OK) return rc;
+  const Job job{returns, stride, lengths, model, results};
   std::int64_t done_until = 0;
   const int rc = run(series, resolve_threads(threads), fit_range, &job, {progress, user}, done_until);
   if (rc != VEXAL_OK)

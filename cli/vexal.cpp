@@ -594,6 +594,12 @@ int demo(const Library& lib) {
   const double c = call_by_name(lib, "call_eur", eu);
   row("call_impvol_eur of that price (2^-16 grid)",
       call_by_name(lib, "call_impvol_eur", {num(100), num(100), num(1), num(0.05), num(c), num(0)}));
+  if (vexal::kLibraryHasPrecise) {
+    const double pc = call_by_name(lib, "precise_call_eur", eu);
+    row("precise_call_eur (to the last bits)", pc);
+    row("precise_call_impvol_eur of that price",
+        call_by_name(lib, "precise_call_impvol_eur", {num(100), num(100), num(1), num(0.05), num(pc), num(0)}));
+  }
 
   std::printf("\nAmerican put on a 500-step tree, same inputs\n");
   std::vector<Value> am = {num(100), num(100), num(1), num(0.05), num(0.2), num(500), num(0)};

@@ -64,6 +64,9 @@ inline constexpr std::size_t kFunctionCount = kExportCount + kPreciseCount;
 inline std::size_t function_index(const ExportInfo& e) {
   return e.precise ? kExportCount + static_cast<std::size_t>(&e - kPrecise) : static_cast<std::size_t>(&e - kExports);
 }
+inline const ExportInfo& function_at(std::size_t index) {
+  return index < kExportCount ? kExports[index] : kPrecise[index - kExportCount];
+}
 
 // The library file this platform's build makes, and the name a host asks it
 // for a function by: an export of the 88 decorated on 32-bit Windows and

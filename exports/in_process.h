@@ -1,13 +1,15 @@
-// Every function of the export table called in process from arguments held
-// as data (see calls.h): in_process<Args>[i](a) calls the i-th function of
-// the table with the numbers and arrays of a. Used by the fuzzer and the
-// tests that sweep the whole table.
+// Every function of the export table and of the precise table called in
+// process from arguments held as data (see calls.h): in_process<Args>[i](a)
+// calls the function of function_index i (the 88 in table order, then the
+// precise family) with the numbers and arrays of a. Used by the fuzzer and
+// the tests that sweep the whole table.
 #ifndef VEXAL_IN_PROCESS_H
 #define VEXAL_IN_PROCESS_H
 
 #include "core/functions.h"
 #include "exports/calls.h"
 #include "exports/table_macros.h"
+#include "precise/functions.h"
 
 namespace vexal {
 
@@ -17,7 +19,8 @@ template <class Args> using InProcessCaller = double (*)(const Args&);
 #define A(x) VEXAL_A(x)
 #define VEXAL_IN_PROCESS_ROW(name, args, summary) [](const Args& a) { return apply_args(&vexal::name, a); },
 template <class Args>
-inline constexpr InProcessCaller<Args> in_process[] = {VEXAL_EXPORT_TABLE(VEXAL_IN_PROCESS_ROW)};
+inline constexpr InProcessCaller<Args> in_process[] = {VEXAL_EXPORT_TABLE(VEXAL_IN_PROCESS_ROW)
+                                                           VEXAL_PRECISE_TABLE(VEXAL_IN_PROCESS_ROW)};
 #undef VEXAL_IN_PROCESS_ROW
 #undef N
 #undef A

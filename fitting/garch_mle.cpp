@@ -61,7 +61,7 @@ struct Problem {
   const double* y;
   std::int64_t n;
   double inv_scale;
-  GarchMleSpec spec;
+  GarchMleModel model;
   int free[kGarchParams];  // the estimated parameters' indices in theta
   int k;
 };
@@ -84,7 +84,7 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
   const double c = p.inv_scale;
 
   double s = 0, ds = 0;
-  if (!p.spec.backcast) {
+  if (!p.model.backcast) {
     double sum = 0, sum2 = 0;
     for (std::int64_t t = 0; t < n; ++t) {
       const double e = y[t] * c - mu;
@@ -106,7 +106,7 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
     ds /= total;
   }
 
-  const bool student = p.spec.student_t;
+  const bool student = p.model.student_t;
   double ln_c = 0, d_ln_c = 0, nu2 = 0;
   if (student) {
     nu2 = nu - 2;
@@ -176,23 +176,23 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
 
 void to_theta(const Problem& p, const double* u, double* th) {
   int i = 0;
-  th[0] = p.spec.zero_mean ? 0 : u[i++];
+  th[0] = p.model.zero_mean ? 0 : u[i++];
   th[1] = std::exp(u[i++]);
   const double persistence = logistic(u[i]), share = logistic(u[i + 1]);
   i += 2;
   th[2] = persistence * share;
   th[3] = persistence * (1 - share);
-  th[4] = p.spec.student_t ? 2 + (kNuMax - 2) * logistic(u[i]) : 0;
+  th[4] = p.model.student_t ? 2 + (kNuMax - 2) * logistic(u[i]) : 0;
 }
 
 void to_u(const Problem& p, const double* th, double* u) {
   int i = 0;
-  if (!p.spec.zero_mean) u[i++] = th[0];
+  if (!p.model.zero_mean) u[i++] = th[0];
   u[i++] = std::log(th[1]);
   const double persistence = th[2] + th[3], share = th[2] / persistence;
   u[i++] = std::log(persistence / (1 - persistence));
   u[i++] = std::log(share / (1 - share));
-  if (p.spec.student_t) {
+  if (p.model.student_t) {
     const double x = (th[4] - 2) / (kNuMax - 2);
     u[i] = std::log(x / (1 - x));
   }
@@ -206,11 +206,11 @@ double objective(const Problem& p, const double* u, double* gu) {
   const double scale = -1 / static_cast<double>(p.n);
   const double persistence = th[2] + th[3], share = persistence > 0 ? th[2] / persistence : 0;
   int i = 0;
-  if (!p.spec.zero_mean) gu[i++] = scale * g[0];
+  if (!p.model.zero_mean) gu[i++] = scale * g[0];
   gu[i++] = scale * g[1] * th[1];
   gu[i++] = scale * (g[2] * share + g[3] * (1 - share)) * persistence * (1 - persistence);
   gu[i++] = scale * (g[2] - g[3]) * persistence * share * (1 - share);
-  if (p.spec.student_t) gu[i] = scale * g[4] * (th[4] - 2) * (1 - (th[4] - 2) / (kNuMax - 2));
+  if (p.model.student_t) gu[i] = scale * g[4] * (th[4] - 2) * (1 - (th[4] - 2) / (kNuMax - 2));
   return scale * ll;
 }
 
@@ -298,7 +298,6 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
 // Inverts the symmetric k x k matrix a in place (Gauss-Jordan, pivoting on
 // the largest diagonal entry); false when it is singular.
 bool invert(double* a, int k) {
-  int order[kGarchParams];
   bool used[kGarchParams] = {};
   for (int step = 0; step < k; ++step) {
     int piv = -1;
@@ -307,7 +306,6 @@ bool invert(double* a, int k) {
     const double d = a[piv * k + piv];
     if (!(std::fabs(d) > 0) || !std::isfinite(d)) return false;
     used[piv] = true;
-    order[step] = piv;
     const double inv = 1 / d;
     a[piv * k + piv] = 1;
     for (int j = 0; j < k; ++j) a[piv * k + j] *= inv;
@@ -318,7 +316,6 @@ bool invert(double* a, int k) {
       for (int j = 0; j < k; ++j) a[i * k + j] -= f * a[piv * k + j];
     }
   }
-  (void)order;
   for (int i = 0; i < k * k; ++i)
     if (!std::isfinite(a[i])) return false;
   return true;
@@ -367,7 +364,7 @@ void store_std_err(const Problem& p, const double* cov, bool ok, double scale, d
 // matching the sample variance, and over nu for t errors.
 void start_point(const Problem& p, double* th) {
   double mean = 0;
-  if (!p.spec.zero_mean) {
+  if (!p.model.zero_mean) {
     for (std::int64_t t = 0; t < p.n; ++t) mean += p.y[t] * p.inv_scale;
     mean /= static_cast<double>(p.n);
   }
@@ -382,7 +379,7 @@ void start_point(const Problem& p, double* th) {
   th[1] = 0.1 * var;
   th[2] = 0.05;
   th[3] = 0.85;
-  th[4] = p.spec.student_t ? 8 : 0;
+  th[4] = p.model.student_t ? 8 : 0;
   for (double persistence : {0.7, 0.9, 0.97})
     for (double alpha : {0.03, 0.08, 0.15, 0.25}) {
       const double trial[kGarchParams] = {mean, var * (1 - persistence), alpha, persistence - alpha, th[4]};
@@ -392,7 +389,7 @@ void start_point(const Problem& p, double* th) {
         std::copy(trial, trial + kGarchParams, th);
       }
     }
-  if (p.spec.student_t)
+  if (p.model.student_t)
     for (double nu : {4.0, 20.0}) {
       double trial[kGarchParams];
       std::copy(th, th + kGarchParams, trial);
@@ -407,23 +404,23 @@ void start_point(const Problem& p, double* th) {
 
 }  // namespace
 
-GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleSpec& spec) {
+GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleModel& model) {
   if (n < 10) return GarchMleInput::too_short;
   for (std::int64_t t = 0; t < n; ++t)
     if (!std::isfinite(y[t])) return GarchMleInput::not_finite;
   for (std::int64_t t = 1; t < n; ++t)
     if (y[t] != y[0]) return GarchMleInput::ok;
-  return spec.zero_mean && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
+  return model.zero_mean && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
 }
 
-void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, GarchMleFit& fit, double* variances,
+void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, GarchMleFit& fit, double* variances,
                    double* residuals) {
   // The scale: the standard deviation (root mean square for a zero mean),
   // formed on y / max|y| so that no square overflows.
   double top = 0;
   for (std::int64_t t = 0; t < n; ++t) top = std::max(top, std::fabs(y[t]));
   double mean = 0, sum2 = 0;
-  if (!spec.zero_mean) {
+  if (!model.zero_mean) {
     for (std::int64_t t = 0; t < n; ++t) mean += y[t] / top;
     mean /= static_cast<double>(n);
   }
@@ -433,9 +430,9 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, Ga
   }
   const double scale = top * std::sqrt(sum2 / static_cast<double>(n));
 
-  Problem p{y, n, 1 / scale, spec, {}, 0};
+  Problem p{y, n, 1 / scale, model, {}, 0};
   for (int i = 0; i < kGarchParams; ++i)
-    if ((i != 0 || !spec.zero_mean) && (i != 4 || spec.student_t)) p.free[p.k++] = i;
+    if ((i != 0 || !model.zero_mean) && (i != 4 || model.student_t)) p.free[p.k++] = i;
 
   double th[kGarchParams], u[kGarchParams];
   start_point(p, th);
@@ -465,7 +462,7 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, Ga
   double opg_full[kGarchParams * kGarchParams] = {}, bw_full[kGarchParams * kGarchParams] = {};
   Extras x;
   x.opg = opg_full;
-  x.info = spec.student_t ? nullptr : bw_full;
+  x.info = model.student_t ? nullptr : bw_full;
   x.h = variances;
   x.z = residuals;
   double g[kGarchParams];
@@ -482,7 +479,7 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, Ga
   store_std_err(p, cov_h, ok_h, scale, fit.std_err[kSeHessian], fit.cov[kSeHessian]);
   store_std_err(p, cov_opg, ok_opg, scale, fit.std_err[kSeOpg], fit.cov[kSeOpg]);
   store_std_err(p, cov_robust, ok_h, scale, fit.std_err[kSeRobust], fit.cov[kSeRobust]);
-  if (spec.student_t) {
+  if (model.student_t) {
     store_std_err(p, nullptr, false, scale, fit.std_err[kSeBw], fit.cov[kSeBw]);
   } else {
     double a[kGarchParams * kGarchParams], cov_bw[kGarchParams * kGarchParams];
@@ -497,7 +494,7 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, Ga
   fit.params[1] = th[1] * s2;
   fit.params[2] = th[2];
   fit.params[3] = th[3];
-  fit.params[4] = spec.student_t ? th[4] : kNaN;
+  fit.params[4] = model.student_t ? th[4] : kNaN;
   fit.loglik = ll - dn * std::log(scale);
   fit.aic = -2 * fit.loglik + 2 * k;
   fit.bic = -2 * fit.loglik + k * std::log(dn);

@@ -10,7 +10,7 @@
 
 namespace vexal {
 
-struct GarchMleSpec {
+struct GarchMleModel {
   bool zero_mean = false;  // mu fixed at 0
   bool student_t = false;  // standardised t errors, nu estimated
   bool backcast = false;   // pre-sample e^2 and h: backcast instead of the sample mean
@@ -39,11 +39,11 @@ struct GarchMleFit {
 enum class GarchMleInput { ok, too_short, not_finite, constant };
 
 // Whether y[0..n-1] can be fitted: at least 10 finite values that vary.
-GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleSpec& spec);
+GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleModel& model);
 
 // Fits a checked series. variances and residuals (n each, either may be
 // null) receive h[t] and the standardised residuals e[t] / sqrt(h[t]).
-void garch_mle_fit(const double* y, std::int64_t n, const GarchMleSpec& spec, GarchMleFit& fit,
+void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, GarchMleFit& fit,
                    double* variances, double* residuals);
 
 // out[j] = the variance forecast j + 1 steps past the end of the series.

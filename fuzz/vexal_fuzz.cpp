@@ -1,6 +1,8 @@
-// libFuzzer target: every input is a short program of calls of the exports.
+// libFuzzer target: every input is a short program of calls of the exports
+// and the precise functions.
 //
-// Each call is an export index followed by its arguments. A number is drawn
+// Each call is a function index (function_index: the 88, then the precise
+// family) followed by its arguments. A number is drawn
 // from a pool of ordinary and hostile values (NaN, infinities, signed zeros,
 // subnormals, huge magnitudes, negative and fractional counts), from a small
 // integer or quarter range, or from eight raw bytes. An array is allocated on
@@ -174,10 +176,10 @@ bool keeps_state(const char* name) {
 }
 
 struct Shapes {
-  Shape s[vexal::kExportCount];
+  Shape s[vexal::kFunctionCount];
   Shapes() {
-    for (std::size_t i = 0; i < vexal::kExportCount; ++i) {
-      const vexal::ExportInfo& e = vexal::kExports[i];
+    for (std::size_t i = 0; i < vexal::kFunctionCount; ++i) {
+      const vexal::ExportInfo& e = vexal::function_at(i);
       bool arrays = false;
       for (std::size_t a = 0; a < e.argc; ++a) {
         const char* name = e.args[a].name;
@@ -267,8 +269,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   double garch_loaded = 0, garch_spent = 0;
   for (int calls = 0; calls < kMaxCalls && in.remaining_bytes() > 0; ++calls) {
-    const std::size_t index = in.ConsumeIntegral<std::uint8_t>() % vexal::kExportCount;
-    const vexal::ExportInfo& e = vexal::kExports[index];
+    const std::size_t index = in.ConsumeIntegral<std::uint8_t>() % vexal::kFunctionCount;
+    const vexal::ExportInfo& e = vexal::function_at(index);
     const Shape& shape = shapes().s[index];
 
     Call c;

@@ -4,13 +4,14 @@
 // Put: never exercised early when r <= 0 and q >= r (then exactly the
 // precise European put); one boundary below the strike when r > 0, or r = 0
 // > q (american_boundary.cpp); a band between two boundaries when q < r < 0
-// (american_tree.cpp). Calls by the symmetry C(S, K, r, q) = P(K, S, q, r),
+// (american_tree.cpp, also where the boundary solve reports failure, which
+// over the grid of the tests it never does). Calls by the symmetry C(S, K, r, q) = P(K, S, q, r),
 // which maps each call regime onto a put regime.
 //
 // Delta and gamma come with the price from the premium integral; theta from
 // the Black-Scholes equation, which holds wherever the option is held:
 //   theta = r V - (r - q) S delta - sigma^2 S^2 gamma / 2.
-// In the band regime, delta and gamma are central differences of the tree.
+// On the tree, delta and gamma are central differences of its price.
 #include <cmath>
 
 #include "core/numeric.h"
@@ -23,14 +24,25 @@ namespace american {
 
 namespace {
 
-// Steps of the band tree (extrapolated from n and 2n).
-constexpr int kBandSteps = 1000;
+// Steps of the tree (extrapolated from n and 2n).
+constexpr int kTreeSteps = 1000;
 
-Value band_value(double S, double K, double T, double r, double sigma, double q) {
+// A boundary solve whose weighted residual stays above this has failed
+// (over the accuracy grid the largest is about 2e-6).
+constexpr double kFailed = 1e-4;
+
+// The tree where its steps are fine enough to mean anything (sigma sqrt(dt)
+// at most 0.3 on its coarser run); NaN beyond, where neither method holds
+// (total volatility sigma sqrt(T) above about 9).
+Value tree_value(double S, double K, double T, double r, double sigma, double q) {
+  if (!(sigma * std::sqrt(T / kTreeSteps) <= 0.3)) return {NAN, NAN, NAN};
   const double h = S * 1e-3;
-  const double v0 = put_band_tree(S, K, T, r, sigma, q, kBandSteps);
-  const double vu = put_band_tree(S + h, K, T, r, sigma, q, kBandSteps);
-  const double vd = put_band_tree(S - h, K, T, r, sigma, q, kBandSteps);
+  // At least the European and the exercise value, which the tree's
+  // rounding and extrapolation can miss by a few units of its error.
+  const double floor = std::fmax(precise_put_eur(S, K, T, r, sigma, q), K - S);
+  const double v0 = std::fmax(put_tree(S, K, T, r, sigma, q, kTreeSteps), floor);
+  const double vu = put_tree(S + h, K, T, r, sigma, q, kTreeSteps);
+  const double vd = put_tree(S - h, K, T, r, sigma, q, kTreeSteps);
   return {v0, (vu - vd) / (2 * h), (vu - 2 * v0 + vd) / (h * h)};
 }
 
@@ -41,14 +53,16 @@ Value put_value(double S, double K, double T, double r, double sigma, double q,
   if (r <= 0 && q >= r)  // never exercised early
     return {precise_put_eur(S, K, T, r, sigma, q), precise_put_delta_eur(S, K, T, r, sigma, q),
             precise_gamma_eur(S, K, T, r, sigma, q)};
-  if (r < 0) return band_value(S, K, T, r, sigma, q);
+  if (r < 0) return tree_value(S, K, T, r, sigma, q);
   const Boundary b = put_boundary(K, T, r, sigma, q, s);
-  if (std::log(S) <= b.log_at(T)) return {K - S, -1, 0};
+  if (!(b.residual < kFailed)) return tree_value(S, K, T, r, sigma, q);
+  const double eur = precise_put_eur(S, K, T, r, sigma, q);
+  if (std::log(S) <= b.log_at(T) && K - S >= eur) return {K - S, -1, 0};
   const Premium p = put_premium(b, S, K, r, sigma, q, s);
-  Value v{precise_put_eur(S, K, T, r, sigma, q) + p.value,
-          precise_put_delta_eur(S, K, T, r, sigma, q) + p.delta,
+  Value v{eur + p.value, precise_put_delta_eur(S, K, T, r, sigma, q) + p.delta,
           precise_gamma_eur(S, K, T, r, sigma, q) + p.gamma};
   if (!(v.price > K - S)) v = {K - S, -1, 0};
+  if (!(v.price >= eur)) v.price = eur;
   return v;
 }
 
@@ -56,6 +70,9 @@ Value put_value(double S, double K, double T, double r, double sigma, double q,
 // and K'^2 d2P/dK'^2 = S'^2 d2P/dS'^2.
 Value call_value(double S, double K, double T, double r, double sigma, double q,
                  const Setting& s) {
+  if (q <= 0 && r >= q)  // never exercised early
+    return {precise_call_eur(S, K, T, r, sigma, q), precise_call_delta_eur(S, K, T, r, sigma, q),
+            precise_gamma_eur(S, K, T, r, sigma, q)};
   const Value p = put_value(K, S, T, q, sigma, r, s);
   return {p.price, (p.price - K * p.delta) / S, K * K * p.gamma / (S * S)};
 }
@@ -100,7 +117,7 @@ double price_of(Kind kind, double S, double K, double T, double r, double sigma,
     return NAN;
   if (S == 0 || K == 0 || sigma == 0) return still(kind, S, K, T, r, q);
   const double v = value(kind, S, K, T, r, sigma, q).price;
-  return v > 0 ? v : 0.0;
+  return v > 0 || std::isnan(v) ? v : 0.0;
 }
 
 // A central difference of fourth order, f'(x) from f(x +- h), f(x +- 2h).

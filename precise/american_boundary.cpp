@@ -1,15 +1,22 @@
-// The put's exercise boundary by Jacobi-Newton sweeps on the value-matching
-// fixed point (see american_boundary.h), and the premium it implies.
+// The put's exercise boundary by Newton's method on the collocated
+// value-matching equation (see american_boundary.h), and the premium it
+// implies.
 //
-// Each sweep takes H_j = ln(B_j/X)^2 at the Chebyshev-Lobatto points
-// x_j = sqrt(T) (1 - cos(j pi/n))/2 (H_0 = 0 at tau = 0), interpolates H
-// in x, and moves every B_j by one Newton step on f(B_j) - B_j with the
-// B(u) under the integrals held at the previous sweep:
-//   B_j <- B_j + (f - B_j) / (1 - f'),  f' = f (N'/N - D'/D),
-// where N' and D' carry the densities phi(d)/(B_j sigma sqrt(tau - u)). The
-// integrals are Gauss-Legendre in theta (u = tau sin^2 theta); the price's
-// premium integral is tanh-sinh in the same theta, whose nodes crowd both
-// ends, where the integrand turns sharply when S is near B(T).
+// Unknowns y_j = ln(X/B(tau_j)) at the Chebyshev-Lobatto points of
+// w = (tau/T)^(1/4), w_j = (1 - cos(j pi/n))/2 (y_0 = 0 at tau = 0); H = y^2
+// is interpolated by Chebyshev polynomials in w. The fourth root puts half
+// the nodes in the first sixteenth of the life, where B leaves X like
+// sqrt(tau ln(1/tau)) when r >= q, and turns that behaviour into a smooth
+// function of w. Each Newton step solves the n x n system with the whole
+// Jacobian (the B(u) under the integrals move with every y_i through the
+// interpolation) and is halved until the residual falls. A coarse solve
+// from an analytic first guess starts the fine one.
+//
+// Integrals over u in [0, tau] run over theta, u = tau sin^2(theta): then
+// sqrt(u) and sqrt(tau - u) are both smooth in theta. Gauss-Legendre for the
+// boundary equation; tanh-sinh for the price's premium integral, whose
+// nodes crowd both ends, where the integrand turns sharply when S is near
+// B(T).
 #include "precise/american_boundary.h"
 
 #include <cmath>
@@ -286,9 +293,11 @@ bool solve_linear(double* A, double* b, int n) {
 // m Newton steps on F_j(y) = ln f_j - ln B_j = 0, y_j = ln(X/B_j) =
 // sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
 // integrals move with y through the interpolation, d ln B(u) / d y_i =
-// -M_i y_i / y(u). A step is halved until the residual falls.
-void newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
-            double sigma, double q, int m) {
+// -M_i y_i / y(u). A step is halved until the residual falls. A step
+// smaller than `enough`, or the last, if small, is taken unchecked and ends
+// the solve (Newton's error after it is of the order of its square).
+double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
+              double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
   std::vector<double> H(n), J(static_cast<std::size_t>(n) * n), F(n), g(l), ga(l), gb(l);
   const double lnK = std::log(K);
@@ -301,8 +310,17 @@ void newton(const Level& L, double lnX, std::vector<double>& y, double K, double
       for (int k = 0; k < l; ++k) {
         const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
         const double* row = L.M + i * n;
-        double Hu = 0;
-        for (int h = 0; h < n; ++h) Hu += row[h] * H[h];
+        // Four running sums, which the processor can overlap.
+        double h0 = 0, h1 = 0, h2 = 0, h3 = 0;
+        int h = 0;
+        for (; h + 4 <= n; h += 4) {
+          h0 += row[h] * H[h];
+          h1 += row[h + 1] * H[h + 1];
+          h2 += row[h + 2] * H[h + 2];
+          h3 += row[h + 3] * H[h + 3];
+        }
+        for (; h < n; ++h) h0 += row[h] * H[h];
+        const double Hu = (h0 + h1) + (h2 + h3);
         const double yu = root_of(Hu);
         const double dm = (lnB - lnX + yu + L.drift[i]) / L.vol[i];
         const double dp = dm + L.vol[i];
@@ -356,6 +374,11 @@ void newton(const Level& L, double lnX, std::vector<double>& y, double K, double
   for (int it = 0; it < m; ++it) {
     for (int i = 0; i < n; ++i) step[i] = -F[i];
     if (!solve_linear(J.data(), step.data(), n)) break;
+    const double taken = size(step);
+    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-5) {
+      for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
+      return taken;
+    }
     double lambda = 1;
     for (int tries = 0; tries < 6; ++tries, lambda /= 2) {
       for (int j = 1; j <= n; ++j) {
@@ -370,7 +393,11 @@ void newton(const Level& L, double lnX, std::vector<double>& y, double K, double
     J.swap(Jt);
     norm = size(F);
   }
+  return largest(F) < 1e300 ? size(F) : INFINITY;
 }
+
+// The coarse solve only starts the fine one: it stops at steps of 1e-7.
+constexpr double kCoarseEnough = 1e-7;
 
 void set_coefficients(Boundary& b, const std::vector<double>& y) {
   std::vector<double> H(b.n + 1);
@@ -401,7 +428,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     const double g = Binf + (X - Binf) * std::exp(-2 * sigma * coarse.sqrt_tau[j] * X / (X - Binf));
     y[j] = std::log(X / g);
   }
-  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0);
+  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0, kCoarseEnough);
   b.n = s.n0;
   set_coefficients(b, y);
   Level fine = make_level(s.n, s.l, T, r, sigma, q);
@@ -411,7 +438,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     yf[j] = fine.tau[j] < coarse.tau[1]
                 ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
                 : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
-  newton(fine, b.lnX, yf, K, r, sigma, q, s.m);
+  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, 1e-13);
   b.n = s.n;
   set_coefficients(b, yf);
   return b;

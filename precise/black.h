@@ -8,17 +8,27 @@
 #ifndef VEXAL_PRECISE_BLACK_H
 #define VEXAL_PRECISE_BLACK_H
 
+#include <cmath>
+
 namespace vexal::precise {
 
-// b(x, s) for x <= 0 and s > 0, to a relative error of a few 1e-16 in the
-// body and a few 1e-14 where the value is near the smallest doubles.
-double black_otm(double x, double s);
+// b(x, s) for x <= 0 and s > 0, given ex = e^{x/2}, to a relative error of
+// a few 1e-16 in the body and a few 1e-14 where the value is near the
+// smallest doubles; the normalised vega d b / d s = e^{-(x^2/s^2 + s^2/4)/2}
+// / sqrt(2 pi) in *vega when asked for (it comes with b at no cost).
+double black_otm(double x, double s, double ex, double* vega = nullptr);
+inline double black_otm(double x, double s) { return black_otm(x, s, std::exp(x / 2)); }
 
-// e^{x/2} - b(x, s) for x <= 0 and s > 0: how far the call is below the
-// forward, to full relative accuracy when s is large.
-double black_otm_gap(double x, double s);
+// ex - b(x, s) for x <= 0 and s > 0: how far the call is below the
+// forward, to full relative accuracy when s is large; vega as above.
+double black_otm_gap(double x, double s, double ex, double* vega = nullptr);
 
-// The normalised vega d b / d s = e^{-(x^2/s^2 + s^2/4)/2} / sqrt(2 pi).
+// D = b(x, s) / b'(x, s) for x <= 0 and s > 0, and the exponent e of
+// b' = e^e / sqrt(2 pi) in *exponent (the expression black_otm takes the
+// exponential of): ln b = e + ln(D / sqrt(2 pi)) where b' would underflow.
+double black_otm_ratio(double x, double s, double* exponent);
+
+// The normalised vega alone.
 double black_vega(double x, double s);
 
 // ln(S/K) + (r - q) T with the rounding of S/K put back, so that far out of

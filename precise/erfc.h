@@ -61,10 +61,43 @@ inline double erfcx_large(double y) {
   return (kInvSqrtPi - z * num / den) / y;
 }
 
+// erfcx(y) for 0 <= y <= 0.46875: a polynomial of degree 14 fitted to
+// erfcx on that interval (Chebyshev fit at 50 digits, error 5e-19), by
+// Estrin's scheme; about 1.5 ulp, and no exponential.
+inline double erfcx_small(double y) {
+  const double a0 = 1.0, a1 = -1.1283791670955121, a2 = 0.9999999999999272,
+               a3 = -0.7522527780590824, a4 = 0.4999999998480475, a5 = -0.3009011081924036,
+               a6 = 0.16666662706695665, a7 = -0.08597139057651734, a8 = 0.0416644034186636,
+               a9 = -0.019094431557020355, a10 = 0.008298595196302048, a11 = -0.0033895642113891643,
+               a12 = 0.0012437051379932786, a13 = -0.00036014486726468293, a14 = 5.9034165254523164e-05;
+  const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+  const double q0 = (a0 + a1 * y) + (a2 + a3 * y) * y2, q1 = (a4 + a5 * y) + (a6 + a7 * y) * y2;
+  const double q2 = (a8 + a9 * y) + (a10 + a11 * y) * y2, q3 = (a12 + a13 * y) + a14 * y2;
+  return (q0 + q1 * y4) + (q2 + q3 * y4) * y8;
+}
+
+// erfcx_large(y) for 0.46875 < y <= 4 with the same coefficients, its
+// numerator and denominator by Estrin's scheme (a shorter chain of
+// dependent operations than Horner's, the same accuracy to an ulp).
+inline double erfcx_mid(double y) {
+  const double c0 = 5.64188496988670089e-1, c1 = 8.88314979438837594e00,
+               c2 = 6.61191906371416295e01, c3 = 2.98635138197400131e02,
+               c4 = 8.81952221241769090e02, c5 = 1.71204761263407058e03,
+               c6 = 2.05107837782607147e03, c7 = 1.23033935479799725e03,
+               c8 = 2.15311535474403846e-8;
+  const double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02,
+               d2 = 5.37181101862009858e02, d3 = 1.62138957456669019e03,
+               d4 = 3.29079923573345963e03, d5 = 4.36261909014324716e03,
+               d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
+  const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+  const double num = ((c7 + c6 * y) + (c5 + c4 * y) * y2) + ((c3 + c2 * y) + (c1 + c0 * y) * y2) * y4 + c8 * y8;
+  const double den = ((d7 + d6 * y) + (d5 + d4 * y) * y2) + ((d3 + d2 * y) + (d1 + d0 * y) * y2) * y4 + y8;
+  return num / den;
+}
+
 // erfcx(y) for y >= 0.
 inline double erfcx(double y) {
-  if (y > 0.46875) return erfcx_large(y);
-  return std::exp(y * y) * (1 - erf_small(y));
+  return y > 0.46875 ? (y <= 4 ? erfcx_mid(y) : erfcx_large(y)) : erfcx_small(y);
 }
 
 // e^{-x^2/2} for |x| < 64, to about one ulp.
@@ -74,8 +107,12 @@ inline double exp_half_sq(double x) {
   return e + e * std::expm1(-(x - x0) * (x + x0) / 2);
 }
 
-// Phi(z) / phi(z), the Mills ratio of the lower tail, for z <= 0.
-inline double mills(double z) { return kSqrtHalfPi * erfcx(-z * kInvSqrt2); }
+// Y(z) = N(z) / phi(z), the Mills ratio of the lower tail; above 0 by
+// Y(z) = 1/phi(z) - Y(-z) (used up to z = 0.85, where it loses under 1 bit).
+inline double mills(double z) {
+  if (z <= 0) return kSqrtHalfPi * erfcx(-z * kInvSqrt2);
+  return kSqrt2Pi * std::exp(z * z / 2) - kSqrtHalfPi * erfcx(z * kInvSqrt2);
+}
 
 // The lower tail N(-a) for a > 0.46875 sqrt 2. Beyond y = a/sqrt 2 = 4 the
 // division by y is folded into the division by a, so that the rounding of

@@ -38,16 +38,16 @@ Market market(double S, double K, double T, double r, double sigma, double q) {
 }
 
 double theta(const Market& m, bool call) {
-  const double vega = m.S * m.Dq * norm_pdf(m.h + m.t) * std::sqrt(m.T);
+  const double vega = m.A() * norm_pdf(m.h + m.t) * std::sqrt(m.T);
   const double decay = m.s > 0 ? vega * m.sigma / (2 * m.T) : 0.0;
-  const double carry = (m.r - m.q) * m.S * m.Dq;
+  const double carry = (m.r - m.q) * m.A();
   const double otm = m.otm();
   double th;
   if (m.x > 0)  // the put is out of the money
     th = m.r * otm + carry * norm_cdf(-(m.h + m.t)) - decay;
   else
     th = m.r * otm - carry * norm_cdf(m.h + m.t) - decay;
-  const double parity = m.q * m.S * m.Dq - m.r * m.K * m.Dr;
+  const double parity = m.q * m.A() - m.r * m.B();
   if (call && m.x > 0) th += parity;
   if (!call && !(m.x > 0)) th -= parity;
   return th;
@@ -59,14 +59,14 @@ double precise_call_delta_eur(double S, double K, double T, double r, double sig
   if (bad(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return S > K ? 1.0 : 0.0;
   const Market m = market(S, K, T, r, sigma, q);
-  return m.Dq * norm_cdf(m.h + m.t);
+  return m.Dq() * norm_cdf(m.h + m.t);
 }
 
 double precise_put_delta_eur(double S, double K, double T, double r, double sigma, double q) {
   if (bad(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return S < K ? -1.0 : 0.0;
   const Market m = market(S, K, T, r, sigma, q);
-  return -m.Dq * norm_cdf(-(m.h + m.t));
+  return -m.Dq() * norm_cdf(-(m.h + m.t));
 }
 
 double precise_gamma_eur(double S, double K, double T, double r, double sigma, double q) {
@@ -74,14 +74,14 @@ double precise_gamma_eur(double S, double K, double T, double r, double sigma, d
   if (!(T > 0) || S == 0 || K == 0) return 0.0;
   const Market m = market(S, K, T, r, sigma, q);
   if (!(m.s > 0)) return m.x == 0 ? INFINITY : 0.0;
-  return m.Dq * norm_pdf(m.h + m.t) / (m.S * m.s);
+  return m.Dq() * norm_pdf(m.h + m.t) / (m.S * m.s);
 }
 
 double precise_vega_eur(double S, double K, double T, double r, double sigma, double q) {
   if (bad(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0) || S == 0 || K == 0) return 0.0;
   const Market m = market(S, K, T, r, sigma, q);
-  return m.S * m.Dq * norm_pdf(m.h + m.t) * std::sqrt(m.T);
+  return m.A() * norm_pdf(m.h + m.t) * std::sqrt(m.T);
 }
 
 double precise_call_theta_eur(double S, double K, double T, double r, double sigma, double q) {
@@ -100,14 +100,14 @@ double precise_call_rho_eur(double S, double K, double T, double r, double sigma
   if (bad(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return 0.0;
   const Market m = market(S, K, T, r, sigma, q);
-  return m.K * m.T * m.Dr * norm_cdf(m.h - m.t);
+  return m.K * m.T * m.Dr() * norm_cdf(m.h - m.t);
 }
 
 double precise_put_rho_eur(double S, double K, double T, double r, double sigma, double q) {
   if (bad(S, K, T, r, sigma, q)) return NAN;
   if (!(T > 0)) return 0.0;
   const Market m = market(S, K, T, r, sigma, q);
-  return -m.K * m.T * m.Dr * norm_cdf(-(m.h - m.t));
+  return -m.K * m.T * m.Dr() * norm_cdf(-(m.h - m.t));
 }
 
 }  // namespace vexal

@@ -4,11 +4,11 @@
 
 namespace vexal::precise {
 
-inline constexpr int kImpvolSteps = 3;
+inline constexpr int kImpvolSteps = 2;
 
 // s with b(x, s) = beta (precise/black.h), for x <= 0 and 0 < beta <
-// e^{x/2}, after the given number of Householder steps.
-double normalised_volatility(double x, double beta, int steps);
+// bmax = e^{x/2}, after the given number of Householder steps.
+double normalised_volatility(double x, double beta, double bmax, int steps);
 
 }  // namespace vexal::precise
 

@@ -98,6 +98,8 @@ def check_precise():
     check("help precise_call_eur content", out.startswith(name) and "vexal_" + name in out and summary in out
           and all(re.search(r"^\s+%d\. %s\s+number" % (i + 1, a), out, re.M) for i, (a, _) in enumerate(args)), out)
     call = ["precise_call_eur", "100", "100", "1", "0.05", "0.2", "0"]
+    out = expect_ok("demo", "demo")
+    check("demo shows the precise family where the library has it", ("precise_call_eur" in out) != WIN32, out)
     if WIN32:
         for what, words in [("a precise call", call), ("map of a precise function", ["map", name, "book.csv"])]:
             expect_usage_error("32-bit CLI refuses " + what, r"precise_call_eur is in the precise family, which the "

@@ -114,6 +114,21 @@ TEST(NanRule, NaNInEveryNumberArgumentGivesNaN) {
   std::printf("one-NaN calls: %d, of which %d return a number\n", calls, numbers);
 }
 
+// The precise family, every row of its table: a number on typical
+// arguments, NaN with any one of them NaN.
+TEST(NanRule, EveryPreciseFunctionToo) {
+  for (const vexal::ExportInfo& e : vexal::kPrecise) {
+    const auto call = kCallers[vexal::function_index(e)];
+    const Call typical = typical_call(e);
+    EXPECT_FALSE(std::isnan(call(typical))) << e.name;
+    for (std::size_t a = 0; a < e.argc; ++a) {
+      Call c = typical;
+      c.nums[a] = kNaN;
+      EXPECT_TRUE(std::isnan(call(c))) << e.name << " with " << e.args[a].name << " NaN";
+    }
+  }
+}
+
 // Zero, tiny and negative volatility, no or almost no time, few and many
 // steps, rates of both signs, with and without dividends: never below zero.
 TEST(NanRule, DegenerateTreesAreNeverNegative) {

@@ -1,11 +1,12 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Reference values for the precise family, by mpmath at 60 digits.
 
 Writes tests/precise_reference.h (checked in): seeded random grids of the
 normal distribution, the European prices and Greeks and the implied
 volatility, each with its hard regions (deep tails, far out of the money,
 short and long expiries, tiny and huge volatility, negative rates).
-Run it again only to change the grids: python3 tests/precise_reference.py
+Run it again only to change the grids (Debian python3-mpmath):
+/usr/bin/python3 tests/precise_reference.py
 """
 import math
 import os

@@ -99,14 +99,14 @@ class GarchMLE:
     """A GARCH(1,1) fit: params, std_err, loglik, aic, bic,
     conditional_variance, converged; forecast(h) and summary()."""
 
-    def __init__(self, result, variances, spec):
+    def __init__(self, result, variances, model):
         import pandas as pd
-        self._result, self._spec = result, spec
-        names = [n for n in _NAMES if n != "nu" or spec[1] == "t"]
+        self._result, self._model = result, model
+        names = [n for n in _NAMES if n != "nu" or model[1] == "t"]
         self.params = pd.Series([result.params[_NAMES.index(n)] for n in names], index=names, dtype=np.float64)
         self.std_err = {kind: pd.Series([getattr(result, field)[_NAMES.index(n)] for n in names], index=names,
                                         dtype=np.float64)
-                        for kind, field in _KINDS if kind != "bw" or spec[1] == "normal"}
+                        for kind, field in _KINDS if kind != "bw" or model[1] == "normal"}
         self.loglik = float(result.loglik)
         self.aic = float(result.aic)
         self.bic = float(result.bic)
@@ -129,7 +129,7 @@ class GarchMLE:
         if std_err not in self.std_err:
             raise ValueError("summary(): std_err must be one of %s, not %r"
                              % (", ".join(map(repr, self.std_err)), std_err))
-        mean, dist, h0 = self._spec
+        mean, dist, h0 = self._model
         r = self._result
         lines = ["GARCH(1,1) by maximum likelihood: %s mean, %s errors, h0 %s"
                  % (mean, "normal" if dist == "normal" else "Student-t", h0),
@@ -175,17 +175,17 @@ def _column_row(column, mean, dist, h0):
 
 
 def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False):
-    spec = (mean, dist, h0)
+    model = (mean, dist, h0)
     codes = (_option("mean", mean, _MEANS), _option("dist", dist, _DISTS), _option("h0", h0, _STARTS))
     if _arrays.is_dask(returns):
         if getattr(returns, "ndim", 0) != 2 or not hasattr(returns, "columns"):
             raise TypeError("garch_mle(): a Dask collection must be a Dask DataFrame, one series per column")
         from . import _dask
-        return _dask.fit_columns(_column_row, (returns,), spec, _row_fields(dist))
+        return _dask.fit_columns(_column_row, (returns,), model, _row_fields(dist))
     kind = _arrays._pandas_kind(returns)
     a = _arrays.as_doubles("garch_mle", "returns", returns)
     if kind == "frame":
-        return _many(returns, a, codes, spec, progress)
+        return _many(returns, a, codes, model, progress)
     if a.ndim != 1:
         raise ValueError("garch_mle(): returns must be one series (1-D) or a DataFrame of series, not a %d-D array"
                          % a.ndim)
@@ -193,12 +193,12 @@ def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=Fal
     result = _Result()
     variances = np.empty(y.size)
     _check(_api()["vexal_garch_mle"](_ptr(y), y.size, *codes, ctypes.byref(result), _ptr(variances), None))
-    return GarchMLE(result, variances, spec)
+    return GarchMLE(result, variances, model)
 
 
-def _many(frame, a, codes, spec, progress):
+def _many(frame, a, codes, model, progress):
     import pandas as pd
-    columns = [_trimmed("column %r" % (c,), a[:, j], spec[0] == "zero") for j, c in enumerate(frame.columns)]
+    columns = [_trimmed("column %r" % (c,), a[:, j], model[0] == "zero") for j, c in enumerate(frame.columns)]
     stride = max([c.size for c in columns], default=0)
     block = np.full((len(columns), stride), np.nan)
     for j, c in enumerate(columns):
@@ -212,5 +212,5 @@ def _many(frame, a, codes, spec, progress):
                 *codes, results, _arrays._threads, watch.callback, None)
         watch.finish(code)
         _check(code)
-    return pd.DataFrame([_row(r, spec[1]) for r in results], index=frame.columns, columns=_row_fields(spec[1]),
+    return pd.DataFrame([_row(r, model[1]) for r in results], index=frame.columns, columns=_row_fields(model[1]),
                         dtype=np.float64)

@@ -137,11 +137,11 @@ SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
   using namespace vexal;
   if (TYPEOF(returns) != REALSXP) Rf_error("garch_mle: returns must be a double vector");
   const std::int64_t n = XLENGTH(returns);
-  GarchMleSpec spec;
-  spec.zero_mean = Rf_asLogical(zero_mean) == TRUE;
-  spec.student_t = Rf_asLogical(student_t) == TRUE;
-  spec.backcast = Rf_asLogical(backcast) == TRUE;
-  switch (garch_mle_check(REAL(returns), n, spec)) {
+  GarchMleModel model;
+  model.zero_mean = Rf_asLogical(zero_mean) == TRUE;
+  model.student_t = Rf_asLogical(student_t) == TRUE;
+  model.backcast = Rf_asLogical(backcast) == TRUE;
+  switch (garch_mle_check(REAL(returns), n, model)) {
     case GarchMleInput::too_short: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_SHORT));
     case GarchMleInput::not_finite: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_NOT_FINITE));
     case GarchMleInput::constant: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_CONSTANT));
@@ -150,7 +150,7 @@ SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
   SEXP raw = PROTECT(Rf_allocVector(RAWSXP, sizeof(GarchMleFit)));
   SEXP h = PROTECT(Rf_allocVector(REALSXP, n)), z = PROTECT(Rf_allocVector(REALSXP, n));
   GarchMleFit fit{};
-  garch_mle_fit(REAL(returns), n, spec, fit, REAL(h), REAL(z));
+  garch_mle_fit(REAL(returns), n, model, fit, REAL(h), REAL(z));
   std::memcpy(RAW(raw), &fit, sizeof fit);
   SEXP params = PROTECT(Rf_allocVector(REALSXP, kGarchParams));
   std::memcpy(REAL(params), fit.params, sizeof fit.params);
