@@ -14,9 +14,7 @@ void initialise() {
   // 64-bit significand before calling this.
   std::fesetround(FE_TONEAREST);
   Pi = 3.14159265358979;
-  static const std::uint32_t key[9] = {0x12345, 0x23456, 0x34567, 0x45678, 0x56789,
-                                       0x67890, 0x78901, 0x89012, 0x90123};
-  mt_init_by_array(key, 9);
+  mt_init_library(mt_module());
 }
 
 }  // namespace vexal

@@ -344,15 +344,19 @@ void free_block(const Problem& p, const double* full, double* out) {
     for (int j = 0; j < p.k; ++j) out[i * p.k + j] = full[p.free[i] * kGarchParams + p.free[j]];
 }
 
-// Standard errors in the series' own units from a covariance of the free
-// parameters of the scaled series (NaN when it could not be formed).
-void store_std_err(const Problem& p, const double* cov, bool ok, double scale, double* se) {
+// Standard errors and the covariance in the series' own units from a
+// covariance of the free parameters of the scaled series (NaN when it could
+// not be formed).
+void store_std_err(const Problem& p, const double* cov, bool ok, double scale, double* se, double* full) {
   const double unit[kGarchParams] = {scale, scale * scale, 1, 1, 1};
   for (int i = 0; i < kGarchParams; ++i) se[i] = kNaN;
+  for (int i = 0; i < kGarchParams * kGarchParams; ++i) full[i] = kNaN;
   if (!ok) return;
   for (int i = 0; i < p.k; ++i) {
     const double v = cov[i * p.k + i];
     se[p.free[i]] = v >= 0 ? std::sqrt(v) * unit[p.free[i]] : kNaN;
+    for (int j = 0; j < p.k; ++j)
+      full[p.free[i] * kGarchParams + p.free[j]] = cov[i * p.k + j] * unit[p.free[i]] * unit[p.free[j]];
   }
 }
 
@@ -472,17 +476,17 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, 
   const bool ok_opg = invert(cov_opg, k);
   double cov_robust[kGarchParams * kGarchParams];
   if (ok_h) sandwich(cov_h, opg, cov_robust, k);
-  store_std_err(p, cov_h, ok_h, scale, fit.std_err[kSeHessian]);
-  store_std_err(p, cov_opg, ok_opg, scale, fit.std_err[kSeOpg]);
-  store_std_err(p, cov_robust, ok_h, scale, fit.std_err[kSeRobust]);
+  store_std_err(p, cov_h, ok_h, scale, fit.std_err[kSeHessian], fit.cov[kSeHessian]);
+  store_std_err(p, cov_opg, ok_opg, scale, fit.std_err[kSeOpg], fit.cov[kSeOpg]);
+  store_std_err(p, cov_robust, ok_h, scale, fit.std_err[kSeRobust], fit.cov[kSeRobust]);
   if (model.student_t) {
-    store_std_err(p, nullptr, false, scale, fit.std_err[kSeBw]);
+    store_std_err(p, nullptr, false, scale, fit.std_err[kSeBw], fit.cov[kSeBw]);
   } else {
     double a[kGarchParams * kGarchParams], cov_bw[kGarchParams * kGarchParams];
     free_block(p, bw_full, a);
     const bool ok_bw = invert(a, k);
     if (ok_bw) sandwich(a, opg, cov_bw, k);
-    store_std_err(p, cov_bw, ok_bw, scale, fit.std_err[kSeBw]);
+    store_std_err(p, cov_bw, ok_bw, scale, fit.std_err[kSeBw], fit.cov[kSeBw]);
   }
 
   const double s2 = scale * scale, dn = static_cast<double>(n);

@@ -25,6 +25,9 @@ enum GarchStdErr { kSeHessian, kSeOpg, kSeRobust, kSeBw, kGarchStdErrKinds };
 struct GarchMleFit {
   double params[kGarchParams];
   double std_err[kGarchStdErrKinds][kGarchParams];  // bw: NaN for t errors
+  // The covariances behind std_err, 5 x 5 row-major in the same order and
+  // units; NaN for a parameter not estimated or a matrix not formed.
+  double cov[kGarchStdErrKinds][kGarchParams * kGarchParams];
   double loglik, aic, bic;
   double persistence, half_life, unconditional_variance;
   double last_residual, last_variance;  // e[n-1] and h[n-1], the forecast's start

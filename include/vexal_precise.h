@@ -64,6 +64,37 @@ VEXAL_PRECISE_API double vexal_precise_call_impvol_eur(double S, double K, doubl
 /* volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable) */
 VEXAL_PRECISE_API double vexal_precise_put_impvol_eur(double S, double K, double T, double r, double price, double q);
 
+/* ---- precise American prices, Greeks and implied volatility (early-exercise boundary by collocation) ---- */
+
+/* American call price, to about 1e-9 relative */
+VEXAL_PRECISE_API double vexal_precise_call_american(double S, double K, double T, double r, double sigma, double q);
+/* American put price, to about 1e-9 relative */
+VEXAL_PRECISE_API double vexal_precise_put_american(double S, double K, double T, double r, double sigma, double q);
+/* American call delta, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_call_delta_american(double S, double K, double T, double r, double sigma, double q);
+/* American put delta, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_put_delta_american(double S, double K, double T, double r, double sigma, double q);
+/* American call gamma, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_call_gamma_american(double S, double K, double T, double r, double sigma, double q);
+/* American put gamma, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_put_gamma_american(double S, double K, double T, double r, double sigma, double q);
+/* American call vega per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_call_vega_american(double S, double K, double T, double r, double sigma, double q);
+/* American put vega per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_put_vega_american(double S, double K, double T, double r, double sigma, double q);
+/* American call theta per time unit, -d price / d T */
+VEXAL_PRECISE_API double vexal_precise_call_theta_american(double S, double K, double T, double r, double sigma, double q);
+/* American put theta per time unit, -d price / d T */
+VEXAL_PRECISE_API double vexal_precise_put_theta_american(double S, double K, double T, double r, double sigma, double q);
+/* American call rho per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_call_rho_american(double S, double K, double T, double r, double sigma, double q);
+/* American put rho per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_put_rho_american(double S, double K, double T, double r, double sigma, double q);
+/* volatility at which precise_call_american gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_call_impvol_american(double S, double K, double T, double r, double price, double q);
+/* volatility at which precise_put_american gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_put_impvol_american(double S, double K, double T, double r, double price, double q);
+
 #ifdef __cplusplus
 }
 #endif

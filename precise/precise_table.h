@@ -27,6 +27,21 @@
   F(precise_prob_itm,       (N(S), N(K), N(T), N(r), N(sigma), N(q)), "risk-neutral probability that S ends above K") \
   /* precise European implied volatility */ \
   F(precise_call_impvol_eur, (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)") \
-  F(precise_put_impvol_eur,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)")
+  F(precise_put_impvol_eur,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)") \
+  /* precise American prices, Greeks and implied volatility (early-exercise boundary by collocation) */ \
+  F(precise_call_american,       (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call price, to about 1e-9 relative") \
+  F(precise_put_american,        (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put price, to about 1e-9 relative") \
+  F(precise_call_delta_american, (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call delta, d price / d S") \
+  F(precise_put_delta_american,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put delta, d price / d S") \
+  F(precise_call_gamma_american, (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call gamma, d2 price / d S2") \
+  F(precise_put_gamma_american,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put gamma, d2 price / d S2") \
+  F(precise_call_vega_american,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call vega per 1.0 of sigma") \
+  F(precise_put_vega_american,   (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put vega per 1.0 of sigma") \
+  F(precise_call_theta_american, (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call theta per time unit, -d price / d T") \
+  F(precise_put_theta_american,  (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put theta per time unit, -d price / d T") \
+  F(precise_call_rho_american,   (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call rho per 1.0 of r") \
+  F(precise_put_rho_american,    (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put rho per 1.0 of r") \
+  F(precise_call_impvol_american, (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_call_american gives price (NaN if unreachable)") \
+  F(precise_put_impvol_american,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_american gives price (NaN if unreachable)")
 
 #endif

@@ -8,22 +8,21 @@ namespace {
 constexpr int kN = 624, kM = 397;
 constexpr std::uint32_t kMatrixA = 0x9908b0dfu, kUpper = 0x80000000u, kLower = 0x7fffffffu;
 
-struct GeneratorState {
-  std::uint32_t mt[kN];
-  int mti;
-} g;
+static_assert(sizeof(MtState::mt) / sizeof(MtState::mt[0]) == kN);
+
+MtState module_state;
 
 }  // namespace
 
-void mt_init_genrand(std::uint32_t s) {
+void mt_init_genrand(MtState& g, std::uint32_t s) {
   g.mt[0] = s;
   for (int i = 1; i < kN; i++)
     g.mt[i] = 1812433253u * (g.mt[i - 1] ^ (g.mt[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
   g.mti = kN;
 }
 
-void mt_init_by_array(const std::uint32_t* key, int length) {
-  mt_init_genrand(19650218u);
+void mt_init_by_array(MtState& g, const std::uint32_t* key, int length) {
+  mt_init_genrand(g, 19650218u);
   int i = 1, j = 0;
   for (int k = kN > length ? kN : length; k; k--) {
     g.mt[i] = (g.mt[i] ^ ((g.mt[i - 1] ^ (g.mt[i - 1] >> 30)) * 1664525u)) + key[j] +
@@ -48,7 +47,7 @@ void mt_init_by_array(const std::uint32_t* key, int length) {
   g.mt[0] = 0x80000000u;
 }
 
-std::uint32_t mt_genrand_int32() {
+std::uint32_t mt_genrand_int32(MtState& g) {
   auto mag = [](std::uint32_t y) { return (y >> 1) ^ ((y & 1u) ? kMatrixA : 0u); };
   if (g.mti >= kN) {
     int kk = 0;
@@ -65,6 +64,18 @@ std::uint32_t mt_genrand_int32() {
   y ^= y >> 18;
   return y;
 }
+
+MtState& mt_module() { return module_state; }
+
+void mt_init_library(MtState& g) {
+  static const std::uint32_t key[9] = {0x12345, 0x23456, 0x34567, 0x45678, 0x56789,
+                                       0x67890, 0x78901, 0x89012, 0x90123};
+  mt_init_by_array(g, key, 9);
+}
+
+void mt_init_genrand(std::uint32_t s) { mt_init_genrand(module_state, s); }
+void mt_init_by_array(const std::uint32_t* key, int length) { mt_init_by_array(module_state, key, length); }
+std::uint32_t mt_genrand_int32() { return mt_genrand_int32(module_state); }
 
 }  // namespace vexal
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test suite: native,
-# sanitizers, Win32 and Win64 under wine, Python binding and packages, a short
+# the R package, sanitizers, Win32 and Win64 under wine, Python binding and packages, a short
 # fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +27,10 @@ dpkg -s libgtest-dev >/dev/null 2>&1 || dpkg -s googletest >/dev/null 2>&1 || ne
 dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
 command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v man >/dev/null || need+=(man-db)
+command -v R >/dev/null && dpkg -s r-base-dev >/dev/null 2>&1 || need+=(r-base-dev)
+for rpkg in testthat xts ttr tseries fgarch rquantlib; do
+  dpkg -s r-cran-$rpkg >/dev/null 2>&1 || need+=(r-cran-$rpkg)
+done
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
   echo "== installing: ${need[*]}"
@@ -39,6 +43,9 @@ echo "== native build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 (cd build && ctest --timeout 600 --output-on-failure -j"$jobs")
+
+echo "== the R package: install, R CMD build, R CMD check"
+bash scripts/r_check.sh
 
 echo "== sanitizers"
 bash scripts/sanitizers.sh

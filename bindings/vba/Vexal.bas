@@ -235,6 +235,35 @@ Public Declare PtrSafe Function precise_prob_itm Lib "Vexal64.dll" Alias "vexal_
 Public Declare PtrSafe Function precise_call_impvol_eur Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)
 Public Declare PtrSafe Function precise_put_impvol_eur Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)
+' American call price, to about 1e-9 relative
+Public Declare PtrSafe Function precise_call_american Lib "Vexal64.dll" Alias "vexal_precise_call_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put price, to about 1e-9 relative
+Public Declare PtrSafe Function precise_put_american Lib "Vexal64.dll" Alias "vexal_precise_put_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call delta, d price / d S
+Public Declare PtrSafe Function precise_call_delta_american Lib "Vexal64.dll" Alias "vexal_precise_call_delta_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put delta, d price / d S
+Public Declare PtrSafe Function precise_put_delta_american Lib "Vexal64.dll" Alias "vexal_precise_put_delta_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call gamma, d2 price / d S2
+Public Declare PtrSafe Function precise_call_gamma_american Lib "Vexal64.dll" Alias "vexal_precise_call_gamma_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put gamma, d2 price / d S2
+Public Declare PtrSafe Function precise_put_gamma_american Lib "Vexal64.dll" Alias "vexal_precise_put_gamma_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call vega per 1.0 of sigma
+Public Declare PtrSafe Function precise_call_vega_american Lib "Vexal64.dll" Alias "vexal_precise_call_vega_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put vega per 1.0 of sigma
+Public Declare PtrSafe Function precise_put_vega_american Lib "Vexal64.dll" Alias "vexal_precise_put_vega_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_call_theta_american Lib "Vexal64.dll" Alias "vexal_precise_call_theta_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_put_theta_american Lib "Vexal64.dll" Alias "vexal_precise_put_theta_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call rho per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_american Lib "Vexal64.dll" Alias "vexal_precise_call_rho_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put rho per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_american Lib "Vexal64.dll" Alias "vexal_precise_put_rho_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' volatility at which precise_call_american gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' volatility at which precise_put_american gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x

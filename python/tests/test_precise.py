@@ -41,10 +41,11 @@ def grid(rows, seed):
             "T": rng.choice([0.0, 1e-6, 0.25, 1.0, 40.0], rows), "r": rng.uniform(-0.02, 0.08, rows),
             "sigma": rng.choice([0.0, 1e-4, 0.2, 0.6, 4.0], rows), "q": rng.uniform(-0.01, 0.05, rows)}
     for kind in ("call", "put"):
-        price = getattr(vexal.precise, kind + "_eur")(cols["S"], 100, cols["T"], cols["r"], rng.uniform(0.05, 1, rows),
-                                                     cols["q"])
-        price[::5] = rng.uniform(0, 200, len(price[::5]))
-        cols[kind + " price"] = price
+        for style in ("eur", "american"):  # prices for each family's implied volatility
+            price = getattr(vexal.precise, kind + "_" + style)(cols["S"], 100, cols["T"], cols["r"],
+                                                               rng.uniform(0.05, 1, rows), cols["q"])
+            price[::5] = rng.uniform(0, 200, len(price[::5]))
+            cols[kind + (" american" if style == "american" else "") + " price"] = price
     for v in cols.values():
         v[3] = math.nan
     return cols
@@ -84,7 +85,7 @@ class Arrays(unittest.TestCase):
         cols = grid(600, 19)
         for name, args, _summary, _family in PRECISE:
             fn = getattr(vexal.precise, name[len(PREFIX):])
-            kind = "put" if "put" in name else "call"
+            kind = ("put" if "put" in name else "call") + (" american" if "american" in name else "")
             columns = [cols.get(kind + " " + a, cols.get(a, np.full(600, 0.5))).reshape(30, 20) for a, _ in args]
             if len(columns) > 1:  # one row of the second argument for every row of the others
                 columns[1] = columns[1][:1]

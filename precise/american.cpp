@@ -1,0 +1,187 @@
+// Precise American calls and puts under Black-Scholes-Merton with a
+// continuous yield, and their regimes of r and q.
+//
+// Put: never exercised early when r <= 0 and q >= r (then exactly the
+// precise European put); one boundary below the strike when r > 0, or r = 0
+// > q (american_boundary.cpp); a band between two boundaries when q < r < 0
+// (american_tree.cpp, also where the boundary solve reports failure, which
+// over the grid of the tests it never does). Calls by the symmetry C(S, K, r, q) = P(K, S, q, r),
+// which maps each call regime onto a put regime.
+//
+// Delta and gamma come with the price from the premium integral; theta from
+// the Black-Scholes equation, which holds wherever the option is held:
+//   theta = r V - (r - q) S delta - sigma^2 S^2 gamma / 2.
+// On the tree, delta and gamma are central differences of its price.
+#include <cmath>
+
+#include "core/numeric.h"
+#include "precise/american_boundary.h"
+#include "precise/functions.h"
+
+namespace vexal {
+
+namespace american {
+
+namespace {
+
+// Steps of the tree (extrapolated from n and 2n).
+constexpr int kTreeSteps = 1000;
+
+// A boundary solve whose weighted residual stays above this has failed
+// (over the accuracy grid the largest is about 2e-6).
+constexpr double kFailed = 1e-4;
+
+// The tree where its steps are fine enough to mean anything (sigma sqrt(dt)
+// at most 0.3 on its coarser run); NaN beyond, where neither method holds
+// (total volatility sigma sqrt(T) above about 9).
+Value tree_value(double S, double K, double T, double r, double sigma, double q) {
+  if (!(sigma * std::sqrt(T / kTreeSteps) <= 0.3)) return {NAN, NAN, NAN};
+  const double h = S * 1e-3;
+  // At least the European and the exercise value, which the tree's
+  // rounding and extrapolation can miss by a few units of its error.
+  const double floor = std::fmax(precise_put_eur(S, K, T, r, sigma, q), K - S);
+  const double v0 = std::fmax(put_tree(S, K, T, r, sigma, q, kTreeSteps), floor);
+  const double vu = put_tree(S + h, K, T, r, sigma, q, kTreeSteps);
+  const double vd = put_tree(S - h, K, T, r, sigma, q, kTreeSteps);
+  return {v0, (vu - vd) / (2 * h), (vu - 2 * v0 + vd) / (h * h)};
+}
+
+}  // namespace
+
+Value put_value(double S, double K, double T, double r, double sigma, double q,
+                const Setting& s) {
+  if (r <= 0 && q >= r)  // never exercised early
+    return {precise_put_eur(S, K, T, r, sigma, q), precise_put_delta_eur(S, K, T, r, sigma, q),
+            precise_gamma_eur(S, K, T, r, sigma, q)};
+  if (r < 0) return tree_value(S, K, T, r, sigma, q);
+  const Boundary b = put_boundary(K, T, r, sigma, q, s);
+  if (!(b.residual < kFailed)) return tree_value(S, K, T, r, sigma, q);
+  const double eur = precise_put_eur(S, K, T, r, sigma, q);
+  if (std::log(S) <= b.log_at(T) && K - S >= eur) return {K - S, -1, 0};
+  const Premium p = put_premium(b, S, K, r, sigma, q, s);
+  Value v{eur + p.value, precise_put_delta_eur(S, K, T, r, sigma, q) + p.delta,
+          precise_gamma_eur(S, K, T, r, sigma, q) + p.gamma};
+  if (!(v.price > K - S)) v = {K - S, -1, 0};
+  if (!(v.price >= eur)) v.price = eur;
+  return v;
+}
+
+// With P(S', K') homogeneous of degree one, dP/dK' = (P - S' dP/dS')/K'
+// and K'^2 d2P/dK'^2 = S'^2 d2P/dS'^2.
+Value call_value(double S, double K, double T, double r, double sigma, double q,
+                 const Setting& s) {
+  if (q <= 0 && r >= q)  // never exercised early
+    return {precise_call_eur(S, K, T, r, sigma, q), precise_call_delta_eur(S, K, T, r, sigma, q),
+            precise_gamma_eur(S, K, T, r, sigma, q)};
+  const Value p = put_value(K, S, T, q, sigma, r, s);
+  return {p.price, (p.price - K * p.delta) / S, K * K * p.gamma / (S * S)};
+}
+
+}  // namespace american
+
+namespace {
+
+using american::Value;
+
+enum class Kind { call, put };
+enum class Greek { price, delta, gamma, vega, theta, rho };
+
+// Zero volatility: the larger of 0 and max over t in [0, T] of the
+// discounted exercise value, at t = 0, T or where its derivative vanishes.
+double still(Kind kind, double S, double K, double T, double r, double q) {
+  const double sign = kind == Kind::call ? 1 : -1;
+  auto at = [&](double t) { return sign * (S * std::exp(-q * t) - K * std::exp(-r * t)); };
+  double best = at(0) > at(T) ? at(0) : at(T);
+  if (r != q && r * q > 0) {
+    const double t = std::log((r * K) / (q * S)) / (r - q);
+    if (t > 0 && t < T && at(t) > best) best = at(t);
+  }
+  return best > 0 ? best : 0.0;
+}
+
+// The option where the method applies: S, K, T, sigma positive and finite.
+Value value(Kind kind, double S, double K, double T, double r, double sigma, double q) {
+  return kind == Kind::call ? american::call_value(S, K, T, r, sigma, q, american::kPrecise)
+                            : american::put_value(S, K, T, r, sigma, q, american::kPrecise);
+}
+
+double price_of(Kind kind, double S, double K, double T, double r, double sigma, double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
+  if (S < 0 || K < 0 || sigma < 0) return NAN;
+  if (!(T > 0)) {
+    const double x = kind == Kind::call ? S - K : K - S;
+    return x > 0 ? x : 0.0;
+  }
+  if (!std::isfinite(S) || !std::isfinite(K) || !std::isfinite(T) || !std::isfinite(r) ||
+      !std::isfinite(sigma) || !std::isfinite(q))
+    return NAN;
+  if (S == 0 || K == 0 || sigma == 0) return still(kind, S, K, T, r, q);
+  const double v = value(kind, S, K, T, r, sigma, q).price;
+  return v > 0 || std::isnan(v) ? v : 0.0;
+}
+
+// A central difference of fourth order, f'(x) from f(x +- h), f(x +- 2h).
+template <class F>
+double slope(F f, double x, double h) {
+  return (8 * (f(x + h) - f(x - h)) - (f(x + 2 * h) - f(x - 2 * h))) / (12 * h);
+}
+
+double greek_of(Greek g, Kind kind, double S, double K, double T, double r, double sigma,
+                double q) {
+  if (any_nan(S, K, T, r, sigma, q)) return NAN;
+  if (!(S > 0 && K > 0 && T > 0 && sigma > 0) || !std::isfinite(S) || !std::isfinite(K) ||
+      !std::isfinite(T) || !std::isfinite(r) || !std::isfinite(sigma) || !std::isfinite(q))
+    return NAN;
+  switch (g) {
+    case Greek::vega: {
+      const double h = sigma * 1e-3;
+      return slope([&](double x) { return value(kind, S, K, T, r, x, q).price; }, sigma, h);
+    }
+    case Greek::rho:
+      return slope([&](double x) { return value(kind, S, K, T, x, sigma, q).price; }, r, 1e-4);
+    default:
+      break;
+  }
+  const Value v = value(kind, S, K, T, r, sigma, q);
+  switch (g) {
+    case Greek::delta:
+      return v.delta;
+    case Greek::gamma:
+      return v.gamma;
+    case Greek::theta: {
+      // Where the option is exercised at once its value does not depend on T.
+      const double exercise = kind == Kind::call ? S - K : K - S;
+      if (v.price == exercise) return 0.0;
+      return r * v.price - (r - q) * S * v.delta - sigma * sigma * S * S * v.gamma / 2;
+    }
+    default:
+      return v.price;
+  }
+}
+
+}  // namespace
+
+double precise_call_american(double S, double K, double T, double r, double sigma, double q) {
+  return price_of(Kind::call, S, K, T, r, sigma, q);
+}
+double precise_put_american(double S, double K, double T, double r, double sigma, double q) {
+  return price_of(Kind::put, S, K, T, r, sigma, q);
+}
+
+#define VEXAL_AMERICAN_GREEK(name, greek, kind)                                         \
+  double name(double S, double K, double T, double r, double sigma, double q) {         \
+    return greek_of(Greek::greek, Kind::kind, S, K, T, r, sigma, q);                     \
+  }
+VEXAL_AMERICAN_GREEK(precise_call_delta_american, delta, call)
+VEXAL_AMERICAN_GREEK(precise_put_delta_american, delta, put)
+VEXAL_AMERICAN_GREEK(precise_call_gamma_american, gamma, call)
+VEXAL_AMERICAN_GREEK(precise_put_gamma_american, gamma, put)
+VEXAL_AMERICAN_GREEK(precise_call_vega_american, vega, call)
+VEXAL_AMERICAN_GREEK(precise_put_vega_american, vega, put)
+VEXAL_AMERICAN_GREEK(precise_call_theta_american, theta, call)
+VEXAL_AMERICAN_GREEK(precise_put_theta_american, theta, put)
+VEXAL_AMERICAN_GREEK(precise_call_rho_american, rho, call)
+VEXAL_AMERICAN_GREEK(precise_put_rho_american, rho, put)
+#undef VEXAL_AMERICAN_GREEK
+
+}  // namespace vexal

@@ -1,0 +1,478 @@
+// The put's exercise boundary by Newton's method on the collocated
+// value-matching equation (see american_boundary.h), and the premium it
+// implies.
+//
+// Unknowns y_j = ln(X/B(tau_j)) at the Chebyshev-Lobatto points of
+// w = (tau/T)^(1/4), w_j = (1 - cos(j pi/n))/2 (y_0 = 0 at tau = 0); H = y^2
+// is interpolated by Chebyshev polynomials in w. The fourth root puts half
+// the nodes in the first sixteenth of the life, where B leaves X like
+// sqrt(tau ln(1/tau)) when r >= q, and turns that behaviour into a smooth
+// function of w. Each Newton step solves the n x n system with the whole
+// Jacobian (the B(u) under the integrals move with every y_i through the
+// interpolation) and is halved until the residual falls. A coarse solve
+// from an analytic first guess starts the fine one.
+//
+// Integrals over u in [0, tau] run over theta, u = tau sin^2(theta): then
+// sqrt(u) and sqrt(tau - u) are both smooth in theta. Gauss-Legendre for the
+// boundary equation; tanh-sinh for the price's premium integral, whose
+// nodes crowd both ends, where the integrand turns sharply when S is near
+// B(T).
+#include "precise/american_boundary.h"
+
+#include <cmath>
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+#include "precise/erfc.h"
+#include "precise/functions.h"
+
+namespace vexal::american {
+
+namespace {
+
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kPi = 3.141592653589793;
+
+// Gauss-Legendre nodes and weights on [0, pi/2], kept as sin and cos of
+// theta; built once per node count.
+constexpr int kMaxQuad = 128;
+
+struct Rule {
+  int size = 0;
+  double sin_t[kMaxQuad], cos_t[kMaxQuad], w[kMaxQuad];
+};
+
+void build_gauss_legendre(Rule& rule, int l) {
+  rule.size = l;
+  for (int i = 0; i < l; ++i) {
+    // Newton on P_l from the asymptotic guess for the i-th root.
+    double x = std::cos(kPi * (i + 0.75) / (l + 0.5));
+    double dp = 1;
+    for (int it = 0; it < 100; ++it) {
+      double p0 = 1, p1 = x;
+      for (int k = 2; k <= l; ++k) {
+        const double p2 = ((2 * k - 1) * x * p1 - (k - 1) * p0) / k;
+        p0 = p1;
+        p1 = p2;
+      }
+      if (l == 1) p0 = 1;
+      dp = l * (x * p1 - p0) / (x * x - 1);
+      const double dx = p1 / dp;
+      x -= dx;
+      if (std::fabs(dx) < 1e-16) break;
+    }
+    {
+      double p0 = 1, p1 = x;
+      for (int k = 2; k <= l; ++k) {
+        const double p2 = ((2 * k - 1) * x * p1 - (k - 1) * p0) / k;
+        p0 = p1;
+        p1 = p2;
+      }
+      dp = l * (x * p1 - (l == 1 ? 1 : p0)) / (x * x - 1);
+    }
+    // theta = pi/4 (1 + x); pi/2 - theta = pi/4 (1 - x).
+    const double t = kHalfPi / 2 * (1 + x), c = kHalfPi / 2 * (1 - x);
+    rule.sin_t[i] = std::sin(t);
+    rule.cos_t[i] = std::sin(c);
+    rule.w[i] = kHalfPi / 2 * 2 / ((1 - x * x) * dp * dp);
+  }
+}
+
+const Rule& gauss_legendre(int l) {
+  static std::once_flag once[kMaxQuad + 1];
+  static Rule rules[kMaxQuad + 1];
+  std::call_once(once[l], [l] { build_gauss_legendre(rules[l], l); });
+  return rules[l];
+}
+
+// Tanh-sinh on [0, pi/2]: theta = (pi/2) / (1 + e^{-pi sinh t}), t = k h,
+// |t| <= 3.2, h = 2^-level; sin and cos of theta from theta and from
+// pi/2 - theta, each accurate where it is small.
+constexpr int kMaxLevel = 8;
+
+struct TanhSinh {
+  std::vector<double> sin_t, cos_t, w;
+};
+
+const TanhSinh& tanh_sinh(int level) {
+  static std::once_flag once[kMaxLevel + 1];
+  static TanhSinh rules[kMaxLevel + 1];
+  std::call_once(once[level], [level] {
+    TanhSinh& r = rules[level];
+    const double h = std::ldexp(1.0, -level);
+    const int M = static_cast<int>(std::ceil(3.2 / h));
+    for (int k = -M; k <= M; ++k) {
+      const double t = k * h, sh = std::sinh(t), ch = std::cosh(t);
+      const double ep = std::exp(kPi * sh), em = std::exp(-kPi * sh);
+      const double theta = kHalfPi / (1 + em), comp = kHalfPi / (1 + ep);
+      // d theta / dt = (pi/2) pi cosh t e^{-pi sinh t} / (1 + e^{-pi sinh t})^2
+      const double dtheta = kHalfPi * kPi * ch / ((1 + em) * (1 + ep));
+      r.sin_t.push_back(std::sin(theta));
+      r.cos_t.push_back(std::sin(comp));
+      r.w.push_back(h * dtheta);
+    }
+  });
+  return rules[level];
+}
+
+inline double cdf(double x) { return precise::norm_cdf(x); }
+inline double pdf(double x) { return precise::norm_pdf(x); }
+
+// Phi(x) and phi(x) together, sharing the exponential (to a few ulp times
+// x^2 in the tails, ample inside the integrals).
+inline double cdf_pdf(double x, double& density) {
+  const double e = std::exp(-0.5 * x * x);
+  density = precise::kInvSqrt2Pi * e;
+  const double y = std::fabs(x) * precise::kInvSqrt2;
+  if (y <= 0.46875) return 0.5 + 0.5 * precise::erf_small(x * precise::kInvSqrt2);
+  const double tail = 0.5 * e * precise::erfcx_large(y);
+  return x < 0 ? tail : 1 - tail;
+}
+
+// The Chebyshev series of H on x = sqrt(tau) in [0, sqrt(T)] from its values
+// at the Lobatto points xi_j = -cos(j pi/n) (DCT-I).
+void chebyshev_coefficients(Boundary& b, const double* H) {
+  const int n = b.n;
+  for (int k = 0; k <= n; ++k) {
+    double sum = 0;
+    for (int j = 0; j <= n; ++j) {
+      const double c = std::cos(kPi * static_cast<double>(j * k % (2 * n)) / n);
+      const double term = H[j] * ((k % 2) ? -c : c);
+      sum += (j == 0 || j == n) ? term / 2 : term;
+    }
+    b.a[k] = sum * 2 / n * ((k == 0 || k == n) ? 0.5 : 1.0);
+  }
+}
+
+double perpetual_put_boundary(double K, double r, double sigma, double q) {
+  // The negative root of sigma^2/2 l (l - 1) + (r - q) l - r = 0.
+  const double s2 = sigma * sigma, b = r - q - s2 / 2;
+  const double lam = (-b - std::sqrt(b * b + 2 * s2 * r)) / s2;
+  return lam < 0 ? K * lam / (lam - 1) : 0.0;
+}
+
+// The interpolation variable in [-1, 1] from w = sqrt(u/T).
+inline double to_xi(double w) { return 2 * std::sqrt(w) - 1; }
+
+// The nodes of one level, independent of the market: Lobatto points
+// w_j = sqrt(tau_j / T) = (1 - cos(j pi/n))/2, the Gauss-Legendre theta of
+// every integral, and the interpolation rows M (per (j, k), H(u) =
+// sum_i M_i H_i over i = 1..n; H_0 = 0). Built once per (n, l).
+struct Geometry {
+  int n = 0, l = 0;
+  std::vector<double> w, M;
+};
+
+const Geometry& geometry(int n, int l) {
+  static std::once_flag once[kMaxNodes + 1][kMaxQuad + 1];
+  static Geometry cache[kMaxNodes + 1][kMaxQuad + 1];
+  std::call_once(once[n][l], [n, l] {
+    Geometry& G = cache[n][l];
+    G.n = n;
+    G.l = l;
+    const Rule& g = gauss_legendre(l);
+    G.w.resize(n + 1);
+    for (int j = 0; j <= n; ++j) { const double c = (1 - std::cos(kPi * j / n)) / 2; G.w[j] = c * c; }
+    // DCT-I: a_c = sum_i C[c][i] H_i.
+    std::vector<double> C(static_cast<std::size_t>(n + 1) * (n + 1));
+    for (int c = 0; c <= n; ++c)
+      for (int i = 0; i <= n; ++i) {
+        const double cs = std::cos(kPi * static_cast<double>(i * c % (2 * n)) / n);
+        double e = ((c % 2) ? -cs : cs) * 2 / n;
+        if (i == 0 || i == n) e /= 2;
+        if (c == 0 || c == n) e /= 2;
+        C[static_cast<std::size_t>(c) * (n + 1) + i] = e;
+      }
+    G.M.assign(static_cast<std::size_t>(n) * l * n, 0.0);
+    std::vector<double> Tc(n + 1);
+    for (int j = 1; j <= n; ++j)
+      for (int k = 0; k < l; ++k) {
+        const double xi = to_xi(G.w[j] * g.sin_t[k]);
+        Tc[0] = 1;
+        Tc[1] = xi;
+        for (int c = 2; c <= n; ++c) Tc[c] = 2 * xi * Tc[c - 1] - Tc[c - 2];
+        double* row = &G.M[(static_cast<std::size_t>(j - 1) * l + k) * n];
+        for (int c = 0; c <= n; ++c)
+          for (int h = 1; h <= n; ++h)
+            row[h - 1] += Tc[c] * C[static_cast<std::size_t>(c) * (n + 1) + h];
+      }
+  });
+  return cache[n][l];
+}
+
+// One level of the solve for one market: the fixed factors of every
+// integrand.
+struct Level {
+  int n = 0, l = 0;
+  const double* M = nullptr;
+  std::vector<double> tau, sqrt_tau;  // j = 0..n
+  // per (j, k), j = 1..n: e^{r u} du and e^{q u} du; the same over
+  // sigma sqrt(s), s = tau - u; the drift (r - q - sigma^2/2) s of d-;
+  // sigma sqrt(s).
+  std::vector<double> er, eq, ern, eqn, drift, vol;
+};
+
+Level make_level(int n, int l, double T, double r, double sigma, double q) {
+  const Geometry& G = geometry(n, l);
+  const Rule& g = gauss_legendre(l);
+  Level L;
+  L.n = n;
+  L.l = l;
+  L.M = G.M.data();
+  const double sqrtT = std::sqrt(T);
+  L.tau.resize(n + 1);
+  L.sqrt_tau.resize(n + 1);
+  for (int j = 0; j <= n; ++j) {
+    L.sqrt_tau[j] = sqrtT * G.w[j];
+    L.tau[j] = L.sqrt_tau[j] * L.sqrt_tau[j];
+  }
+  const std::size_t size = static_cast<std::size_t>(n) * l;
+  for (auto* v : {&L.er, &L.eq, &L.ern, &L.eqn, &L.drift, &L.vol}) v->resize(size);
+  const double mu = r - q - sigma * sigma / 2;
+  for (int j = 1; j <= n; ++j) {
+    const double tau = L.tau[j], rt = L.sqrt_tau[j];
+    for (int k = 0; k < l; ++k) {
+      const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
+      const double st = g.sin_t[k], ct = g.cos_t[k];
+      const double u = tau * st * st, s = tau * ct * ct;
+      const double du = g.w[k] * 2 * tau * st * ct;
+      const double dus = g.w[k] * 2 * rt * st / sigma;  // du / (sigma sqrt s)
+      const double er = std::exp(r * u), eq = std::exp(q * u);
+      L.er[i] = er * du;
+      L.eq[i] = eq * du;
+      L.ern[i] = er * dus;
+      L.eqn[i] = eq * dus;
+      L.drift[i] = mu * s;
+      L.vol[i] = sigma * rt * ct;
+    }
+  }
+  return L;
+}
+
+inline double clenshaw(const double* a, int n, double x) {
+  const double x2 = 2 * x;
+  double b1 = 0, b2 = 0;
+  for (int c = n; c >= 1; --c) {
+    const double t = x2 * b1 - b2 + a[c];
+    b2 = b1;
+    b1 = t;
+  }
+  return x * b1 - b2 + a[0];
+}
+
+inline double root_of(double H) { return std::sqrt(H > 0 ? H : 0.0); }
+
+// Gaussian elimination with partial pivoting on the n x n system A x = b
+// (row major); b becomes x. False if singular.
+bool solve_linear(double* A, double* b, int n) {
+  for (int c = 0; c < n; ++c) {
+    int p = c;
+    for (int i = c + 1; i < n; ++i)
+      if (std::fabs(A[i * n + c]) > std::fabs(A[p * n + c])) p = i;
+    if (!(std::fabs(A[p * n + c]) > 0)) return false;
+    if (p != c) {
+      for (int k = 0; k < n; ++k) std::swap(A[c * n + k], A[p * n + k]);
+      std::swap(b[c], b[p]);
+    }
+    for (int i = c + 1; i < n; ++i) {
+      const double f = A[i * n + c] / A[c * n + c];
+      if (f == 0) continue;
+      for (int k = c; k < n; ++k) A[i * n + k] -= f * A[c * n + k];
+      b[i] -= f * b[c];
+    }
+  }
+  for (int c = n - 1; c >= 0; --c) {
+    double s = b[c];
+    for (int k = c + 1; k < n; ++k) s -= A[c * n + k] * b[k];
+    b[c] = s / A[c * n + c];
+  }
+  return true;
+}
+
+// m Newton steps on F_j(y) = ln f_j - ln B_j = 0, y_j = ln(X/B_j) =
+// sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
+// integrals move with y through the interpolation, d ln B(u) / d y_i =
+// -M_i y_i / y(u). A step is halved until the residual falls. A step
+// smaller than `enough`, or the last, if small, is taken unchecked and ends
+// the solve (Newton's error after it is of the order of its square).
+double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
+              double sigma, double q, int m, double enough) {
+  const int n = L.n, l = L.l;
+  std::vector<double> H(n), J(static_cast<std::size_t>(n) * n), F(n), g(l), ga(l), gb(l);
+  const double lnK = std::log(K);
+  auto residual = [&](const std::vector<double>& y, std::vector<double>& F, std::vector<double>& J) {
+    for (int i = 0; i < n; ++i) H[i] = y[i + 1] * y[i + 1];
+    for (int j = 1; j <= n; ++j) {
+      const double tau = L.tau[j], rt = L.sqrt_tau[j];
+      const double lnB = lnX - y[j];
+      double Ni = 0, Di = 0, dNi = 0, dDi = 0;
+      for (int k = 0; k < l; ++k) {
+        const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
+        const double* row = L.M + i * n;
+        // Four running sums, which the processor can overlap.
+        double h0 = 0, h1 = 0, h2 = 0, h3 = 0;
+        int h = 0;
+        for (; h + 4 <= n; h += 4) {
+          h0 += row[h] * H[h];
+          h1 += row[h + 1] * H[h + 1];
+          h2 += row[h + 2] * H[h + 2];
+          h3 += row[h + 3] * H[h + 3];
+        }
+        for (; h < n; ++h) h0 += row[h] * H[h];
+        const double Hu = (h0 + h1) + (h2 + h3);
+        const double yu = root_of(Hu);
+        const double dm = (lnB - lnX + yu + L.drift[i]) / L.vol[i];
+        const double dp = dm + L.vol[i];
+        double fm, fp;
+        const double cm = cdf_pdf(dm, fm), cp = cdf_pdf(dp, fp);
+        const double pm = L.ern[i] * fm, pp = L.eqn[i] * fp;
+        Ni += L.er[i] * cm;
+        Di += L.eq[i] * cp;
+        dNi += pm;
+        dDi += pp;
+        ga[k] = yu > 0 ? r * pm / yu : 0.0;
+        gb[k] = yu > 0 ? q * pp / yu : 0.0;
+      }
+      const double v = sigma * rt;
+      const double dm = (lnB - lnK + (r - q - sigma * sigma / 2) * tau) / v;
+      const double dp = dm + v;
+      const double N = cdf(dm) + r * Ni, D = cdf(dp) + q * Di;
+      // d N / d ln B_j and d D / d ln B_j
+      const double dN = pdf(dm) / v + r * dNi, dD = pdf(dp) / v + q * dDi;
+      F[j - 1] = std::log(N / D) + lnK - (r - q) * tau - lnB;
+      if (!std::isfinite(F[j - 1])) F[j - 1] = 1e300;
+      double* Jr = &J[static_cast<std::size_t>(j - 1) * n];
+      for (int h = 0; h < n; ++h) Jr[h] = 0;
+      for (int k = 0; k < l; ++k) {
+        const double gk = ga[k] / N - gb[k] / D;
+        if (gk == 0) continue;
+        const double* row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
+        for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
+      }
+      for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
+      Jr[j - 1] += 1 - dN / N + dD / D;
+    }
+  };
+  // Residuals weighted by sqrt(tau_j / T): the nodes nearest expiry are the
+  // stiffest and matter least to the price; a step must also keep the
+  // largest unweighted residual in bounds.
+  auto size = [n, &L](const std::vector<double>& F) {
+    double e = 0;
+    const double rT = L.sqrt_tau[n];
+    for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]) * (L.sqrt_tau[i + 1] / rT));
+    return e;
+  };
+  auto largest = [n](const std::vector<double>& F) {
+    double e = 0;
+    for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]));
+    return e;
+  };
+  std::vector<double> yt(y), Ft(n), Jt(J.size()), step(n);
+  residual(y, F, J);
+  double norm = size(F);
+  for (int it = 0; it < m; ++it) {
+    for (int i = 0; i < n; ++i) step[i] = -F[i];
+    if (!solve_linear(J.data(), step.data(), n)) break;
+    const double taken = size(step);
+    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-5) {
+      for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
+      return taken;
+    }
+    double lambda = 1;
+    for (int tries = 0; tries < 6; ++tries, lambda /= 2) {
+      for (int j = 1; j <= n; ++j) {
+        const double next = y[j] + lambda * step[j - 1];
+        yt[j] = next > 0 ? next : y[j] / 4;
+      }
+      residual(yt, Ft, Jt);
+      if (size(Ft) <= norm && largest(Ft) <= std::max(2 * largest(F), 1e-6)) break;
+    }
+    y.swap(yt);
+    F.swap(Ft);
+    J.swap(Jt);
+    norm = size(F);
+  }
+  return largest(F) < 1e300 ? size(F) : INFINITY;
+}
+
+// The coarse solve only starts the fine one: it stops at steps of 1e-7.
+constexpr double kCoarseEnough = 1e-7;
+
+void set_coefficients(Boundary& b, const std::vector<double>& y) {
+  std::vector<double> H(b.n + 1);
+  for (int j = 0; j <= b.n; ++j) H[j] = y[j] * y[j];
+  chebyshev_coefficients(b, H.data());
+}
+
+}  // namespace
+
+double Boundary::H(double u) const {
+  const double x = to_xi(std::sqrt(u) / sqrtT);
+  return clenshaw(a, n, x < -1 ? -1 : x > 1 ? 1 : x);
+}
+
+double Boundary::log_at(double u) const { return lnX - root_of(H(u)); }
+
+Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s) {
+  Boundary b;
+  b.T = T;
+  b.sqrtT = std::sqrt(T);
+  const double X = q > 0 && r < q ? K * (r / q) : K;
+  b.lnX = std::log(X);
+  // First guess: from X towards the perpetual boundary like e^{-2 sigma sqrt(tau)}.
+  const double Binf = perpetual_put_boundary(K, r, sigma, q);
+  std::vector<double> y(s.n0 + 1, 0.0);
+  Level coarse = make_level(s.n0, s.l0, T, r, sigma, q);
+  for (int j = 1; j <= s.n0; ++j) {
+    const double g = Binf + (X - Binf) * std::exp(-2 * sigma * coarse.sqrt_tau[j] * X / (X - Binf));
+    y[j] = std::log(X / g);
+  }
+  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0, kCoarseEnough);
+  b.n = s.n0;
+  set_coefficients(b, y);
+  Level fine = make_level(s.n, s.l, T, r, sigma, q);
+  std::vector<double> yf(s.n + 1, 0.0);
+  // Below the first coarse node, B leaves X like sqrt(tau).
+  for (int j = 1; j <= s.n; ++j)
+    yf[j] = fine.tau[j] < coarse.tau[1]
+                ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
+                : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
+  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, 1e-13);
+  b.n = s.n;
+  set_coefficients(b, yf);
+  return b;
+}
+
+Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
+                    const Setting& s) {
+  // With d-+ = d-+(T - u, S/B(u)), v = sigma sqrt(T - u), s = T - u and
+  // S e^{-q s} phi(d+) = B e^{-r s} phi(d-), the integrand and its
+  // derivatives in S are
+  //   g   = r K e^{-r s} Phi(-d-) - q S e^{-q s} Phi(-d+),
+  //   g'  = A phi(d-)/(S v) - q e^{-q s} Phi(-d+),   A = e^{-r s} (q B - r K),
+  //   g'' = phi(d-)/(S^2 v) (q B e^{-r s} - A (d-/v + 1)).
+  const TanhSinh& ts = tanh_sinh(s.level);
+  const double T = b.T, rt = b.sqrtT, lnS = std::log(S);
+  const double mu = r - q - sigma * sigma / 2;
+  Premium p;
+  for (std::size_t k = 0; k < ts.w.size(); ++k) {
+    const double st = ts.sin_t[k], ct = ts.cos_t[k];
+    const double sl = T * ct * ct;
+    const double v = sigma * rt * ct;
+    const double lu = b.lnX - root_of(clenshaw(b.a, b.n, to_xi(st)));  // sqrt(u/T) = sin(theta)
+    const double dm = (lnS - lu + mu * sl) / v, dp = dm + v;
+    double fm;
+    const double Pm = cdf_pdf(-dm, fm), Pp = cdf(-dp);
+    const double er = std::exp(-r * sl), eq = std::exp(-q * sl);
+    const double Bu = std::exp(lu);
+    const double A = er * (q * Bu - r * K);
+    const double w = ts.w[k] * 2 * T * st * ct;  // du
+    p.value += w * (r * K * er * Pm - q * S * eq * Pp);
+    p.delta += w * (A * fm / (S * v) - q * eq * Pp);
+    p.gamma += w * fm / (S * S * v) * (q * Bu * er - A * (dm / v + 1));
+  }
+  return p;
+}
+
+}  // namespace vexal::american

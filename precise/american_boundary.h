@@ -1,0 +1,83 @@
+// Internals of the precise American pricers: the early-exercise boundary of
+// a put under Black-Scholes-Merton, found by collocation of an integral
+// equation, and the early-exercise premium it implies.
+//
+// Put with strike K, rate r, yield q, volatility sigma, time to expiry tau;
+// exercise where S <= B(tau). With d-(t, z) = (ln z + (r - q) t -
+// sigma^2 t / 2) / (sigma sqrt t) and d+ = d- + sigma sqrt t, value matching
+// at S = B(tau) rearranges into the fixed point
+//   B(tau) = K e^{-(r-q) tau} N(tau) / D(tau),
+//   N = Phi(d-(tau, B(tau)/K)) + r int_0^tau e^{r u} Phi(d-(tau-u, B(tau)/B(u))) du,
+//   D = Phi(d+(tau, B(tau)/K)) + q int_0^tau e^{q u} Phi(d+(tau-u, B(tau)/B(u))) du,
+// and the price is the European put plus the premium
+//   int_0^T [r K e^{-r(T-u)} Phi(-d-(T-u, S/B(u))) - q S e^{-q(T-u)} Phi(-d+(T-u, S/B(u)))] du.
+//
+// B starts at X = K min(1, r/q) (X = K for q <= 0) and leaves it like
+// sqrt(tau), with a logarithmic factor when r >= q; H = ln(B/X)^2 is what we
+// interpolate, by Chebyshev polynomials in (tau/T)^(1/4).
+#ifndef VEXAL_PRECISE_AMERICAN_BOUNDARY_H
+#define VEXAL_PRECISE_AMERICAN_BOUNDARY_H
+
+namespace vexal::american {
+
+// The method's setting: a first solve at n0 collocation points, l0
+// quadrature nodes and m0 Newton steps, then m steps at (n, l); the
+// premium integral by tanh-sinh with step 2^-level.
+struct Setting {
+  int n0, l0, m0;
+  int n, l, m;
+  int level;
+};
+
+// The library's setting (largest relative price error over the grid of the
+// tests about 4e-10), and a much finer one the tests use as reference
+// (settled to about 1e-12: it agrees with twice its nodes to 5e-13).
+inline constexpr Setting kPrecise = {12, 12, 8, 28, 32, 3, 5};
+inline constexpr Setting kReference = {24, 48, 10, 48, 96, 6, 7};
+
+inline constexpr int kMaxNodes = 64;
+
+// ln B(u) of the put on [0, T]: a Chebyshev series for H in (u/T)^(1/4).
+struct Boundary {
+  double T = 0, sqrtT = 0, lnX = 0;
+  int n = 0;
+  double a[kMaxNodes + 1] = {};
+  // The largest residual of the value-matching equation in ln B left at the
+  // nodes, weighted by sqrt(tau/T): the solve's own measure of success.
+  double residual = 0;
+  double H(double u) const;
+  double log_at(double u) const;
+};
+
+// Solves the put's boundary for r > 0, or r = 0 > q. K, T, sigma positive
+// and finite; n <= kMaxNodes.
+Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s);
+
+// The early-exercise premium of the put at spot S over the European put,
+// with its first and second derivatives in S, for S above the boundary at T.
+struct Premium {
+  double value = 0, delta = 0, gamma = 0;
+};
+Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
+                    const Setting& s);
+
+// The put on a binomial tree with Black-Scholes values at its last step,
+// extrapolated from n and 2n steps (american_tree.cpp): for the band regime
+// q < r < 0, and where the boundary solve reports failure.
+double put_tree(double S, double K, double T, double r, double sigma, double q, int n);
+
+// The American put priced by the method at setting s, with its delta and
+// gamma, in every regime of r and q. S, K, T, sigma positive and finite.
+struct Value {
+  double price = 0, delta = 0, gamma = 0;
+};
+Value put_value(double S, double K, double T, double r, double sigma, double q,
+                const Setting& s);
+
+// The American call by the put-call symmetry C(S, K, r, q) = P(K, S, q, r).
+Value call_value(double S, double K, double T, double r, double sigma, double q,
+                 const Setting& s);
+
+}  // namespace vexal::american
+
+#endif

@@ -1,0 +1,103 @@
+// Implied volatility of the precise American prices: the sigma at which
+// precise_{call,put}_american equals the given price, by Brent's method on
+// a bracket that the European implied volatility closes from above (an
+// American price is at least the European one, so the American sigma is at
+// most the European sigma of the same price). The price at sigma = 0 is the
+// lower end of the attainable range: below it NaN, at it 0. Above the
+// range (no sigma up to 2^10 reaches the price) NaN.
+#include <cmath>
+
+#include "core/numeric.h"
+#include "precise/functions.h"
+
+namespace vexal {
+
+namespace {
+
+using Price = double (*)(double, double, double, double, double, double);
+
+double implied(Price price, Price european_impvol, double S, double K, double T, double r,
+               double P, double q) {
+  if (any_nan(S, K, T, r, P, q)) return NAN;
+  if (!(S > 0 && K > 0 && T > 0) || !std::isfinite(S) || !std::isfinite(K) ||
+      !std::isfinite(T) || !std::isfinite(r) || !std::isfinite(q) || !std::isfinite(P))
+    return NAN;
+  auto f = [&](double sigma) { return price(S, K, T, r, sigma, q) - P; };
+  double a = 0, fa = f(0);
+  if (fa > 0) return NAN;
+  if (fa == 0) return 0.0;
+  double b = european_impvol(S, K, T, r, P, q);
+  if (!(b > 0) || !std::isfinite(b)) b = 1;
+  double fb = f(b);
+  while (fb < 0) {
+    if (b >= 1024) return NAN;
+    a = b;
+    fa = fb;
+    b *= 2;
+    fb = f(b);
+  }
+  if (fb == 0) return b;
+  // Brent: b the best point so far, a the previous one, c brackets with b.
+  double c = a, fc = fa, d = b - a, e = d;
+  for (int it = 0; it < 200; ++it) {
+    if ((fb > 0) == (fc > 0)) {
+      c = a;
+      fc = fa;
+      d = e = b - a;
+    }
+    if (std::fabs(fc) < std::fabs(fb)) {
+      a = b;
+      b = c;
+      c = a;
+      fa = fb;
+      fb = fc;
+      fc = fa;
+    }
+    const double tol = 4e-16 * std::fabs(b) + 1e-300;
+    const double m = (c - b) / 2;
+    if (std::fabs(m) <= tol || fb == 0) break;
+    if (std::fabs(e) >= tol && std::fabs(fa) > std::fabs(fb)) {
+      double p, qq;
+      const double s = fb / fa;
+      if (a == c) {
+        p = 2 * m * s;
+        qq = 1 - s;
+      } else {
+        const double t = fa / fc, u = fb / fc;
+        p = s * (2 * m * t * (t - u) - (b - a) * (u - 1));
+        qq = (t - 1) * (u - 1) * (s - 1);
+      }
+      if (p > 0) qq = -qq;
+      p = std::fabs(p);
+      if (2 * p < std::fmin(3 * m * qq - std::fabs(tol * qq), std::fabs(e * qq))) {
+        e = d;
+        d = p / qq;
+      } else {
+        d = m;
+        e = m;
+      }
+    } else {
+      d = m;
+      e = m;
+    }
+    a = b;
+    fa = fb;
+    b += std::fabs(d) > tol ? d : (m > 0 ? tol : -tol);
+    fb = f(b);
+  }
+  return b;
+}
+
+}  // namespace
+
+double precise_call_impvol_american(double S, double K, double T, double r, double price,
+                                    double q) {
+  return implied(precise_call_american, precise_call_impvol_eur, S, K, T, r, price, q);
+}
+
+double precise_put_impvol_american(double S, double K, double T, double r, double price,
+                                   double q) {
+  return implied(precise_put_american, precise_put_impvol_eur, S, K, T, r, price, q);
+}
+
+}  // namespace vexal

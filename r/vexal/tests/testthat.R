@@ -1,0 +1,4 @@
+library(testthat)
+library(vexal)
+
+test_check("vexal")
