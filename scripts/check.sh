@@ -87,4 +87,4 @@ grep -E '^(Done|stat::)' "$fuzz_log"
 rm -f "$fuzz_log"
 
 echo "== all suites passed"
-echo "check: 8 passed, 0 failed"
+echo "check: 9 passed, 0 failed"

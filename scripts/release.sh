@@ -145,6 +145,7 @@ esac
 if [ -f r/vexal/DESCRIPTION ]; then
   echo "== R source package"
   rm -rf "$work/r" && mkdir -p "$work/r"
+  (cd r/vexal && ./configure >/dev/null)  # the library's sources into the package, for the tarball
   (cd "$work/r" && R CMD build "$root/r/vexal" >build.log 2>&1) || { cat "$work/r/build.log" >&2; exit 1; }
   cp "$work"/r/vexal_*.tar.gz "$out/"
 else

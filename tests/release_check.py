@@ -237,6 +237,8 @@ def check_r(dist):
         description = tar.extractfile("vexal/DESCRIPTION").read().decode()
     check(all(("vexal/" + n) in names for n in ("DESCRIPTION", "NAMESPACE")) and any(
         n.startswith("vexal/R/") for n in names), "the R package holds DESCRIPTION, NAMESPACE and R/")
+    check(all("vexal/src/vexal/%s" % n in names for n in ("exports/export_table.h", "precise/precise_table.h")),
+          "the R package carries the library's sources it compiles")
     check(re.search(r"^License:.*\bMIT\b", description, re.M) is not None, "the R package's DESCRIPTION names MIT")
 
 
