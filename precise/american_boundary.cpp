@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <mutex>
 #include <vector>
+#include <cstring>
 
 #include "precise/erfc.h"
 #include "precise/functions.h"
@@ -116,13 +117,46 @@ const TanhSinh& tanh_sinh(int level) {
   return rules[level];
 }
 
+// e^x inside the integrals: x = (64 k + j) ln2/64 + t, |t| <= ln2/128,
+// e^x = 2^k 2^{j/64} e^t, e^t by its Taylor polynomial of degree 6 (error
+// under 3e-20) and 2^{j/64} from a table; within 4 ulp, 0 below -708.
+struct Exp2Table {
+  double v[64];
+  Exp2Table() {
+    for (int j = 0; j < 64; ++j) v[j] = std::exp2(j / 64.0);
+  }
+};
+const Exp2Table kExp2;
+
+inline double fast_exp(double x) {
+  if (!(x > -708)) return x < -708 ? 0.0 : x;
+  if (x > 709) return INFINITY;
+  constexpr double kInvStep = 92.332482616893656768;  // 64/ln2
+  // ln2/64 in two parts, the first with 36 significant bits (k kStepHi exact).
+  constexpr double kStepHi = 1.0830424696223417e-02, kStepLo = 2.572804622327669e-14;
+  // Rounded to an integer by adding 1.5 2^52, whose low bits then hold k.
+  constexpr double kShift = 6755399441055744.0;
+  const double shifted = x * kInvStep + kShift;
+  const double kf = shifted - kShift;
+  const double t = (x - kf * kStepHi) - kf * kStepLo;
+  long long k;
+  std::memcpy(&k, &shifted, sizeof k);
+  k = static_cast<long long>(static_cast<unsigned long long>(k) << 13) >> 13;  // sign-extend the low 51 bits
+  const double t2 = t * t;
+  const double p = 1 + t + t2 * ((0.5 + t * (1.0 / 6)) + t2 * ((1.0 / 24 + t * (1.0 / 120)) + t2 * (1.0 / 720)));
+  const unsigned long long bits = static_cast<unsigned long long>((k >> 6) + 1023) << 52;
+  double scale;
+  std::memcpy(&scale, &bits, sizeof scale);
+  return scale * (kExp2.v[k & 63] * p);
+}
+
 inline double cdf(double x) { return precise::norm_cdf(x); }
 inline double pdf(double x) { return precise::norm_pdf(x); }
 
 // Phi(x) and phi(x) together, sharing the exponential (to a few ulp times
 // x^2 in the tails, ample inside the integrals).
 inline double cdf_pdf(double x, double& density) {
-  const double e = std::exp(-0.5 * x * x);
+  const double e = fast_exp(-0.5 * x * x);
   density = precise::kInvSqrt2Pi * e;
   const double y = std::fabs(x) * precise::kInvSqrt2;
   if (y <= 0.46875) return 0.5 + 0.5 * precise::erf_small(x * precise::kInvSqrt2);
@@ -130,18 +164,35 @@ inline double cdf_pdf(double x, double& density) {
   return x < 0 ? tail : 1 - tail;
 }
 
-// The Chebyshev series of H on x = sqrt(tau) in [0, sqrt(T)] from its values
-// at the Lobatto points xi_j = -cos(j pi/n) (DCT-I).
+// The DCT-I that takes values at the Lobatto points xi_i = -cos(i pi/n) to
+// Chebyshev coefficients, a_c = sum_i C[c][i] H_i; built once per n.
+const std::vector<double>& dct(int n) {
+  static std::once_flag once[kMaxNodes + 1];
+  static std::vector<double> cache[kMaxNodes + 1];
+  std::call_once(once[n], [n] {
+    std::vector<double>& C = cache[n];
+    C.resize(static_cast<std::size_t>(n + 1) * (n + 1));
+    for (int c = 0; c <= n; ++c)
+      for (int i = 0; i <= n; ++i) {
+        const double cs = std::cos(kPi * static_cast<double>(i * c % (2 * n)) / n);
+        double e = ((c % 2) ? -cs : cs) * 2 / n;
+        if (i == 0 || i == n) e /= 2;
+        if (c == 0 || c == n) e /= 2;
+        C[static_cast<std::size_t>(c) * (n + 1) + i] = e;
+      }
+  });
+  return cache[n];
+}
+
+// The Chebyshev series of H on the interpolation variable from its values at
+// the Lobatto points.
 void chebyshev_coefficients(Boundary& b, const double* H) {
   const int n = b.n;
-  for (int k = 0; k <= n; ++k) {
+  const double* C = dct(n).data();
+  for (int c = 0; c <= n; ++c) {
     double sum = 0;
-    for (int j = 0; j <= n; ++j) {
-      const double c = std::cos(kPi * static_cast<double>(j * k % (2 * n)) / n);
-      const double term = H[j] * ((k % 2) ? -c : c);
-      sum += (j == 0 || j == n) ? term / 2 : term;
-    }
-    b.a[k] = sum * 2 / n * ((k == 0 || k == n) ? 0.5 : 1.0);
+    for (int i = 0; i <= n; ++i) sum += C[static_cast<std::size_t>(c) * (n + 1) + i] * H[i];
+    b.a[c] = sum;
   }
 }
 
@@ -174,16 +225,7 @@ const Geometry& geometry(int n, int l) {
     const Rule& g = gauss_legendre(l);
     G.w.resize(n + 1);
     for (int j = 0; j <= n; ++j) { const double c = (1 - std::cos(kPi * j / n)) / 2; G.w[j] = c * c; }
-    // DCT-I: a_c = sum_i C[c][i] H_i.
-    std::vector<double> C(static_cast<std::size_t>(n + 1) * (n + 1));
-    for (int c = 0; c <= n; ++c)
-      for (int i = 0; i <= n; ++i) {
-        const double cs = std::cos(kPi * static_cast<double>(i * c % (2 * n)) / n);
-        double e = ((c % 2) ? -cs : cs) * 2 / n;
-        if (i == 0 || i == n) e /= 2;
-        if (c == 0 || c == n) e /= 2;
-        C[static_cast<std::size_t>(c) * (n + 1) + i] = e;
-      }
+    const std::vector<double>& C = dct(n);
     G.M.assign(static_cast<std::size_t>(n) * l * n, 0.0);
     std::vector<double> Tc(n + 1);
     for (int j = 1; j <= n; ++j)
@@ -209,8 +251,8 @@ struct Level {
   std::vector<double> tau, sqrt_tau;  // j = 0..n
   // per (j, k), j = 1..n: e^{r u} du and e^{q u} du; the same over
   // sigma sqrt(s), s = tau - u; the drift (r - q - sigma^2/2) s of d-;
-  // sigma sqrt(s).
-  std::vector<double> er, eq, ern, eqn, drift, vol;
+  // sigma sqrt(s) and its inverse.
+  std::vector<double> er, eq, ern, eqn, drift, vol, inv_vol;
 };
 
 Level make_level(int n, int l, double T, double r, double sigma, double q) {
@@ -228,7 +270,7 @@ Level make_level(int n, int l, double T, double r, double sigma, double q) {
     L.tau[j] = L.sqrt_tau[j] * L.sqrt_tau[j];
   }
   const std::size_t size = static_cast<std::size_t>(n) * l;
-  for (auto* v : {&L.er, &L.eq, &L.ern, &L.eqn, &L.drift, &L.vol}) v->resize(size);
+  for (auto* v : {&L.er, &L.eq, &L.ern, &L.eqn, &L.drift, &L.vol, &L.inv_vol}) v->resize(size);
   const double mu = r - q - sigma * sigma / 2;
   for (int j = 1; j <= n; ++j) {
     const double tau = L.tau[j], rt = L.sqrt_tau[j];
@@ -238,13 +280,14 @@ Level make_level(int n, int l, double T, double r, double sigma, double q) {
       const double u = tau * st * st, s = tau * ct * ct;
       const double du = g.w[k] * 2 * tau * st * ct;
       const double dus = g.w[k] * 2 * rt * st / sigma;  // du / (sigma sqrt s)
-      const double er = std::exp(r * u), eq = std::exp(q * u);
+      const double er = fast_exp(r * u), eq = fast_exp(q * u);
       L.er[i] = er * du;
       L.eq[i] = eq * du;
       L.ern[i] = er * dus;
       L.eqn[i] = eq * dus;
       L.drift[i] = mu * s;
       L.vol[i] = sigma * rt * ct;
+      L.inv_vol[i] = 1 / L.vol[i];
     }
   }
   return L;
@@ -299,9 +342,14 @@ bool solve_linear(double* A, double* b, int n) {
 double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
               double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
-  std::vector<double> H(n), J(static_cast<std::size_t>(n) * n), F(n), g(l), ga(l), gb(l);
+  std::vector<double> H(n), ga(l), gb(l);
   const double lnK = std::log(K);
-  auto residual = [&](const std::vector<double>& y, std::vector<double>& F, std::vector<double>& J) {
+  // The residual F at y, with what its Jacobian needs: G_jk, the weight of
+  // row (j, k) of the interpolation in row j, and the diagonal part.
+  struct State {
+    std::vector<double> F, G, diag;
+  };
+  auto residual = [&](const std::vector<double>& y, State& S) {
     for (int i = 0; i < n; ++i) H[i] = y[i + 1] * y[i + 1];
     for (int j = 1; j <= n; ++j) {
       const double tau = L.tau[j], rt = L.sqrt_tau[j];
@@ -322,7 +370,7 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
         for (; h < n; ++h) h0 += row[h] * H[h];
         const double Hu = (h0 + h1) + (h2 + h3);
         const double yu = root_of(Hu);
-        const double dm = (lnB - lnX + yu + L.drift[i]) / L.vol[i];
+        const double dm = (lnB - lnX + yu + L.drift[i]) * L.inv_vol[i];
         const double dp = dm + L.vol[i];
         double fm, fp;
         const double cm = cdf_pdf(dm, fm), cp = cdf_pdf(dp, fp);
@@ -340,18 +388,26 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
       const double N = cdf(dm) + r * Ni, D = cdf(dp) + q * Di;
       // d N / d ln B_j and d D / d ln B_j
       const double dN = pdf(dm) / v + r * dNi, dD = pdf(dp) / v + q * dDi;
-      F[j - 1] = std::log(N / D) + lnK - (r - q) * tau - lnB;
-      if (!std::isfinite(F[j - 1])) F[j - 1] = 1e300;
+      S.F[j - 1] = std::log(N / D) + lnK - (r - q) * tau - lnB;
+      if (!std::isfinite(S.F[j - 1])) S.F[j - 1] = 1e300;
+      double* Gj = &S.G[static_cast<std::size_t>(j - 1) * l];
+      for (int k = 0; k < l; ++k) Gj[k] = ga[k] / N - gb[k] / D;
+      S.diag[j - 1] = 1 - dN / N + dD / D;
+    }
+  };
+  // The Jacobian, assembled only where a step is taken from y.
+  auto jacobian = [&](const std::vector<double>& y, const State& S, std::vector<double>& J) {
+    for (int j = 1; j <= n; ++j) {
       double* Jr = &J[static_cast<std::size_t>(j - 1) * n];
       for (int h = 0; h < n; ++h) Jr[h] = 0;
       for (int k = 0; k < l; ++k) {
-        const double gk = ga[k] / N - gb[k] / D;
+        const double gk = S.G[static_cast<std::size_t>(j - 1) * l + k];
         if (gk == 0) continue;
         const double* row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
         for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
       }
       for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
-      Jr[j - 1] += 1 - dN / N + dD / D;
+      Jr[j - 1] += S.diag[j - 1];
     }
   };
   // Residuals weighted by sqrt(tau_j / T): the nodes nearest expiry are the
@@ -368,11 +424,15 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
     for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]));
     return e;
   };
-  std::vector<double> yt(y), Ft(n), Jt(J.size()), step(n);
-  residual(y, F, J);
+  std::vector<double> yt(y), J(static_cast<std::size_t>(n) * n), step(n);
+  State cur{std::vector<double>(n), std::vector<double>(static_cast<std::size_t>(n) * l), std::vector<double>(n)};
+  State trial = cur;
+  const std::vector<double>& F = cur.F;
+  residual(y, cur);
   double norm = size(F);
   for (int it = 0; it < m; ++it) {
     for (int i = 0; i < n; ++i) step[i] = -F[i];
+    jacobian(y, cur, J);
     if (!solve_linear(J.data(), step.data(), n)) break;
     const double taken = size(step);
     if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-5) {
@@ -385,12 +445,11 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
         const double next = y[j] + lambda * step[j - 1];
         yt[j] = next > 0 ? next : y[j] / 4;
       }
-      residual(yt, Ft, Jt);
-      if (size(Ft) <= norm && largest(Ft) <= std::max(2 * largest(F), 1e-6)) break;
+      residual(yt, trial);
+      if (size(trial.F) <= norm && largest(trial.F) <= std::max(2 * largest(F), 1e-6)) break;
     }
     y.swap(yt);
-    F.swap(Ft);
-    J.swap(Jt);
+    std::swap(cur, trial);
     norm = size(F);
   }
   return largest(F) < 1e300 ? size(F) : INFINITY;
@@ -464,8 +523,8 @@ Premium put_premium(const Boundary& b, double S, double K, double r, double sigm
     const double dm = (lnS - lu + mu * sl) / v, dp = dm + v;
     double fm;
     const double Pm = cdf_pdf(-dm, fm), Pp = cdf(-dp);
-    const double er = std::exp(-r * sl), eq = std::exp(-q * sl);
-    const double Bu = std::exp(lu);
+    const double er = fast_exp(-r * sl), eq = fast_exp(-q * sl);
+    const double Bu = fast_exp(lu);
     const double A = er * (q * Bu - r * K);
     const double w = ts.w[k] * 2 * T * st * ct;  // du
     p.value += w * (r * K * er * Pm - q * S * eq * Pp);
