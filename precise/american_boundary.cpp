@@ -160,7 +160,7 @@ inline double cdf_pdf(double x, double& density) {
   density = precise::kInvSqrt2Pi * e;
   const double y = std::fabs(x) * precise::kInvSqrt2;
   if (y <= 0.46875) return 0.5 + 0.5 * precise::erf_small(x * precise::kInvSqrt2);
-  const double tail = 0.5 * e * precise::erfcx_large(y);
+  const double tail = 0.5 * e * (y <= 4 ? precise::erfcx_mid(y) : precise::erfcx_large(y));
   return x < 0 ? tail : 1 - tail;
 }
 
@@ -212,7 +212,7 @@ inline double to_xi(double w) { return 2 * std::sqrt(w) - 1; }
 // sum_i M_i H_i over i = 1..n; H_0 = 0). Built once per (n, l).
 struct Geometry {
   int n = 0, l = 0;
-  std::vector<double> w, M;
+  std::vector<double> w, M, Mt;  // Mt: the rows of node j transposed, (j, i, k)
 };
 
 const Geometry& geometry(int n, int l) {
@@ -239,6 +239,11 @@ const Geometry& geometry(int n, int l) {
           for (int h = 1; h <= n; ++h)
             row[h - 1] += Tc[c] * C[static_cast<std::size_t>(c) * (n + 1) + h];
       }
+    G.Mt.resize(G.M.size());
+    for (int j = 0; j < n; ++j)
+      for (int k = 0; k < l; ++k)
+        for (int h = 0; h < n; ++h)
+          G.Mt[(static_cast<std::size_t>(j) * n + h) * l + k] = G.M[(static_cast<std::size_t>(j) * l + k) * n + h];
   });
   return cache[n][l];
 }
@@ -248,6 +253,7 @@ const Geometry& geometry(int n, int l) {
 struct Level {
   int n = 0, l = 0;
   const double* M = nullptr;
+  const double* Mt = nullptr;
   std::vector<double> tau, sqrt_tau;  // j = 0..n
   // per (j, k), j = 1..n: e^{r u} du and e^{q u} du; the same over
   // sigma sqrt(s), s = tau - u; the drift (r - q - sigma^2/2) s of d-;
@@ -262,6 +268,7 @@ Level make_level(int n, int l, double T, double r, double sigma, double q) {
   L.n = n;
   L.l = l;
   L.M = G.M.data();
+  L.Mt = G.Mt.data();
   const double sqrtT = std::sqrt(T);
   L.tau.resize(n + 1);
   L.sqrt_tau.resize(n + 1);
@@ -342,7 +349,7 @@ bool solve_linear(double* A, double* b, int n) {
 double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
               double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
-  std::vector<double> H(n), ga(l), gb(l);
+  std::vector<double> H(n), Hq(l), ga(l), gb(l);
   const double lnK = std::log(K);
   // The residual F at y, with what its Jacobian needs: G_jk, the weight of
   // row (j, k) of the interpolation in row j, and the diagonal part.
@@ -354,21 +361,19 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
     for (int j = 1; j <= n; ++j) {
       const double tau = L.tau[j], rt = L.sqrt_tau[j];
       const double lnB = lnX - y[j];
+      // H at the node's quadrature points, a column of Mt at a time.
+      const double* Mj = L.Mt + static_cast<std::size_t>(j - 1) * n * l;
+      double* __restrict hq = Hq.data();
+      for (int k = 0; k < l; ++k) hq[k] = 0;
+      for (int h = 0; h < n; ++h) {
+        const double Hh = H[h];
+        const double* __restrict col = Mj + static_cast<std::size_t>(h) * l;
+        for (int k = 0; k < l; ++k) hq[k] += col[k] * Hh;
+      }
       double Ni = 0, Di = 0, dNi = 0, dDi = 0;
       for (int k = 0; k < l; ++k) {
         const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
-        const double* row = L.M + i * n;
-        // Four running sums, which the processor can overlap.
-        double h0 = 0, h1 = 0, h2 = 0, h3 = 0;
-        int h = 0;
-        for (; h + 4 <= n; h += 4) {
-          h0 += row[h] * H[h];
-          h1 += row[h + 1] * H[h + 1];
-          h2 += row[h + 2] * H[h + 2];
-          h3 += row[h + 3] * H[h + 3];
-        }
-        for (; h < n; ++h) h0 += row[h] * H[h];
-        const double Hu = (h0 + h1) + (h2 + h3);
+        const double Hu = Hq[k];
         const double yu = root_of(Hu);
         const double dm = (lnB - lnX + yu + L.drift[i]) * L.inv_vol[i];
         const double dp = dm + L.vol[i];
@@ -398,12 +403,12 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
   // The Jacobian, assembled only where a step is taken from y.
   auto jacobian = [&](const std::vector<double>& y, const State& S, std::vector<double>& J) {
     for (int j = 1; j <= n; ++j) {
-      double* Jr = &J[static_cast<std::size_t>(j - 1) * n];
+      double* __restrict Jr = &J[static_cast<std::size_t>(j - 1) * n];
       for (int h = 0; h < n; ++h) Jr[h] = 0;
       for (int k = 0; k < l; ++k) {
         const double gk = S.G[static_cast<std::size_t>(j - 1) * l + k];
         if (gk == 0) continue;
-        const double* row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
+        const double* __restrict row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
         for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
       }
       for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
@@ -455,8 +460,10 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
   return largest(F) < 1e300 ? size(F) : INFINITY;
 }
 
-// The coarse solve only starts the fine one: it stops at steps of 1e-7.
-constexpr double kCoarseEnough = 1e-7;
+// Both solves stop at a weighted step of 1e-7: the coarse one only starts
+// the fine one, and past such a step the fine boundary moves the prices of
+// the grid by under 1e-12 relative.
+constexpr double kCoarseEnough = 1e-7, kFineEnough = 1e-7;
 
 void set_coefficients(Boundary& b, const std::vector<double>& y) {
   std::vector<double> H(b.n + 1);
@@ -497,7 +504,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     yf[j] = fine.tau[j] < coarse.tau[1]
                 ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
                 : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
-  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, 1e-13);
+  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, kFineEnough);
   b.n = s.n;
   set_coefficients(b, yf);
   return b;
