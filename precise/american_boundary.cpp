@@ -343,9 +343,13 @@ bool solve_linear(double* A, double* b, int n) {
 // m Newton steps on F_j(y) = ln f_j - ln B_j = 0, y_j = ln(X/B_j) =
 // sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
 // integrals move with y through the interpolation, d ln B(u) / d y_i =
-// -M_i y_i / y(u). A step is halved until the residual falls. A step
-// smaller than `enough`, or the last, if small, is taken unchecked and ends
-// the solve (Newton's error after it is of the order of its square).
+// -M_i y_i / y(u). A step is halved until the weighted residual falls and
+// the largest stays under twice its size or 1e-4: at the few nodes nearest
+// expiry, where y is tiny, full steps overshoot without moving the price,
+// and halving for them would slow the others to a linear rate. A step
+// smaller than `enough` (weighted, and 1e-3 at every node), or the last, if
+// small, is taken unchecked and ends the solve (Newton's error after it is
+// of the order of its square).
 double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
               double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
@@ -440,7 +444,7 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
     jacobian(y, cur, J);
     if (!solve_linear(J.data(), step.data(), n)) break;
     const double taken = size(step);
-    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-5) {
+    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-3) {
       for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
       return taken;
     }
@@ -451,7 +455,7 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
         yt[j] = next > 0 ? next : y[j] / 4;
       }
       residual(yt, trial);
-      if (size(trial.F) <= norm && largest(trial.F) <= std::max(2 * largest(F), 1e-6)) break;
+      if (size(trial.F) <= norm && largest(trial.F) <= std::max(2 * largest(F), 1e-4)) break;
     }
     y.swap(yt);
     std::swap(cur, trial);
@@ -486,27 +490,34 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
   b.sqrtT = std::sqrt(T);
   const double X = q > 0 && r < q ? K * (r / q) : K;
   b.lnX = std::log(X);
-  // First guess: from X towards the perpetual boundary like e^{-2 sigma sqrt(tau)}.
+  // The solve at level (n, l) from the boundary b holds (from the analytic
+  // guess when it holds none): below b's first node, B leaves X like
+  // sqrt(tau).
   const double Binf = perpetual_put_boundary(K, r, sigma, q);
-  std::vector<double> y(s.n0 + 1, 0.0);
-  Level coarse = make_level(s.n0, s.l0, T, r, sigma, q);
-  for (int j = 1; j <= s.n0; ++j) {
-    const double g = Binf + (X - Binf) * std::exp(-2 * sigma * coarse.sqrt_tau[j] * X / (X - Binf));
-    y[j] = std::log(X / g);
-  }
-  newton(coarse, b.lnX, y, K, r, sigma, q, s.m0, kCoarseEnough);
-  b.n = s.n0;
-  set_coefficients(b, y);
-  Level fine = make_level(s.n, s.l, T, r, sigma, q);
-  std::vector<double> yf(s.n + 1, 0.0);
-  // Below the first coarse node, B leaves X like sqrt(tau).
-  for (int j = 1; j <= s.n; ++j)
-    yf[j] = fine.tau[j] < coarse.tau[1]
-                ? y[1] * fine.sqrt_tau[j] / coarse.sqrt_tau[1]
-                : root_of(clenshaw(b.a, s.n0, to_xi(fine.sqrt_tau[j] / b.sqrtT)));
-  b.residual = newton(fine, b.lnX, yf, K, r, sigma, q, s.m, kFineEnough);
-  b.n = s.n;
-  set_coefficients(b, yf);
+  Level from;
+  std::vector<double> y;
+  auto solve = [&](int n, int l, int m, double enough) {
+    Level L = make_level(n, l, T, r, sigma, q);
+    std::vector<double> next(n + 1, 0.0);
+    for (int j = 1; j <= n; ++j) {
+      if (b.n == 0) {
+        // From X towards the perpetual boundary like e^{-2 sigma sqrt(tau)}.
+        const double g = Binf + (X - Binf) * std::exp(-2 * sigma * L.sqrt_tau[j] * X / (X - Binf));
+        next[j] = std::log(X / g);
+      } else {
+        next[j] = L.tau[j] < from.tau[1] ? y[1] * L.sqrt_tau[j] / from.sqrt_tau[1]
+                                         : root_of(clenshaw(b.a, b.n, to_xi(L.sqrt_tau[j] / b.sqrtT)));
+      }
+    }
+    const double residual = newton(L, b.lnX, next, K, r, sigma, q, m, enough);
+    b.n = n;
+    set_coefficients(b, next);
+    from = std::move(L);
+    y = std::move(next);
+    return residual;
+  };
+  solve(s.n0, s.l0, s.m0, kCoarseEnough);
+  b.residual = solve(s.n, s.l, s.m, kFineEnough);
   return b;
 }
 
