@@ -347,9 +347,9 @@ bool solve_linear(double* A, double* b, int n) {
 // the largest stays under twice its size or 1e-4: at the few nodes nearest
 // expiry, where y is tiny, full steps overshoot without moving the price,
 // and halving for them would slow the others to a linear rate. A step
-// smaller than `enough` (weighted, and 1e-3 at every node), or the last, if
-// small, is taken unchecked and ends the solve (Newton's error after it is
-// of the order of its square).
+// within `enough` (weighted; and 1e-3 at every node), or the last if within
+// the larger of `enough` and 1e-7, is taken unchecked and ends the solve
+// (Newton's error after it is of the order of its square).
 double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
               double sigma, double q, int m, double enough) {
   const int n = L.n, l = L.l;
@@ -444,7 +444,7 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
     jacobian(y, cur, J);
     if (!solve_linear(J.data(), step.data(), n)) break;
     const double taken = size(step);
-    if ((it == m - 1 || taken <= enough) && taken <= 1e-7 && largest(step) <= 1e-3) {
+    if ((it == m - 1 || taken <= enough) && taken <= std::max(enough, 1e-7) && largest(step) <= 1e-3) {
       for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
       return taken;
     }
@@ -464,10 +464,11 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
   return largest(F) < 1e300 ? size(F) : INFINITY;
 }
 
-// Both solves stop at a weighted step of 1e-7: the coarse one only starts
-// the fine one, and past such a step the fine boundary moves the prices of
-// the grid by under 1e-12 relative.
-constexpr double kCoarseEnough = 1e-7, kFineEnough = 1e-7;
+// The coarse solve stops at a weighted step of 1e-7, where its boundary is
+// as close to the fine one as its nodes allow; from there one step of the
+// fine solve within the library's 1e-5 leaves prices over the grid within
+// 1e-11 of the converged fine boundary's.
+constexpr double kCoarseEnough = 1e-7;
 
 void set_coefficients(Boundary& b, const std::vector<double>& y) {
   std::vector<double> H(b.n + 1);
@@ -517,7 +518,7 @@ Boundary put_boundary(double K, double T, double r, double sigma, double q, cons
     return residual;
   };
   solve(s.n0, s.l0, s.m0, kCoarseEnough);
-  b.residual = solve(s.n, s.l, s.m, kFineEnough);
+  b.residual = solve(s.n, s.l, s.m, s.enough);
   return b;
 }
 
