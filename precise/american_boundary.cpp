@@ -10,7 +10,8 @@
 // function of w. Each Newton step solves the n x n system with the whole
 // Jacobian (the B(u) under the integrals move with every y_i through the
 // interpolation) and is halved until the residual falls. A coarse solve
-// from an analytic first guess starts the fine one.
+// from an analytic first guess, converged, starts the fine one, which then
+// needs one step for most options.
 //
 // Integrals over u in [0, tau] run over theta, u = tau sin^2(theta): then
 // sqrt(u) and sqrt(tau - u) are both smooth in theta. Gauss-Legendre for the
