@@ -207,6 +207,32 @@ double perpetual_put_boundary(double K, double r, double sigma, double q) {
 // The interpolation variable in [-1, 1] from w = sqrt(u/T).
 inline double to_xi(double w) { return 2 * std::sqrt(w) - 1; }
 
+// The Chebyshev polynomials T_0..T_n at the interpolation variable of every
+// tanh-sinh node, (c, k) row major; built once per (level, n).
+const std::vector<double>& premium_basis(int level, int n) {
+  static std::once_flag once[kMaxLevel + 1][kMaxNodes + 1];
+  static std::vector<double> cache[kMaxLevel + 1][kMaxNodes + 1];
+  std::call_once(once[level][n], [level, n] {
+    const TanhSinh& ts = tanh_sinh(level);
+    const std::size_t size = ts.w.size();
+    std::vector<double>& B = cache[level][n];
+    B.assign(static_cast<std::size_t>(n + 1) * size, 0.0);
+    for (std::size_t k = 0; k < size; ++k) {
+      const double xi = to_xi(ts.sin_t[k]);
+      double t0 = 1, t1 = xi;
+      B[k] = 1;
+      if (n >= 1) B[size + k] = xi;
+      for (int c = 2; c <= n; ++c) {
+        const double t2 = 2 * xi * t1 - t0;
+        B[static_cast<std::size_t>(c) * size + k] = t2;
+        t0 = t1;
+        t1 = t2;
+      }
+    }
+  });
+  return cache[level][n];
+}
+
 // The nodes of one level, independent of the market: Lobatto points
 // w_j = sqrt(tau_j / T) = (1 - cos(j pi/n))/2, the Gauss-Legendre theta of
 // every integral, and the interpolation rows M (per (j, k), H(u) =
@@ -532,24 +558,35 @@ Premium put_premium(const Boundary& b, double S, double K, double r, double sigm
   //   g'  = A phi(d-)/(S v) - q e^{-q s} Phi(-d+),   A = e^{-r s} (q B - r K),
   //   g'' = phi(d-)/(S^2 v) (q B e^{-r s} - A (d-/v + 1)).
   const TanhSinh& ts = tanh_sinh(s.level);
+  const std::size_t size = ts.w.size();
+  // H at every node (sqrt(u/T) = sin(theta)), a Chebyshev polynomial at a time.
+  const double* basis = premium_basis(s.level, b.n).data();
+  std::vector<double> Hs(size, 0.0);
+  for (int c = 0; c <= b.n; ++c) {
+    const double ac = b.a[c];
+    const double* __restrict Tc = basis + static_cast<std::size_t>(c) * size;
+    double* __restrict h = Hs.data();
+    for (std::size_t k = 0; k < size; ++k) h[k] += ac * Tc[k];
+  }
   const double T = b.T, rt = b.sqrtT, lnS = std::log(S);
   const double mu = r - q - sigma * sigma / 2;
   Premium p;
-  for (std::size_t k = 0; k < ts.w.size(); ++k) {
+  for (std::size_t k = 0; k < size; ++k) {
     const double st = ts.sin_t[k], ct = ts.cos_t[k];
     const double sl = T * ct * ct;
     const double v = sigma * rt * ct;
-    const double lu = b.lnX - root_of(clenshaw(b.a, b.n, to_xi(st)));  // sqrt(u/T) = sin(theta)
-    const double dm = (lnS - lu + mu * sl) / v, dp = dm + v;
-    double fm;
-    const double Pm = cdf_pdf(-dm, fm), Pp = cdf(-dp);
+    const double lu = b.lnX - root_of(Hs[k]);
+    const double inv_v = 1 / v;
+    const double dm = (lnS - lu + mu * sl) * inv_v, dp = dm + v;
+    double fm, fp;
+    const double Pm = cdf_pdf(-dm, fm), Pp = cdf_pdf(-dp, fp);
     const double er = fast_exp(-r * sl), eq = fast_exp(-q * sl);
     const double Bu = fast_exp(lu);
     const double A = er * (q * Bu - r * K);
     const double w = ts.w[k] * 2 * T * st * ct;  // du
     p.value += w * (r * K * er * Pm - q * S * eq * Pp);
-    p.delta += w * (A * fm / (S * v) - q * eq * Pp);
-    p.gamma += w * fm / (S * S * v) * (q * Bu * er - A * (dm / v + 1));
+    p.delta += w * (A * fm * inv_v / S - q * eq * Pp);
+    p.gamma += w * fm * inv_v / (S * S) * (q * Bu * er - A * (dm * inv_v + 1));
   }
   return p;
 }
