@@ -151,11 +151,9 @@ inline double fast_exp(double x) {
   return scale * (kExp2.v[k & 63] * p);
 }
 
-inline double cdf(double x) { return precise::norm_cdf(x); }
-inline double pdf(double x) { return precise::norm_pdf(x); }
 
 // Phi(x) and phi(x) together, sharing the exponential (to a few ulp times
-// x^2 in the tails, ample inside the integrals).
+// x^2 in the tails, ample for the boundary equation and its integrals).
 inline double cdf_pdf(double x, double& density) {
   const double e = fast_exp(-0.5 * x * x);
   density = precise::kInvSqrt2Pi * e;
@@ -421,9 +419,10 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
       const double v = sigma * rt;
       const double dm = (lnB - lnK + (r - q - sigma * sigma / 2) * tau) / v;
       const double dp = dm + v;
-      const double N = cdf(dm) + r * Ni, D = cdf(dp) + q * Di;
+      double fm, fp;
+      const double N = cdf_pdf(dm, fm) + r * Ni, D = cdf_pdf(dp, fp) + q * Di;
       // d N / d ln B_j and d D / d ln B_j
-      const double dN = pdf(dm) / v + r * dNi, dD = pdf(dp) / v + q * dDi;
+      const double dN = fm / v + r * dNi, dD = fp / v + q * dDi;
       S.F[j - 1] = std::log(N / D) + lnK - (r - q) * tau - lnB;
       if (!std::isfinite(S.F[j - 1])) S.F[j - 1] = 1e300;
       double* Gj = &S.G[static_cast<std::size_t>(j - 1) * l];
