@@ -120,14 +120,26 @@ const TanhSinh& tanh_sinh(int level) {
 
 // e^x inside the integrals: x = (64 k + j) ln2/64 + t, |t| <= ln2/128,
 // e^x = 2^k 2^{j/64} e^t, e^t by its Taylor polynomial of degree 6 (error
-// under 3e-20) and 2^{j/64} from a table; within 4 ulp, 0 below -708.
-struct Exp2Table {
-  double v[64];
-  Exp2Table() {
-    for (int j = 0; j < 64; ++j) v[j] = std::exp2(j / 64.0);
-  }
+// under 3e-20) and 2^{j/64} from a table (rounded to nearest); within 4
+// ulp, 0 below -708.
+constexpr double kExp2[64] = {
+    0x1.0000000000000p+0, 0x1.02c9a3e778061p+0, 0x1.059b0d3158574p+0, 0x1.0874518759bc8p+0,
+    0x1.0b5586cf9890fp+0, 0x1.0e3ec32d3d1a2p+0, 0x1.11301d0125b51p+0, 0x1.1429aaea92de0p+0,
+    0x1.172b83c7d517bp+0, 0x1.1a35beb6fcb75p+0, 0x1.1d4873168b9aap+0, 0x1.2063b88628cd6p+0,
+    0x1.2387a6e756238p+0, 0x1.26b4565e27cddp+0, 0x1.29e9df51fdee1p+0, 0x1.2d285a6e4030bp+0,
+    0x1.306fe0a31b715p+0, 0x1.33c08b26416ffp+0, 0x1.371a7373aa9cbp+0, 0x1.3a7db34e59ff7p+0,
+    0x1.3dea64c123422p+0, 0x1.4160a21f72e2ap+0, 0x1.44e086061892dp+0, 0x1.486a2b5c13cd0p+0,
+    0x1.4bfdad5362a27p+0, 0x1.4f9b2769d2ca7p+0, 0x1.5342b569d4f82p+0, 0x1.56f4736b527dap+0,
+    0x1.5ab07dd485429p+0, 0x1.5e76f15ad2148p+0, 0x1.6247eb03a5585p+0, 0x1.6623882552225p+0,
+    0x1.6a09e667f3bcdp+0, 0x1.6dfb23c651a2fp+0, 0x1.71f75e8ec5f74p+0, 0x1.75feb564267c9p+0,
+    0x1.7a11473eb0187p+0, 0x1.7e2f336cf4e62p+0, 0x1.82589994cce13p+0, 0x1.868d99b4492edp+0,
+    0x1.8ace5422aa0dbp+0, 0x1.8f1ae99157736p+0, 0x1.93737b0cdc5e5p+0, 0x1.97d829fde4e50p+0,
+    0x1.9c49182a3f090p+0, 0x1.a0c667b5de565p+0, 0x1.a5503b23e255dp+0, 0x1.a9e6b5579fdbfp+0,
+    0x1.ae89f995ad3adp+0, 0x1.b33a2b84f15fbp+0, 0x1.b7f76f2fb5e47p+0, 0x1.bcc1e904bc1d2p+0,
+    0x1.c199bdd85529cp+0, 0x1.c67f12e57d14bp+0, 0x1.cb720dcef9069p+0, 0x1.d072d4a07897cp+0,
+    0x1.d5818dcfba487p+0, 0x1.da9e603db3285p+0, 0x1.dfc97337b9b5fp+0, 0x1.e502ee78b3ff6p+0,
+    0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
 };
-const Exp2Table kExp2;
 
 inline double fast_exp(double x) {
   if (!(x > -708)) return x < -708 ? 0.0 : x;
@@ -148,7 +160,7 @@ inline double fast_exp(double x) {
   const unsigned long long bits = static_cast<unsigned long long>((k >> 6) + 1023) << 52;
   double scale;
   std::memcpy(&scale, &bits, sizeof scale);
-  return scale * (kExp2.v[k & 63] * p);
+  return scale * (kExp2[k & 63] * p);
 }
 
 
