@@ -38,13 +38,13 @@ inline constexpr Setting kPrecise = {14, 8, 8, 28, 32, 3, 5, 1e-5};
 inline constexpr Setting kReference = {24, 48, 10, 48, 96, 6, 7, 1e-13};
 
 // Where the yield is just above the rate, B leaves X = K r/q like sqrt(tau)
-// only until terms in Phi(d(tau, B/K)), of the order of
-// e^{-ln(q/r)^2 / (2 sigma^2 tau)}, wake up and turn it within a short time
-// to the steeper behaviour of r >= q: a bend that 28 nodes leave errors of
-// a few 1e-9 on far out-of-the-money prices. There (0 < q - r < 0.04) the
-// library solves at 40 nodes from a coarse solve at 24, which it needs to
-// start Newton's method within reach.
-inline constexpr Setting kPreciseNear = {24, 16, 8, 40, 32, 3, 5, 1e-7};
+// only until the terms in Phi(d(tau, B/K)) (of the order of
+// e^{-ln(q/r)^2 / (2 sigma^2 tau)}, negligible near expiry) wake up and
+// turn it within a short time to the steeper behaviour of r >= q: a bend
+// that 28 nodes leave errors of a few 1e-9 on far out-of-the-money prices.
+// There (0 < q - r < 0.04) the library solves at 40 nodes from a coarse
+// solve at 24, which Newton's method needs to start within reach.
+inline constexpr Setting kPreciseNear = {24, 16, 8, 40, 32, 3, 5, 1e-5};
 
 // The library's setting for the put with rate r and yield q.
 inline const Setting& precise_setting(double r, double q) {
