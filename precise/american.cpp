@@ -101,8 +101,9 @@ double still(Kind kind, double S, double K, double T, double r, double q) {
 
 // The option where the method applies: S, K, T, sigma positive and finite.
 Value value(Kind kind, double S, double K, double T, double r, double sigma, double q) {
-  return kind == Kind::call ? american::call_value(S, K, T, r, sigma, q, american::kPrecise)
-                            : american::put_value(S, K, T, r, sigma, q, american::kPrecise);
+  // A call is the put with rate q and yield r.
+  return kind == Kind::call ? american::call_value(S, K, T, r, sigma, q, american::precise_setting(q, r))
+                            : american::put_value(S, K, T, r, sigma, q, american::precise_setting(r, q));
 }
 
 double price_of(Kind kind, double S, double K, double T, double r, double sigma, double q) {

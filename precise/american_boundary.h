@@ -21,19 +21,36 @@
 namespace vexal::american {
 
 // The method's setting: a first solve at n0 collocation points, l0
-// quadrature nodes and m0 Newton steps, then m steps at (n, l); the
-// premium integral by tanh-sinh with step 2^-level.
+// quadrature nodes and m0 Newton steps, then up to m steps at (n, l),
+// stopping at a weighted step of `enough`; the premium integral by
+// tanh-sinh with step 2^-level.
 struct Setting {
   int n0, l0, m0;
   int n, l, m;
   int level;
+  double enough;
 };
 
 // The library's setting (largest relative price error over the grid of the
-// tests about 4e-10), and a much finer one the tests use as reference
-// (settled to about 1e-12: it agrees with twice its nodes to 5e-13).
-inline constexpr Setting kPrecise = {12, 12, 8, 28, 32, 3, 5};
-inline constexpr Setting kReference = {24, 48, 10, 48, 96, 6, 7};
+// tests about 3e-10), and a much finer one the tests use as reference
+// (settled to about 1e-12: it agrees with 64 nodes to 5e-13 over the grid,
+// to 5e-11 where the yield is just above the rate).
+inline constexpr Setting kPrecise = {14, 8, 8, 28, 32, 3, 5, 1e-5};
+inline constexpr Setting kReference = {24, 48, 10, 48, 96, 6, 7, 1e-13};
+
+// Where the yield is just above the rate, B leaves X = K r/q like sqrt(tau)
+// only until the terms in Phi(d(tau, B/K)) (of the order of
+// e^{-ln(q/r)^2 / (2 sigma^2 tau)}, negligible near expiry) wake up and
+// turn it within a short time to the steeper behaviour of r >= q: a bend
+// that 28 nodes leave errors of a few 1e-9 on far out-of-the-money prices.
+// There (0 < q - r < 0.04) the library solves at 40 nodes from a coarse
+// solve at 24, which Newton's method needs to start within reach.
+inline constexpr Setting kPreciseNear = {24, 16, 8, 40, 32, 3, 5, 1e-5};
+
+// The library's setting for the put with rate r and yield q.
+inline const Setting& precise_setting(double r, double q) {
+  return r > 0 && q > r && q - r < 0.04 ? kPreciseNear : kPrecise;
+}
 
 inline constexpr int kMaxNodes = 64;
 
