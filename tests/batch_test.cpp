@@ -138,35 +138,33 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
   };
   for (std::size_t index = 0; index < vexal::kPreciseCount; ++index) {
     const vexal::ExportInfo& e = vexal::kPrecise[index];
-    long long rows = 64;  // grown to 5 ms of single calls: the American rows stay small
-    std::vector<std::vector<double>> cols;
-    std::vector<double> want;
-    for (;;) {
-      cols.assign(e.argc, {});
-      for (std::size_t j = 0; j < e.argc; ++j)
-        for (long long i = 0; i < rows; ++i) cols[j].push_back(value(e.args[j].name));
-      // An implied volatility is asked for the price of a volatility (itself,
-      // or one nudged by a few ulp) on most rows.
-      for (std::size_t j = 0; j < e.argc; ++j) {
-        if (std::string(e.args[j].name) != "price" || e.argc != 6) continue;
-        for (long long i = 0; i < rows; ++i) {
-          if (u(gen) < 0.4) continue;
-          const double sigma = value("sigma"), c = vexal::precise_call_eur(cols[0][i], cols[1][i], cols[2][i], cols[3][i], sigma, cols[5][i]);
-          cols[j][i] = std::string(e.name).find("put") != std::string::npos
-                           ? vexal::precise_put_eur(cols[0][i], cols[1][i], cols[2][i], cols[3][i], sigma, cols[5][i])
-                           : c;
-          if (u(gen) < 0.2) cols[j][i] *= 1 + (u(gen) - 0.5) * 1e-15;
-        }
-      }
-      want.assign(static_cast<std::size_t>(rows), 0);
-      const auto t0 = Clock::now();
+    // A fixed count, so that the rows drawn never depend on the machine's speed.
+    const bool american = std::string(e.name).find("american") != std::string::npos;
+    const long long rows = american ? 128 : 4096;
+    std::vector<std::vector<double>> cols(e.argc);
+    for (std::size_t j = 0; j < e.argc; ++j)
+      for (long long i = 0; i < rows; ++i) cols[j].push_back(value(e.args[j].name));
+    // An implied volatility is asked for the price of a volatility (itself,
+    // or one nudged by a few ulp) on most rows, priced by its own family.
+    for (std::size_t j = 0; j < e.argc; ++j) {
+      if (std::string(e.args[j].name) != "price" || e.argc != 6) continue;
+      const bool put = std::string(e.name).find("put") != std::string::npos;
       for (long long i = 0; i < rows; ++i) {
-        RowArgs a;
-        for (std::size_t j = 0; j < e.argc; ++j) a.nums.push_back(cols[j][i]);
-        want[i] = kSingle[vexal::function_index(e)](a);
+        if (u(gen) < 0.4) continue;
+        const double sigma = value("sigma"), S = cols[0][i], K = cols[1][i], T = cols[2][i], r = cols[3][i],
+                     q = cols[5][i];
+        cols[j][i] = american ? (put ? vexal::precise_put_american(S, K, T, r, sigma, q)
+                                     : vexal::precise_call_american(S, K, T, r, sigma, q))
+                              : (put ? vexal::precise_put_eur(S, K, T, r, sigma, q)
+                                     : vexal::precise_call_eur(S, K, T, r, sigma, q));
+        if (u(gen) < 0.2) cols[j][i] *= 1 + (u(gen) - 0.5) * 1e-15;
       }
-      if (Clock::now() - t0 > std::chrono::milliseconds(5) || rows >= (1 << 18)) break;
-      rows *= 4;
+    }
+    std::vector<double> want(static_cast<std::size_t>(rows));
+    for (long long i = 0; i < rows; ++i) {
+      RowArgs a;
+      for (std::size_t j = 0; j < e.argc; ++j) a.nums.push_back(cols[j][i]);
+      want[i] = kSingle[vexal::function_index(e)](a);
     }
     std::vector<const double*> ptrs;
     for (const auto& c : cols) ptrs.push_back(c.data());
