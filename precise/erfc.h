@@ -33,18 +33,24 @@ inline double erf_small(double y) {
   return y * num / den;
 }
 
+// Coefficients of erfcx on 0.46875 < y <= 4: numerator c0..c8, denominator
+// d0..d7 (leading 1).
+namespace cody_mid {
+inline constexpr double c0 = 5.64188496988670089e-1, c1 = 8.88314979438837594e00,
+                        c2 = 6.61191906371416295e01, c3 = 2.98635138197400131e02,
+                        c4 = 8.81952221241769090e02, c5 = 1.71204761263407058e03,
+                        c6 = 2.05107837782607147e03, c7 = 1.23033935479799725e03,
+                        c8 = 2.15311535474403846e-8;
+inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02,
+                        d2 = 5.37181101862009858e02, d3 = 1.62138957456669019e03,
+                        d4 = 3.29079923573345963e03, d5 = 4.36261909014324716e03,
+                        d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
+}  // namespace cody_mid
+
 // erfcx(y) = e^{y^2} erfc(y) for y > 0.46875.
 inline double erfcx_large(double y) {
   if (y <= 4.0) {
-    const double c0 = 5.64188496988670089e-1, c1 = 8.88314979438837594e00,
-                 c2 = 6.61191906371416295e01, c3 = 2.98635138197400131e02,
-                 c4 = 8.81952221241769090e02, c5 = 1.71204761263407058e03,
-                 c6 = 2.05107837782607147e03, c7 = 1.23033935479799725e03,
-                 c8 = 2.15311535474403846e-8;
-    const double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02,
-                 d2 = 5.37181101862009858e02, d3 = 1.62138957456669019e03,
-                 d4 = 3.29079923573345963e03, d5 = 4.36261909014324716e03,
-                 d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
+    using namespace cody_mid;
     const double num = (((((((c8 * y + c0) * y + c1) * y + c2) * y + c3) * y + c4) * y + c5) * y + c6) * y + c7;
     const double den = (((((((y + d0) * y + d1) * y + d2) * y + d3) * y + d4) * y + d5) * y + d6) * y + d7;
     return num / den;
@@ -80,15 +86,7 @@ inline double erfcx_small(double y) {
 // numerator and denominator by Estrin's scheme (a shorter chain of
 // dependent operations than Horner's, the same accuracy to an ulp).
 inline double erfcx_mid(double y) {
-  const double c0 = 5.64188496988670089e-1, c1 = 8.88314979438837594e00,
-               c2 = 6.61191906371416295e01, c3 = 2.98635138197400131e02,
-               c4 = 8.81952221241769090e02, c5 = 1.71204761263407058e03,
-               c6 = 2.05107837782607147e03, c7 = 1.23033935479799725e03,
-               c8 = 2.15311535474403846e-8;
-  const double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02,
-               d2 = 5.37181101862009858e02, d3 = 1.62138957456669019e03,
-               d4 = 3.29079923573345963e03, d5 = 4.36261909014324716e03,
-               d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
+  using namespace cody_mid;
   const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
   const double num = ((c7 + c6 * y) + (c5 + c4 * y) * y2) + ((c3 + c2 * y) + (c1 + c0 * y) * y2) * y4 + c8 * y8;
   const double den = ((d7 + d6 * y) + (d5 + d4 * y) * y2) + ((d3 + d2 * y) + (d1 + d0 * y) * y2) * y4 + y8;
