@@ -140,7 +140,7 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
     const vexal::ExportInfo& e = vexal::kPrecise[index];
     // A fixed count, so that the rows drawn never depend on the machine's speed.
     const bool american = std::string(e.name).find("american") != std::string::npos;
-    const long long rows = american ? 128 : 4096;
+    const long long rows = american ? 64 : 4096;
     std::vector<std::vector<double>> cols(e.argc);
     for (std::size_t j = 0; j < e.argc; ++j)
       for (long long i = 0; i < rows; ++i) cols[j].push_back(value(e.args[j].name));
