@@ -4,7 +4,6 @@
 #include <cmath>
 #include <initializer_list>
 #include <cstdint>
-#include <limits>
 
 #include "batch/parallel.h"
 #include "core/numeric.h"
@@ -40,25 +39,6 @@ void kelly_one(const double* prob, const double* outcome, std::int64_t n, double
   result[2] = kelly_growth_sd_at(table, o.x[1]);
 }
 
-// Checks shared by the many-series forms, before anything is written.
-int check_many(long long series, long long stride, const long long* lengths, const double* results, int threads,
-               std::initializer_list<const double*> data) {
-  if (threads < 0) return VEXAL_E_THREADS;
-  if (series < 0 || stride < 0) return VEXAL_E_NEGATIVE;
-  if (series == 0) return VEXAL_OK;
-  if (!lengths || !results) return VEXAL_E_NULL;
-  if (stride > 0 && series - 1 > std::numeric_limits<std::ptrdiff_t>::max() / 2 / stride) return VEXAL_E_COUNT;
-  bool any_data = false;
-  for (long long k = 0; k < series; ++k) {
-    if (lengths[k] < 0) return VEXAL_E_NEGATIVE;
-    if (stride > 0 && lengths[k] > stride) return VEXAL_E_COUNT;
-    any_data = any_data || lengths[k] > 0;
-  }
-  if (any_data)
-    for (const double* p : data)
-      if (!p) return VEXAL_E_NULL;
-  return VEXAL_OK;
-}
 
 struct GarchJob {
   const double* prices;

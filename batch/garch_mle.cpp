@@ -124,15 +124,9 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_mle_many_progress(long long series, 
                                                               int threads, vexal_progress_fn progress, void* user) {
   vexal::GarchMleModel model;
   if (const int rc = model_of(mean, dist, h0, model); rc != VEXAL_OK) return rc;
-  if (threads < 0) return VEXAL_E_THREADS;
-  if (series < 0 || stride < 0) return VEXAL_E_NEGATIVE;
+  if (const int rc = check_many(series, stride, lengths, results, threads, {returns}); rc != VEXAL_OK) return rc;
   if (series == 0) return VEXAL_OK;
-  if (!lengths || !results || !returns) return VEXAL_E_NULL;
-  if (stride > 0 && series - 1 > std::numeric_limits<std::ptrdiff_t>::max() / 2 / stride) return VEXAL_E_COUNT;
-  for (long long k = 0; k < series; ++k) {
-    if (lengths[k] < 0) return VEXAL_E_NEGATIVE;
-    if (stride > 0 && lengths[k] > stride) return VEXAL_E_COUNT;
-  }
+  if (!returns) return VEXAL_E_NULL;
   for (long long k = 0; k < series; ++k)
     if (const int rc = check_series(returns + k * stride, lengths[k], model); rc != VEXAL_OK) return rc;
   const Job job{returns, stride, lengths, model, results};

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -200,6 +202,26 @@ int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress p
   done_until = std::min(total, s->cursor.load());
   if (progress.fn) progress.fn(done_until, total, progress.user);
   return done_until < total ? VEXAL_STOPPED : VEXAL_OK;
+}
+
+// Checks shared by the many-series forms, before anything is written.
+int check_many(long long series, long long stride, const long long* lengths, const void* results, int threads,
+               std::initializer_list<const double*> data) {
+  if (threads < 0) return VEXAL_E_THREADS;
+  if (series < 0 || stride < 0) return VEXAL_E_NEGATIVE;
+  if (series == 0) return VEXAL_OK;
+  if (!lengths || !results) return VEXAL_E_NULL;
+  if (stride > 0 && series - 1 > std::numeric_limits<std::ptrdiff_t>::max() / 2 / stride) return VEXAL_E_COUNT;
+  bool any_data = false;
+  for (long long k = 0; k < series; ++k) {
+    if (lengths[k] < 0) return VEXAL_E_NEGATIVE;
+    if (stride > 0 && lengths[k] > stride) return VEXAL_E_COUNT;
+    any_data = any_data || lengths[k] > 0;
+  }
+  if (any_data)
+    for (const double* p : data)
+      if (!p) return VEXAL_E_NULL;
+  return VEXAL_OK;
 }
 
 }  // namespace vexal::batch

@@ -5,6 +5,7 @@
 #define VEXAL_BATCH_PARALLEL_H
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "exports/api.h"
 #define VEXAL_BATCH_API VEXAL_API_EXPORT
@@ -31,6 +32,12 @@ int resolve_threads(int threads);
 // the items from `done_until` on were not run (those before it were).
 int run(std::int64_t total, int threads, RangeFn fn, const void* job, Progress progress,
         std::int64_t& done_until);
+
+// Checks shared by the many-series forms, before anything is written:
+// threads, series, stride and lengths, and the data pointers where any
+// series has data. VEXAL_OK or a negative code.
+int check_many(long long series, long long stride, const long long* lengths, const void* results, int threads,
+               std::initializer_list<const double*> data);
 
 }  // namespace vexal::batch
 
