@@ -48,6 +48,10 @@ inline bool any_nan_in(const double* a, std::int64_t last) {
   return false;
 }
 
+// Whether the processor runs AVX2: the hot loops built for it give the same
+// doubles as their baseline builds and are chosen where it does.
+bool have_avx2();
+
 // Allocation used by working arrays; tests may swap it to inject failure.
 using ZeroAllocFn = void* (*)(std::size_t count, std::size_t size);
 extern ZeroAllocFn work_alloc;

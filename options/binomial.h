@@ -58,7 +58,7 @@ void induct_generic(double* V, const double* a, const double* b, std::int32_t n,
                     double disc, double p, const Shortcut& s);
 void induct_avx2(double* V, const double* a, const double* b, std::int32_t n, double c,
                  double disc, double p, const Shortcut& s);
-bool have_avx2();
+using vexal::have_avx2;
 
 using Induct = void (*)(double* V, const double* a, const double* b, std::int32_t n, double c,
                         double disc, double p, const Shortcut& s);

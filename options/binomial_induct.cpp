@@ -228,22 +228,12 @@ __attribute__((target("avx2"))) void induct_avx2(double* V, const double* a, con
   layers(V, a, b, n, c, disc, p, s);
 }
 
-bool have_avx2() {
-  static const bool yes = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return yes;
-}
-
 #else
 
 void induct_avx2(double* V, const double* a, const double* b, std::int32_t n, double c,
                  double disc, double p, const Shortcut& s) {
   layers(V, a, b, n, c, disc, p, s);
 }
-
-bool have_avx2() { return false; }
 
 #endif
 

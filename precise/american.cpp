@@ -49,16 +49,16 @@ Value tree_value(double S, double K, double T, double r, double sigma, double q)
 }  // namespace
 
 Value put_value(double S, double K, double T, double r, double sigma, double q,
-                const Setting& s) {
+                const Setting& s, Isa isa) {
   if (r <= 0 && q >= r)  // never exercised early
     return {precise_put_eur(S, K, T, r, sigma, q), precise_put_delta_eur(S, K, T, r, sigma, q),
             precise_gamma_eur(S, K, T, r, sigma, q)};
   if (r < 0) return tree_value(S, K, T, r, sigma, q);
-  const Boundary b = put_boundary(K, T, r, sigma, q, s);
+  const Boundary b = put_boundary(K, T, r, sigma, q, s, isa);
   if (!(b.residual < kFailed)) return tree_value(S, K, T, r, sigma, q);
   const double eur = precise_put_eur(S, K, T, r, sigma, q);
   if (std::log(S) <= b.log_at(T) && K - S >= eur) return {K - S, -1, 0};
-  const Premium p = put_premium(b, S, K, r, sigma, q, s);
+  const Premium p = put_premium(b, S, K, r, sigma, q, s, isa);
   Value v{eur + p.value, precise_put_delta_eur(S, K, T, r, sigma, q) + p.delta,
           precise_gamma_eur(S, K, T, r, sigma, q) + p.gamma};
   if (!(v.price > K - S)) v = {K - S, -1, 0};
@@ -69,11 +69,11 @@ Value put_value(double S, double K, double T, double r, double sigma, double q,
 // With P(S', K') homogeneous of degree one, dP/dK' = (P - S' dP/dS')/K'
 // and K'^2 d2P/dK'^2 = S'^2 d2P/dS'^2.
 Value call_value(double S, double K, double T, double r, double sigma, double q,
-                 const Setting& s) {
+                 const Setting& s, Isa isa) {
   if (q <= 0 && r >= q)  // never exercised early
     return {precise_call_eur(S, K, T, r, sigma, q), precise_call_delta_eur(S, K, T, r, sigma, q),
             precise_gamma_eur(S, K, T, r, sigma, q)};
-  const Value p = put_value(K, S, T, q, sigma, r, s);
+  const Value p = put_value(K, S, T, q, sigma, r, s, isa);
   return {p.price, (p.price - K * p.delta) / S, K * K * p.gamma / (S * S)};
 }
 

@@ -26,8 +26,12 @@
 #include <vector>
 #include <cstring>
 
-#include "precise/erfc.h"
+#include "core/numeric.h"
 #include "precise/functions.h"
+#include "precise/lanes.h"
+
+// Lanes pass between functions only where those are inlined.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace vexal::american {
 
@@ -35,6 +39,7 @@ namespace {
 
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kPi = 3.141592653589793;
+constexpr double kInvSqrt2 = 0.70710678118654752440;
 
 // Gauss-Legendre nodes and weights on [0, pi/2], kept as sin and cos of
 // theta; built once per node count.
@@ -114,65 +119,14 @@ const TanhSinh& tanh_sinh(int level) {
       r.cos_t.push_back(std::sin(comp));
       r.w.push_back(h * dtheta);
     }
+    // Padded to whole groups of four lanes by nodes of weight zero.
+    while (r.w.size() % 4 != 0) {
+      r.sin_t.push_back(kInvSqrt2);
+      r.cos_t.push_back(kInvSqrt2);
+      r.w.push_back(0);
+    }
   });
   return rules[level];
-}
-
-// e^x inside the integrals: x = (64 k + j) ln2/64 + t, |t| <= ln2/128,
-// e^x = 2^k 2^{j/64} e^t, e^t by its Taylor polynomial of degree 6 (error
-// under 3e-20) and 2^{j/64} from a table (rounded to nearest); within 4
-// ulp, 0 below -708.
-constexpr double kExp2[64] = {
-    0x1.0000000000000p+0, 0x1.02c9a3e778061p+0, 0x1.059b0d3158574p+0, 0x1.0874518759bc8p+0,
-    0x1.0b5586cf9890fp+0, 0x1.0e3ec32d3d1a2p+0, 0x1.11301d0125b51p+0, 0x1.1429aaea92de0p+0,
-    0x1.172b83c7d517bp+0, 0x1.1a35beb6fcb75p+0, 0x1.1d4873168b9aap+0, 0x1.2063b88628cd6p+0,
-    0x1.2387a6e756238p+0, 0x1.26b4565e27cddp+0, 0x1.29e9df51fdee1p+0, 0x1.2d285a6e4030bp+0,
-    0x1.306fe0a31b715p+0, 0x1.33c08b26416ffp+0, 0x1.371a7373aa9cbp+0, 0x1.3a7db34e59ff7p+0,
-    0x1.3dea64c123422p+0, 0x1.4160a21f72e2ap+0, 0x1.44e086061892dp+0, 0x1.486a2b5c13cd0p+0,
-    0x1.4bfdad5362a27p+0, 0x1.4f9b2769d2ca7p+0, 0x1.5342b569d4f82p+0, 0x1.56f4736b527dap+0,
-    0x1.5ab07dd485429p+0, 0x1.5e76f15ad2148p+0, 0x1.6247eb03a5585p+0, 0x1.6623882552225p+0,
-    0x1.6a09e667f3bcdp+0, 0x1.6dfb23c651a2fp+0, 0x1.71f75e8ec5f74p+0, 0x1.75feb564267c9p+0,
-    0x1.7a11473eb0187p+0, 0x1.7e2f336cf4e62p+0, 0x1.82589994cce13p+0, 0x1.868d99b4492edp+0,
-    0x1.8ace5422aa0dbp+0, 0x1.8f1ae99157736p+0, 0x1.93737b0cdc5e5p+0, 0x1.97d829fde4e50p+0,
-    0x1.9c49182a3f090p+0, 0x1.a0c667b5de565p+0, 0x1.a5503b23e255dp+0, 0x1.a9e6b5579fdbfp+0,
-    0x1.ae89f995ad3adp+0, 0x1.b33a2b84f15fbp+0, 0x1.b7f76f2fb5e47p+0, 0x1.bcc1e904bc1d2p+0,
-    0x1.c199bdd85529cp+0, 0x1.c67f12e57d14bp+0, 0x1.cb720dcef9069p+0, 0x1.d072d4a07897cp+0,
-    0x1.d5818dcfba487p+0, 0x1.da9e603db3285p+0, 0x1.dfc97337b9b5fp+0, 0x1.e502ee78b3ff6p+0,
-    0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
-};
-
-inline double fast_exp(double x) {
-  if (!(x > -708)) return x < -708 ? 0.0 : x;
-  if (x > 709) return INFINITY;
-  constexpr double kInvStep = 92.332482616893656768;  // 64/ln2
-  // ln2/64 in two parts, the first with 36 significant bits (k kStepHi exact).
-  constexpr double kStepHi = 1.0830424696223417e-02, kStepLo = 2.572804622327669e-14;
-  // Rounded to an integer by adding 1.5 2^52, whose low bits then hold k.
-  constexpr double kShift = 6755399441055744.0;
-  const double shifted = x * kInvStep + kShift;
-  const double kf = shifted - kShift;
-  const double t = (x - kf * kStepHi) - kf * kStepLo;
-  long long k;
-  std::memcpy(&k, &shifted, sizeof k);
-  k = static_cast<long long>(static_cast<unsigned long long>(k) << 13) >> 13;  // sign-extend the low 51 bits
-  const double t2 = t * t;
-  const double p = 1 + t + t2 * ((0.5 + t * (1.0 / 6)) + t2 * ((1.0 / 24 + t * (1.0 / 120)) + t2 * (1.0 / 720)));
-  const unsigned long long bits = static_cast<unsigned long long>((k >> 6) + 1023) << 52;
-  double scale;
-  std::memcpy(&scale, &bits, sizeof scale);
-  return scale * (kExp2[k & 63] * p);
-}
-
-
-// Phi(x) and phi(x) together, sharing the exponential (to a few ulp times
-// x^2 in the tails, ample for the boundary equation and its integrals).
-inline double cdf_pdf(double x, double& density) {
-  const double e = fast_exp(-0.5 * x * x);
-  density = precise::kInvSqrt2Pi * e;
-  const double y = std::fabs(x) * precise::kInvSqrt2;
-  if (y <= 0.46875) return 0.5 + 0.5 * precise::erf_small(x * precise::kInvSqrt2);
-  const double tail = 0.5 * e * (y <= 4 ? precise::erfcx_mid(y) : precise::erfcx_large(y));
-  return x < 0 ? tail : 1 - tail;
 }
 
 // The DCT-I that takes values at the Lobatto points xi_i = -cos(i pi/n) to
@@ -286,55 +240,78 @@ const Geometry& geometry(int n, int l) {
 }
 
 // One level of the solve for one market: the fixed factors of every
-// integrand.
+// integrand, in one allocation.
 struct Level {
   int n = 0, l = 0;
   const double* M = nullptr;
   const double* Mt = nullptr;
-  std::vector<double> tau, sqrt_tau;  // j = 0..n
+  std::vector<double> store;
+  const double *tau = nullptr, *sqrt_tau = nullptr;  // j = 0..n
   // per (j, k), j = 1..n: e^{r u} du and e^{q u} du; the same over
   // sigma sqrt(s), s = tau - u; the drift (r - q - sigma^2/2) s of d-;
   // sigma sqrt(s) and its inverse.
-  std::vector<double> er, eq, ern, eqn, drift, vol, inv_vol;
+  const double *er = nullptr, *eq = nullptr, *ern = nullptr, *eqn = nullptr, *drift = nullptr,
+               *vol = nullptr, *inv_vol = nullptr;
 };
 
-Level make_level(int n, int l, double T, double r, double sigma, double q) {
+// The market's numbers the boundary equation needs.
+struct Market {
+  double K, lnK, X, lnX, r, sigma, q;
+};
+
+// What follows is the solver's arithmetic, forced inline into the two
+// builds of put_boundary and put_premium below (baseline and AVX2).
+VEXAL_LANES void make_level(Level& L, int n, int l, double T, const Market& m) {
+  using namespace lanes;
   const Geometry& G = geometry(n, l);
   const Rule& g = gauss_legendre(l);
-  Level L;
   L.n = n;
   L.l = l;
   L.M = G.M.data();
   L.Mt = G.Mt.data();
-  const double sqrtT = std::sqrt(T);
-  L.tau.resize(n + 1);
-  L.sqrt_tau.resize(n + 1);
-  for (int j = 0; j <= n; ++j) {
-    L.sqrt_tau[j] = sqrtT * G.w[j];
-    L.tau[j] = L.sqrt_tau[j] * L.sqrt_tau[j];
-  }
   const std::size_t size = static_cast<std::size_t>(n) * l;
-  for (auto* v : {&L.er, &L.eq, &L.ern, &L.eqn, &L.drift, &L.vol, &L.inv_vol}) v->resize(size);
+  L.store.resize(2 * (n + 1) + 7 * size);
+  double* p = L.store.data();
+  double* tau = p;
+  double* sqrt_tau = p + n + 1;
+  double* er = p + 2 * (n + 1);
+  double *eq = er + size, *ern = eq + size, *eqn = ern + size, *drift = eqn + size, *vol = drift + size,
+         *inv_vol = vol + size;
+  const double sqrtT = std::sqrt(T);
+  for (int j = 0; j <= n; ++j) {
+    sqrt_tau[j] = sqrtT * G.w[j];
+    tau[j] = sqrt_tau[j] * sqrt_tau[j];
+  }
+  const double r = m.r, q = m.q, sigma = m.sigma;
   const double mu = r - q - sigma * sigma / 2;
   for (int j = 1; j <= n; ++j) {
-    const double tau = L.tau[j], rt = L.sqrt_tau[j];
-    for (int k = 0; k < l; ++k) {
+    const double t = tau[j], rt = sqrt_tau[j];
+    for (int k = 0; k < l; k += 4) {
       const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
-      const double st = g.sin_t[k], ct = g.cos_t[k];
-      const double u = tau * st * st, s = tau * ct * ct;
-      const double du = g.w[k] * 2 * tau * st * ct;
-      const double dus = g.w[k] * 2 * rt * st / sigma;  // du / (sigma sqrt s)
-      const double er = fast_exp(r * u), eq = fast_exp(q * u);
-      L.er[i] = er * du;
-      L.eq[i] = eq * du;
-      L.ern[i] = er * dus;
-      L.eqn[i] = eq * dus;
-      L.drift[i] = mu * s;
-      L.vol[i] = sigma * rt * ct;
-      L.inv_vol[i] = 1 / L.vol[i];
+      const V st = load(g.sin_t + k), ct = load(g.cos_t + k), w = load(g.w + k);
+      const V u = t * st * st, s = t * ct * ct;
+      const V du = w * 2 * t * st * ct;
+      const V dus = w * 2 * rt * st / sigma;  // du / (sigma sqrt s)
+      const V eru = exp_of(r * u), equ = exp_of(q * u);
+      const V v = sigma * rt * ct;
+      store(er + i, eru * du);
+      store(eq + i, equ * du);
+      store(ern + i, eru * dus);
+      store(eqn + i, equ * dus);
+      store(drift + i, mu * s);
+      store(vol + i, v);
+      store(inv_vol + i, 1 / v);
     }
   }
-  return L;
+  L.tau = tau;
+  L.sqrt_tau = sqrt_tau;
+  L.er = er;
+  L.eq = eq;
+  L.ern = ern;
+  L.eqn = eqn;
+  L.drift = drift;
+  L.vol = vol;
+  L.inv_vol = inv_vol;
 }
 
 inline double clenshaw(const double* a, int n, double x) {
@@ -352,7 +329,7 @@ inline double root_of(double H) { return std::sqrt(H > 0 ? H : 0.0); }
 
 // Gaussian elimination with partial pivoting on the n x n system A x = b
 // (row major); b becomes x. False if singular.
-bool solve_linear(double* A, double* b, int n) {
+VEXAL_LANES bool solve_linear(double* A, double* b, int n) {
   for (int c = 0; c < n; ++c) {
     int p = c;
     for (int i = c + 1; i < n; ++i)
@@ -377,6 +354,95 @@ bool solve_linear(double* A, double* b, int n) {
   return true;
 }
 
+// The residual F of the collocated equation at y (y_0 = 0 .. y_n), with
+// what its Jacobian needs: G_jk, the weight of row (j, k) of the
+// interpolation in row j, and the diagonal part. H and g are scratch of
+// n and 2 l doubles.
+struct State {
+  double *F, *G, *diag;
+};
+
+VEXAL_LANES void residual(const Level& L, const Market& m, const double* y, double* H, double* g,
+                          State& S) {
+  using namespace lanes;
+  const int n = L.n, l = L.l;
+  const double r = m.r, q = m.q, sigma = m.sigma;
+  for (int i = 0; i < n; ++i) H[i] = y[i + 1] * y[i + 1];
+  double* ga = g;
+  double* gb = g + l;
+  for (int j = 1; j <= n; ++j) {
+    const double tau = L.tau[j], rt = L.sqrt_tau[j];
+    const double lnB = m.lnX - y[j], shift = lnB - m.lnX;
+    const double* Mj = L.Mt + static_cast<std::size_t>(j - 1) * n * l;
+    const std::size_t row = static_cast<std::size_t>(j - 1) * l;
+    V Ni = {}, Di = {}, dNi = {}, dDi = {};
+    for (int k = 0; k < l; k += 4) {
+      // H at four of the node's quadrature points, a column of Mt at a time.
+      V Hu = {};
+      for (int h = 0; h < n; ++h) Hu += load(Mj + static_cast<std::size_t>(h) * l + k) * H[h];
+      const std::size_t i = row + k;
+      const V yu = root(pick(Hu > 0, Hu, V{}));
+      const V dm = ((shift + yu) + load(L.drift + i)) * load(L.inv_vol + i);
+      const V dp = dm + load(L.vol + i);
+      V fm, fp;
+      const V cm = cdf_pdf(dm, fm), cp = cdf_pdf(dp, fp);
+      const V pm = load(L.ern + i) * fm, pp = load(L.eqn + i) * fp;
+      Ni += load(L.er + i) * cm;
+      Di += load(L.eq + i) * cp;
+      dNi += pm;
+      dDi += pp;
+      const V inv = pick(yu > 0, 1 / yu, V{});
+      store(ga + k, r * pm * inv);
+      store(gb + k, q * pp * inv);
+    }
+    const double v = sigma * rt;
+    const double dm = (lnB - m.lnK + (r - q - sigma * sigma / 2) * tau) / v;
+    const double dp = dm + v;
+    double fm, fp;
+    const double N = cdf_pdf(dm, fm) + r * sum(Ni), D = cdf_pdf(dp, fp) + q * sum(Di);
+    // d N / d ln B_j and d D / d ln B_j
+    const double dN = fm / v + r * sum(dNi), dD = fp / v + q * sum(dDi);
+    S.F[j - 1] = std::log(N / D) + m.lnK - (r - q) * tau - lnB;
+    if (!std::isfinite(S.F[j - 1])) S.F[j - 1] = 1e300;
+    const V iN = splat(1 / N), iD = splat(1 / D);
+    for (int k = 0; k < l; k += 4) store(S.G + row + k, load(ga + k) * iN - load(gb + k) * iD);
+    S.diag[j - 1] = 1 - dN / N + dD / D;
+  }
+}
+
+// The Jacobian at y from the state there.
+VEXAL_LANES void jacobian(const Level& L, const double* y, const State& S, double* J) {
+  const int n = L.n, l = L.l;
+  for (int j = 1; j <= n; ++j) {
+    double* __restrict Jr = J + static_cast<std::size_t>(j - 1) * n;
+    for (int h = 0; h < n; ++h) Jr[h] = 0;
+    for (int k = 0; k < l; ++k) {
+      const double gk = S.G[static_cast<std::size_t>(j - 1) * l + k];
+      if (gk == 0) continue;
+      const double* __restrict row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
+      for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
+    }
+    for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
+    Jr[j - 1] += S.diag[j - 1];
+  }
+}
+
+// Residuals weighted by sqrt(tau_j / T): the nodes nearest expiry are the
+// stiffest and matter least to the price; a step must also keep the
+// largest unweighted residual in bounds.
+inline double weighted(const Level& L, const double* F) {
+  double e = 0;
+  const double rT = L.sqrt_tau[L.n];
+  for (int i = 0; i < L.n; ++i) e = std::max(e, std::fabs(F[i]) * (L.sqrt_tau[i + 1] / rT));
+  return e;
+}
+
+inline double largest(const double* F, int n) {
+  double e = 0;
+  for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]));
+  return e;
+}
+
 // m Newton steps on F_j(y) = ln f_j - ln B_j = 0, y_j = ln(X/B_j) =
 // sqrt(H_j), j = 1..n, with the whole Jacobian: the B(u) under the
 // integrals move with y through the interpolation, d ln B(u) / d y_i =
@@ -387,102 +453,28 @@ bool solve_linear(double* A, double* b, int n) {
 // within `enough` (weighted; and 1e-3 at every node), or the last if within
 // the larger of `enough` and 1e-7, is taken unchecked and ends the solve
 // (Newton's error after it is of the order of its square).
-double newton(const Level& L, double lnX, std::vector<double>& y, double K, double r,
-              double sigma, double q, int m, double enough) {
+VEXAL_LANES double newton(const Level& L, const Market& m, std::vector<double>& y, int steps,
+                          double enough) {
   const int n = L.n, l = L.l;
-  std::vector<double> H(n), Hq(l), ga(l), gb(l);
-  const double lnK = std::log(K);
-  // The residual F at y, with what its Jacobian needs: G_jk, the weight of
-  // row (j, k) of the interpolation in row j, and the diagonal part.
-  struct State {
-    std::vector<double> F, G, diag;
-  };
-  auto residual = [&](const std::vector<double>& y, State& S) {
-    for (int i = 0; i < n; ++i) H[i] = y[i + 1] * y[i + 1];
-    for (int j = 1; j <= n; ++j) {
-      const double tau = L.tau[j], rt = L.sqrt_tau[j];
-      const double lnB = lnX - y[j];
-      // H at the node's quadrature points, a column of Mt at a time.
-      const double* Mj = L.Mt + static_cast<std::size_t>(j - 1) * n * l;
-      double* __restrict hq = Hq.data();
-      for (int k = 0; k < l; ++k) hq[k] = 0;
-      for (int h = 0; h < n; ++h) {
-        const double Hh = H[h];
-        const double* __restrict col = Mj + static_cast<std::size_t>(h) * l;
-        for (int k = 0; k < l; ++k) hq[k] += col[k] * Hh;
-      }
-      double Ni = 0, Di = 0, dNi = 0, dDi = 0;
-      for (int k = 0; k < l; ++k) {
-        const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
-        const double Hu = Hq[k];
-        const double yu = root_of(Hu);
-        const double dm = (lnB - lnX + yu + L.drift[i]) * L.inv_vol[i];
-        const double dp = dm + L.vol[i];
-        double fm, fp;
-        const double cm = cdf_pdf(dm, fm), cp = cdf_pdf(dp, fp);
-        const double pm = L.ern[i] * fm, pp = L.eqn[i] * fp;
-        Ni += L.er[i] * cm;
-        Di += L.eq[i] * cp;
-        dNi += pm;
-        dDi += pp;
-        ga[k] = yu > 0 ? r * pm / yu : 0.0;
-        gb[k] = yu > 0 ? q * pp / yu : 0.0;
-      }
-      const double v = sigma * rt;
-      const double dm = (lnB - lnK + (r - q - sigma * sigma / 2) * tau) / v;
-      const double dp = dm + v;
-      double fm, fp;
-      const double N = cdf_pdf(dm, fm) + r * Ni, D = cdf_pdf(dp, fp) + q * Di;
-      // d N / d ln B_j and d D / d ln B_j
-      const double dN = fm / v + r * dNi, dD = fp / v + q * dDi;
-      S.F[j - 1] = std::log(N / D) + lnK - (r - q) * tau - lnB;
-      if (!std::isfinite(S.F[j - 1])) S.F[j - 1] = 1e300;
-      double* Gj = &S.G[static_cast<std::size_t>(j - 1) * l];
-      for (int k = 0; k < l; ++k) Gj[k] = ga[k] / N - gb[k] / D;
-      S.diag[j - 1] = 1 - dN / N + dD / D;
-    }
-  };
-  // The Jacobian, assembled only where a step is taken from y.
-  auto jacobian = [&](const std::vector<double>& y, const State& S, std::vector<double>& J) {
-    for (int j = 1; j <= n; ++j) {
-      double* __restrict Jr = &J[static_cast<std::size_t>(j - 1) * n];
-      for (int h = 0; h < n; ++h) Jr[h] = 0;
-      for (int k = 0; k < l; ++k) {
-        const double gk = S.G[static_cast<std::size_t>(j - 1) * l + k];
-        if (gk == 0) continue;
-        const double* __restrict row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
-        for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
-      }
-      for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
-      Jr[j - 1] += S.diag[j - 1];
-    }
-  };
-  // Residuals weighted by sqrt(tau_j / T): the nodes nearest expiry are the
-  // stiffest and matter least to the price; a step must also keep the
-  // largest unweighted residual in bounds.
-  auto size = [n, &L](const std::vector<double>& F) {
-    double e = 0;
-    const double rT = L.sqrt_tau[n];
-    for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]) * (L.sqrt_tau[i + 1] / rT));
-    return e;
-  };
-  auto largest = [n](const std::vector<double>& F) {
-    double e = 0;
-    for (int i = 0; i < n; ++i) e = std::max(e, std::fabs(F[i]));
-    return e;
-  };
-  std::vector<double> yt(y), J(static_cast<std::size_t>(n) * n), step(n);
-  State cur{std::vector<double>(n), std::vector<double>(static_cast<std::size_t>(n) * l), std::vector<double>(n)};
-  State trial = cur;
-  const std::vector<double>& F = cur.F;
-  residual(y, cur);
-  double norm = size(F);
-  for (int it = 0; it < m; ++it) {
-    for (int i = 0; i < n; ++i) step[i] = -F[i];
-    jacobian(y, cur, J);
-    if (!solve_linear(J.data(), step.data(), n)) break;
-    const double taken = size(step);
-    if ((it == m - 1 || taken <= enough) && taken <= std::max(enough, 1e-7) && largest(step) <= 1e-3) {
+  const std::size_t nl = static_cast<std::size_t>(n) * l;
+  std::vector<double> work(2 * (2 * n + nl) + (n + 1) + n * n + 2 * n + 2 * l);
+  double* p = work.data();
+  State cur{p, p + n, p + n + nl}, trial{p + 2 * n + nl, p + 3 * n + nl, p + 3 * n + 2 * nl};
+  p += 2 * (2 * n + nl);
+  double* yt = p;
+  double* J = yt + n + 1;
+  double* step = J + n * n;
+  double* H = step + n;
+  double* g = H + n;
+  yt[0] = 0;
+  residual(L, m, y.data(), H, g, cur);
+  double norm = weighted(L, cur.F);
+  for (int it = 0; it < steps; ++it) {
+    for (int i = 0; i < n; ++i) step[i] = -cur.F[i];
+    jacobian(L, y.data(), cur, J);
+    if (!solve_linear(J, step, n)) break;
+    const double taken = weighted(L, step);
+    if ((it == steps - 1 || taken <= enough) && taken <= std::max(enough, 1e-7) && largest(step, n) <= 1e-3) {
       for (int j = 1; j <= n; ++j) y[j] += step[j - 1];
       return taken;
     }
@@ -492,14 +484,14 @@ double newton(const Level& L, double lnX, std::vector<double>& y, double K, doub
         const double next = y[j] + lambda * step[j - 1];
         yt[j] = next > 0 ? next : y[j] / 4;
       }
-      residual(yt, trial);
-      if (size(trial.F) <= norm && largest(trial.F) <= std::max(2 * largest(F), 1e-4)) break;
+      residual(L, m, yt, H, g, trial);
+      if (weighted(L, trial.F) <= norm && largest(trial.F, n) <= std::max(2 * largest(cur.F, n), 1e-4)) break;
     }
-    y.swap(yt);
+    for (int j = 1; j <= n; ++j) y[j] = yt[j];
     std::swap(cur, trial);
-    norm = size(F);
+    norm = weighted(L, cur.F);
   }
-  return largest(F) < 1e300 ? size(F) : INFINITY;
+  return largest(cur.F, n) < 1e300 ? weighted(L, cur.F) : INFINITY;
 }
 
 // The coarse solve stops at a weighted step of 1e-7, where its boundary is
@@ -514,54 +506,51 @@ void set_coefficients(Boundary& b, const std::vector<double>& y) {
   chebyshev_coefficients(b, H.data());
 }
 
-}  // namespace
-
-double Boundary::H(double u) const {
-  const double x = to_xi(std::sqrt(u) / sqrtT);
-  return clenshaw(a, n, x < -1 ? -1 : x > 1 ? 1 : x);
+// The solve at level (n, l) from the boundary b holds (from the analytic
+// guess when it holds none): below b's first node, B leaves X like
+// sqrt(tau). `from` and y are the level and the solution b came from.
+VEXAL_LANES double solve_level(Boundary& b, Level& from, std::vector<double>& y, const Market& m,
+                               int n, int l, int steps, double enough) {
+  Level L;
+  make_level(L, n, l, b.T, m);
+  std::vector<double> next(n + 1, 0.0);
+  const double X = m.X;
+  const double Binf = b.n == 0 ? perpetual_put_boundary(m.K, m.r, m.sigma, m.q) : 0.0;
+  for (int j = 1; j <= n; ++j) {
+    if (b.n == 0) {
+      // From X towards the perpetual boundary like e^{-2 sigma sqrt(tau)}.
+      const double guess = Binf + (X - Binf) * std::exp(-2 * m.sigma * L.sqrt_tau[j] * X / (X - Binf));
+      next[j] = std::log(X / guess);
+    } else {
+      next[j] = L.tau[j] < from.tau[1] ? y[1] * L.sqrt_tau[j] / from.sqrt_tau[1]
+                                       : root_of(clenshaw(b.a, b.n, to_xi(L.sqrt_tau[j] / b.sqrtT)));
+    }
+  }
+  const double residual = newton(L, m, next, steps, enough);
+  b.n = n;
+  set_coefficients(b, next);
+  from = std::move(L);
+  y = std::move(next);
+  return residual;
 }
 
-double Boundary::log_at(double u) const { return lnX - root_of(H(u)); }
-
-Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s) {
+VEXAL_LANES Boundary boundary(double K, double T, double r, double sigma, double q, const Setting& s) {
   Boundary b;
   b.T = T;
   b.sqrtT = std::sqrt(T);
   const double X = q > 0 && r < q ? K * (r / q) : K;
   b.lnX = std::log(X);
-  // The solve at level (n, l) from the boundary b holds (from the analytic
-  // guess when it holds none): below b's first node, B leaves X like
-  // sqrt(tau).
-  const double Binf = perpetual_put_boundary(K, r, sigma, q);
+  const Market m{K, std::log(K), X, b.lnX, r, sigma, q};
   Level from;
   std::vector<double> y;
-  auto solve = [&](int n, int l, int m, double enough) {
-    Level L = make_level(n, l, T, r, sigma, q);
-    std::vector<double> next(n + 1, 0.0);
-    for (int j = 1; j <= n; ++j) {
-      if (b.n == 0) {
-        // From X towards the perpetual boundary like e^{-2 sigma sqrt(tau)}.
-        const double g = Binf + (X - Binf) * std::exp(-2 * sigma * L.sqrt_tau[j] * X / (X - Binf));
-        next[j] = std::log(X / g);
-      } else {
-        next[j] = L.tau[j] < from.tau[1] ? y[1] * L.sqrt_tau[j] / from.sqrt_tau[1]
-                                         : root_of(clenshaw(b.a, b.n, to_xi(L.sqrt_tau[j] / b.sqrtT)));
-      }
-    }
-    const double residual = newton(L, b.lnX, next, K, r, sigma, q, m, enough);
-    b.n = n;
-    set_coefficients(b, next);
-    from = std::move(L);
-    y = std::move(next);
-    return residual;
-  };
-  solve(s.n0, s.l0, s.m0, kCoarseEnough);
-  b.residual = solve(s.n, s.l, s.m, s.enough);
+  solve_level(b, from, y, m, s.n0, s.l0, s.m0, kCoarseEnough);
+  b.residual = solve_level(b, from, y, m, s.n, s.l, s.m, s.enough);
   return b;
 }
 
-Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
-                    const Setting& s) {
+VEXAL_LANES Premium premium(const Boundary& b, double S, double K, double r, double sigma, double q,
+                            const Setting& s) {
+  using namespace lanes;
   // With d-+ = d-+(T - u, S/B(u)), v = sigma sqrt(T - u), s = T - u and
   // S e^{-q s} phi(d+) = B e^{-r s} phi(d-), the integrand and its
   // derivatives in S are
@@ -581,25 +570,73 @@ Premium put_premium(const Boundary& b, double S, double K, double r, double sigm
   }
   const double T = b.T, rt = b.sqrtT, lnS = std::log(S);
   const double mu = r - q - sigma * sigma / 2;
-  Premium p;
-  for (std::size_t k = 0; k < size; ++k) {
-    const double st = ts.sin_t[k], ct = ts.cos_t[k];
-    const double sl = T * ct * ct;
-    const double v = sigma * rt * ct;
-    const double lu = b.lnX - root_of(Hs[k]);
-    const double inv_v = 1 / v;
-    const double dm = (lnS - lu + mu * sl) * inv_v, dp = dm + v;
-    double fm, fp;
-    const double Pm = cdf_pdf(-dm, fm), Pp = cdf_pdf(-dp, fp);
-    const double er = fast_exp(-r * sl), eq = fast_exp(-q * sl);
-    const double Bu = fast_exp(lu);
-    const double A = er * (q * Bu - r * K);
-    const double w = ts.w[k] * 2 * T * st * ct;  // du
-    p.value += w * (r * K * er * Pm - q * S * eq * Pp);
-    p.delta += w * (A * fm * inv_v / S - q * eq * Pp);
-    p.gamma += w * fm * inv_v / (S * S) * (q * Bu * er - A * (dm * inv_v + 1));
+  V value = {}, delta = {}, gamma = {};
+  for (std::size_t k = 0; k < size; k += 4) {
+    const V st = load(ts.sin_t.data() + k), ct = load(ts.cos_t.data() + k);
+    const V sl = T * ct * ct;
+    const V v = sigma * rt * ct;
+    const V Hk = load(Hs.data() + k);
+    const V lu = b.lnX - root(pick(Hk > 0, Hk, V{}));
+    const V inv_v = 1 / v;
+    const V dm = (lnS - lu + mu * sl) * inv_v, dp = dm + v;
+    V fm, fp;
+    const V Pm = cdf_pdf(-dm, fm), Pp = cdf_pdf(-dp, fp);
+    const V er = exp_of(-r * sl), eq = exp_of(-q * sl);
+    const V Bu = exp_of(lu);
+    const V A = er * (q * Bu - r * K);
+    const V w = load(ts.w.data() + k) * 2 * T * st * ct;  // du
+    value += w * (r * K * er * Pm - q * S * eq * Pp);
+    delta += w * (A * fm * inv_v / S - q * eq * Pp);
+    gamma += w * fm * inv_v / (S * S) * (q * Bu * er - A * (dm * inv_v + 1));
   }
-  return p;
+  return {sum(value), sum(delta), sum(gamma)};
+}
+
+Boundary boundary_baseline(double K, double T, double r, double sigma, double q, const Setting& s) {
+  return boundary(K, T, r, sigma, q, s);
+}
+Premium premium_baseline(const Boundary& b, double S, double K, double r, double sigma, double q,
+                         const Setting& s) {
+  return premium(b, S, K, r, sigma, q, s);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) Boundary boundary_avx2(double K, double T, double r, double sigma,
+                                                        double q, const Setting& s) {
+  return boundary(K, T, r, sigma, q, s);
+}
+__attribute__((target("avx2"))) Premium premium_avx2(const Boundary& b, double S, double K, double r,
+                                                      double sigma, double q, const Setting& s) {
+  return premium(b, S, K, r, sigma, q, s);
+}
+#else
+Boundary boundary_avx2(double K, double T, double r, double sigma, double q, const Setting& s) {
+  return boundary(K, T, r, sigma, q, s);
+}
+Premium premium_avx2(const Boundary& b, double S, double K, double r, double sigma, double q,
+                     const Setting& s) {
+  return premium(b, S, K, r, sigma, q, s);
+}
+#endif
+
+}  // namespace
+
+Isa best_isa() { return have_avx2() ? Isa::avx2 : Isa::baseline; }
+
+double Boundary::H(double u) const {
+  const double x = to_xi(std::sqrt(u) / sqrtT);
+  return clenshaw(a, n, x < -1 ? -1 : x > 1 ? 1 : x);
+}
+
+double Boundary::log_at(double u) const { return lnX - root_of(H(u)); }
+
+Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s, Isa isa) {
+  return isa == Isa::avx2 ? boundary_avx2(K, T, r, sigma, q, s) : boundary_baseline(K, T, r, sigma, q, s);
+}
+
+Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
+                    const Setting& s, Isa isa) {
+  return isa == Isa::avx2 ? premium_avx2(b, S, K, r, sigma, q, s) : premium_baseline(b, S, K, r, sigma, q, s);
 }
 
 }  // namespace vexal::american

@@ -66,9 +66,15 @@ struct Boundary {
   double log_at(double u) const;
 };
 
+// The solver's arithmetic is built twice, for the baseline processor and
+// for AVX2, with the same doubles; best_isa() is the one this processor runs.
+enum class Isa { baseline, avx2 };
+Isa best_isa();
+
 // Solves the put's boundary for r > 0, or r = 0 > q. K, T, sigma positive
-// and finite; n <= kMaxNodes.
-Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s);
+// and finite; n <= kMaxNodes; every quadrature size a multiple of 4.
+Boundary put_boundary(double K, double T, double r, double sigma, double q, const Setting& s,
+                      Isa isa = best_isa());
 
 // The early-exercise premium of the put at spot S over the European put,
 // with its first and second derivatives in S, for S above the boundary at T.
@@ -76,7 +82,7 @@ struct Premium {
   double value = 0, delta = 0, gamma = 0;
 };
 Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
-                    const Setting& s);
+                    const Setting& s, Isa isa = best_isa());
 
 // The put on a binomial tree with Black-Scholes values at its last step,
 // extrapolated from n and 2n steps (american_tree.cpp): for the band regime
@@ -89,11 +95,11 @@ struct Value {
   double price = 0, delta = 0, gamma = 0;
 };
 Value put_value(double S, double K, double T, double r, double sigma, double q,
-                const Setting& s);
+                const Setting& s, Isa isa = best_isa());
 
 // The American call by the put-call symmetry C(S, K, r, q) = P(K, S, q, r).
 Value call_value(double S, double K, double T, double r, double sigma, double q,
-                 const Setting& s);
+                 const Setting& s, Isa isa = best_isa());
 
 }  // namespace vexal::american
 

@@ -47,6 +47,27 @@ inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02
                         d6 = 3.43936767414372164e03, d7 = 1.23033935480374942e03;
 }  // namespace cody_mid
 
+// The formulas below are templates, forced inline, so that they serve four
+// lanes of doubles as well as one (precise/lanes.h).
+#define VEXAL_ERFC_INLINE inline __attribute__((always_inline))
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// erfcx(y) for y > 4.
+template <class T>
+VEXAL_ERFC_INLINE T erfcx_asymptotic(T y) {
+  const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
+               p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
+               p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
+  const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
+               q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
+               q4 = 2.33520497626869185e-3;
+  const T z = 1 / (y * y);
+  const T num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
+  const T den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
+  return (kInvSqrtPi - z * num / den) / y;
+}
+
 // erfcx(y) = e^{y^2} erfc(y) for y > 0.46875.
 inline double erfcx_large(double y) {
   if (y <= 4.0) {
@@ -55,43 +76,38 @@ inline double erfcx_large(double y) {
     const double den = (((((((y + d0) * y + d1) * y + d2) * y + d3) * y + d4) * y + d5) * y + d6) * y + d7;
     return num / den;
   }
-  const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
-               p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
-               p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
-  const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
-               q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
-               q4 = 2.33520497626869185e-3;
-  const double z = 1 / (y * y);
-  const double num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
-  const double den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
-  return (kInvSqrtPi - z * num / den) / y;
+  return erfcx_asymptotic(y);
 }
 
 // erfcx(y) for 0 <= y <= 0.46875: a polynomial of degree 14 fitted to
 // erfcx on that interval (Chebyshev fit at 50 digits, error 5e-19), by
 // Estrin's scheme; about 1.5 ulp, and no exponential.
-inline double erfcx_small(double y) {
+template <class T>
+VEXAL_ERFC_INLINE T erfcx_small(T y) {
   const double a0 = 1.0, a1 = -1.1283791670955121, a2 = 0.9999999999999272,
                a3 = -0.7522527780590824, a4 = 0.4999999998480475, a5 = -0.3009011081924036,
                a6 = 0.16666662706695665, a7 = -0.08597139057651734, a8 = 0.0416644034186636,
                a9 = -0.019094431557020355, a10 = 0.008298595196302048, a11 = -0.0033895642113891643,
                a12 = 0.0012437051379932786, a13 = -0.00036014486726468293, a14 = 5.9034165254523164e-05;
-  const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
-  const double q0 = (a0 + a1 * y) + (a2 + a3 * y) * y2, q1 = (a4 + a5 * y) + (a6 + a7 * y) * y2;
-  const double q2 = (a8 + a9 * y) + (a10 + a11 * y) * y2, q3 = (a12 + a13 * y) + a14 * y2;
+  const T y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+  const T q0 = (a0 + a1 * y) + (a2 + a3 * y) * y2, q1 = (a4 + a5 * y) + (a6 + a7 * y) * y2;
+  const T q2 = (a8 + a9 * y) + (a10 + a11 * y) * y2, q3 = (a12 + a13 * y) + a14 * y2;
   return (q0 + q1 * y4) + (q2 + q3 * y4) * y8;
 }
 
 // erfcx_large(y) for 0.46875 < y <= 4 with the same coefficients, its
 // numerator and denominator by Estrin's scheme (a shorter chain of
 // dependent operations than Horner's, the same accuracy to an ulp).
-inline double erfcx_mid(double y) {
+template <class T>
+VEXAL_ERFC_INLINE T erfcx_mid(T y) {
   using namespace cody_mid;
-  const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
-  const double num = ((c7 + c6 * y) + (c5 + c4 * y) * y2) + ((c3 + c2 * y) + (c1 + c0 * y) * y2) * y4 + c8 * y8;
-  const double den = ((d7 + d6 * y) + (d5 + d4 * y) * y2) + ((d3 + d2 * y) + (d1 + d0 * y) * y2) * y4 + y8;
+  const T y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+  const T num = ((c7 + c6 * y) + (c5 + c4 * y) * y2) + ((c3 + c2 * y) + (c1 + c0 * y) * y2) * y4 + c8 * y8;
+  const T den = ((d7 + d6 * y) + (d5 + d4 * y) * y2) + ((d3 + d2 * y) + (d1 + d0 * y) * y2) * y4 + y8;
   return num / den;
 }
+
+#pragma GCC diagnostic pop
 
 // erfcx(y) for y >= 0.
 inline double erfcx(double y) {

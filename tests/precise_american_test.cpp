@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
+#include "core/numeric.h"
 #include "precise/american_boundary.h"
 #include "precise/functions.h"
 
@@ -187,6 +189,21 @@ TEST(PreciseAmerican, EveryRegimeOfRAndQ) {
           EXPECT_GE(got, eur) << where;
           EXPECT_GE(got, call ? S - K : K - S) << where;
         }
+}
+
+// The solver's two builds give the same doubles: the library's results do
+// not depend on the processor it runs on.
+TEST(PreciseAmerican, BaselineAndAvx2BuildsAgreeToTheBit) {
+  if (!vexal::have_avx2()) GTEST_SKIP() << "no AVX2 here";
+  for (const Case& c : strip_sample()) {
+    for (const am::Setting* s : {&am::kPrecise, &am::kPreciseNear}) {
+      const am::Value a = c.call ? am::call_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::baseline)
+                                 : am::put_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::baseline);
+      const am::Value b = c.call ? am::call_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::avx2)
+                                 : am::put_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::avx2);
+      EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << c.S << " " << c.T << " " << c.r << " " << c.sigma << " " << c.q;
+    }
+  }
 }
 
 // The conventions of every pure function: NaN in, NaN out; expired options
