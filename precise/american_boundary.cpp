@@ -206,11 +206,12 @@ struct Geometry {
   std::vector<double> w, M, Mt;  // Mt: the rows of node j transposed, (j, i, k)
 };
 
-const Geometry& geometry(int n, int l) {
-  static std::once_flag once[kMaxNodes + 1][kMaxQuad + 1];
-  static Geometry cache[kMaxNodes + 1][kMaxQuad + 1];
-  std::call_once(once[n][l], [n, l] {
-    Geometry& G = cache[n][l];
+const Geometry& geometry(int n, int l, int power) {
+  static std::once_flag once[2][kMaxNodes + 1][kMaxQuad + 1];
+  static Geometry cache[2][kMaxNodes + 1][kMaxQuad + 1];
+  const int p = power == 4;
+  std::call_once(once[p][n][l], [n, l, p] {
+    Geometry& G = cache[p][n][l];
     G.n = n;
     G.l = l;
     const Rule& g = gauss_legendre(l);
@@ -221,11 +222,18 @@ const Geometry& geometry(int n, int l) {
     std::vector<double> Tc(n + 1);
     for (int j = 1; j <= n; ++j)
       for (int k = 0; k < l; ++k) {
-        const double xi = to_xi(G.w[j] * g.sin_t[k]);
+        const double wu = G.w[j] * (p ? g.sin_t[k] * g.sin_t[k] : g.sin_t[k]);
+        double* row = &G.M[(static_cast<std::size_t>(j - 1) * l + k) * n];
+        if (wu < G.w[1]) {
+          // Below the first node H grows like u (B leaves X like sqrt(u)),
+          // not as the polynomial through every node would have it there.
+          row[0] = (wu / G.w[1]) * (wu / G.w[1]);
+          continue;
+        }
+        const double xi = to_xi(wu);
         Tc[0] = 1;
         Tc[1] = xi;
         for (int c = 2; c <= n; ++c) Tc[c] = 2 * xi * Tc[c - 1] - Tc[c - 2];
-        double* row = &G.M[(static_cast<std::size_t>(j - 1) * l + k) * n];
         for (int c = 0; c <= n; ++c)
           for (int h = 1; h <= n; ++h)
             row[h - 1] += Tc[c] * C[static_cast<std::size_t>(c) * (n + 1) + h];
@@ -236,7 +244,7 @@ const Geometry& geometry(int n, int l) {
         for (int h = 0; h < n; ++h)
           G.Mt[(static_cast<std::size_t>(j) * n + h) * l + k] = G.M[(static_cast<std::size_t>(j) * l + k) * n + h];
   });
-  return cache[n][l];
+  return cache[p][n][l];
 }
 
 // One level of the solve for one market: the fixed factors of every
@@ -261,9 +269,9 @@ struct Market {
 
 // What follows is the solver's arithmetic, forced inline into the two
 // builds of put_boundary and put_premium below (baseline and AVX2).
-VEXAL_LANES void make_level(Level& L, int n, int l, double T, const Market& m) {
+VEXAL_LANES void make_level(Level& L, int n, int l, int power, double T, const Market& m) {
   using namespace lanes;
-  const Geometry& G = geometry(n, l);
+  const Geometry& G = geometry(n, l, power);
   const Rule& g = gauss_legendre(l);
   L.n = n;
   L.l = l;
@@ -289,11 +297,23 @@ VEXAL_LANES void make_level(Level& L, int n, int l, double T, const Market& m) {
     for (int k = 0; k < l; k += 4) {
       const std::size_t i = static_cast<std::size_t>(j - 1) * l + k;
       const V st = load(g.sin_t + k), ct = load(g.cos_t + k), w = load(g.w + k);
-      const V u = t * st * st, s = t * ct * ct;
-      const V du = w * 2 * t * st * ct;
-      const V dus = w * 2 * rt * st / sigma;  // du / (sigma sqrt s)
+      V u, s, du, dus, v;  // dus = du / (sigma sqrt s), v = sigma sqrt s
+      if (power == 4) {
+        // u = tau sin^4, tau - u = tau cos^2 (1 + sin^2)
+        const V st2 = st * st, c = root(1 + st2);
+        u = t * st2 * st2;
+        s = t * ct * ct * (1 + st2);
+        du = w * 4 * t * st2 * st * ct;
+        dus = w * 4 * rt * st2 * st / (sigma * c);
+        v = sigma * rt * ct * c;
+      } else {
+        u = t * st * st;
+        s = t * ct * ct;
+        du = w * 2 * t * st * ct;
+        dus = w * 2 * rt * st / sigma;
+        v = sigma * rt * ct;
+      }
       const V eru = exp_of(r * u), equ = exp_of(q * u);
-      const V v = sigma * rt * ct;
       store(er + i, eru * du);
       store(eq + i, equ * du);
       store(ern + i, eru * dus);
@@ -378,8 +398,14 @@ VEXAL_LANES void residual(const Level& L, const Market& m, const double* y, doub
     V Ni = {}, Di = {}, dNi = {}, dDi = {};
     for (int k = 0; k < l; k += 4) {
       // H at four of the node's quadrature points, a column of Mt at a time.
-      V Hu = {};
-      for (int h = 0; h < n; ++h) Hu += load(Mj + static_cast<std::size_t>(h) * l + k) * H[h];
+      V Hu = {}, Hv = {};
+      int h = 0;
+      for (; h + 1 < n; h += 2) {
+        Hu += load(Mj + static_cast<std::size_t>(h) * l + k) * H[h];
+        Hv += load(Mj + static_cast<std::size_t>(h + 1) * l + k) * H[h + 1];
+      }
+      if (h < n) Hu += load(Mj + static_cast<std::size_t>(h) * l + k) * H[h];
+      Hu += Hv;
       const std::size_t i = row + k;
       const V yu = root(pick(Hu > 0, Hu, V{}));
       const V dm = ((shift + yu) + load(L.drift + i)) * load(L.inv_vol + i);
@@ -410,19 +436,21 @@ VEXAL_LANES void residual(const Level& L, const Market& m, const double* y, doub
   }
 }
 
-// The Jacobian at y from the state there.
+// The Jacobian at y from the state there: J_jh = y_h sum_k G_jk M_jkh + the
+// diagonal part, a dot product over the node's quadrature points for each h.
 VEXAL_LANES void jacobian(const Level& L, const double* y, const State& S, double* J) {
+  using namespace lanes;
   const int n = L.n, l = L.l;
   for (int j = 1; j <= n; ++j) {
-    double* __restrict Jr = J + static_cast<std::size_t>(j - 1) * n;
-    for (int h = 0; h < n; ++h) Jr[h] = 0;
-    for (int k = 0; k < l; ++k) {
-      const double gk = S.G[static_cast<std::size_t>(j - 1) * l + k];
-      if (gk == 0) continue;
-      const double* __restrict row = L.M + (static_cast<std::size_t>(j - 1) * l + k) * n;
-      for (int h = 0; h < n; ++h) Jr[h] += gk * row[h];
+    double* Jr = J + static_cast<std::size_t>(j - 1) * n;
+    const double* Gj = S.G + static_cast<std::size_t>(j - 1) * l;
+    const double* Mj = L.Mt + static_cast<std::size_t>(j - 1) * n * l;
+    for (int h = 0; h < n; ++h) {
+      const double* col = Mj + static_cast<std::size_t>(h) * l;
+      V a = {};
+      for (int k = 0; k < l; k += 4) a += load(Gj + k) * load(col + k);
+      Jr[h] = sum(a) * y[h + 1];
     }
-    for (int h = 0; h < n; ++h) Jr[h] *= y[h + 1];
     Jr[j - 1] += S.diag[j - 1];
   }
 }
@@ -510,9 +538,9 @@ void set_coefficients(Boundary& b, const std::vector<double>& y) {
 // guess when it holds none): below b's first node, B leaves X like
 // sqrt(tau). `from` and y are the level and the solution b came from.
 VEXAL_LANES double solve_level(Boundary& b, Level& from, std::vector<double>& y, const Market& m,
-                               int n, int l, int steps, double enough) {
+                               int n, int l, int power, int steps, double enough) {
   Level L;
-  make_level(L, n, l, b.T, m);
+  make_level(L, n, l, power, b.T, m);
   std::vector<double> next(n + 1, 0.0);
   const double X = m.X;
   const double Binf = b.n == 0 ? perpetual_put_boundary(m.K, m.r, m.sigma, m.q) : 0.0;
@@ -543,8 +571,8 @@ VEXAL_LANES Boundary boundary(double K, double T, double r, double sigma, double
   const Market m{K, std::log(K), X, b.lnX, r, sigma, q};
   Level from;
   std::vector<double> y;
-  solve_level(b, from, y, m, s.n0, s.l0, s.m0, kCoarseEnough);
-  b.residual = solve_level(b, from, y, m, s.n, s.l, s.m, s.enough);
+  solve_level(b, from, y, m, s.n0, s.l0, s.power, s.m0, kCoarseEnough);
+  b.residual = solve_level(b, from, y, m, s.n, s.l, s.power, s.m, s.enough);
   return b;
 }
 

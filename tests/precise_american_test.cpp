@@ -196,7 +196,7 @@ TEST(PreciseAmerican, EveryRegimeOfRAndQ) {
 TEST(PreciseAmerican, BaselineAndAvx2BuildsAgreeToTheBit) {
   if (!vexal::have_avx2()) GTEST_SKIP() << "no AVX2 here";
   for (const Case& c : strip_sample()) {
-    for (const am::Setting* s : {&am::kPrecise, &am::kPreciseNear}) {
+    for (const am::Setting* s : {&am::kPrecise, &am::kPreciseAbove, &am::kPreciseNear}) {
       const am::Value a = c.call ? am::call_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::baseline)
                                  : am::put_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::baseline);
       const am::Value b = c.call ? am::call_value(c.S, c.K, c.T, c.r, c.sigma, c.q, *s, am::Isa::avx2)
