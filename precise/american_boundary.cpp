@@ -647,6 +647,11 @@ Premium premium_avx2(const Boundary& b, double S, double K, double r, double sig
 }
 #endif
 
+// The lanes take the quadrature points four at a time.
+static_assert(kPrecise.l0 % 4 == 0 && kPrecise.l % 4 == 0 && kPreciseAbove.l0 % 4 == 0 &&
+              kPreciseAbove.l % 4 == 0 && kPreciseNear.l0 % 4 == 0 && kPreciseNear.l % 4 == 0 &&
+              kReference.l0 % 4 == 0 && kReference.l % 4 == 0);
+
 }  // namespace
 
 Isa best_isa() { return have_avx2() ? Isa::avx2 : Isa::baseline; }
