@@ -7,17 +7,19 @@
 // is interpolated by Chebyshev polynomials in w. The fourth root puts half
 // the nodes in the first sixteenth of the life, where B leaves X like
 // sqrt(tau ln(1/tau)) when r >= q, and turns that behaviour into a smooth
-// function of w. Each Newton step solves the n x n system with the whole
-// Jacobian (the B(u) under the integrals move with every y_i through the
-// interpolation) and is halved until the residual falls. A coarse solve
-// from an analytic first guess, converged, starts the fine one, which then
-// needs one step for most options.
+// function of w. Below the first node, where the polynomial through all of
+// them says little, H grows like u. Each Newton step solves the n x n
+// system with the whole Jacobian (the B(u) under the integrals move with
+// every y_i through the interpolation) and is halved until the residual
+// falls. A coarse solve from an analytic first guess, converged, starts the
+// fine one, which then needs one step for most options.
 //
-// Integrals over u in [0, tau] run over theta, u = tau sin^2(theta): then
-// sqrt(u) and sqrt(tau - u) are both smooth in theta. Gauss-Legendre for the
-// boundary equation; tanh-sinh for the price's premium integral, whose
-// nodes crowd both ends, where the integrand turns sharply when S is near
-// B(T).
+// Integrals over u in [0, tau] run over theta, u = tau sin^p(theta), p = 2
+// or 4: then sqrt(u) (p = 2) or u^(1/4) (p = 4) and sqrt(tau - u) are
+// smooth in theta. Gauss-Legendre for the boundary equation; tanh-sinh for
+// the price's premium integral, whose nodes crowd both ends, where the
+// integrand turns sharply when S is near B(T). The integrands are taken
+// four quadrature points at a time (precise/lanes.h).
 #include "precise/american_boundary.h"
 
 #include <cmath>
@@ -199,11 +201,12 @@ const std::vector<double>& premium_basis(int level, int n) {
 
 // The nodes of one level, independent of the market: Lobatto points
 // w_j = sqrt(tau_j / T) = (1 - cos(j pi/n))/2, the Gauss-Legendre theta of
-// every integral, and the interpolation rows M (per (j, k), H(u) =
-// sum_i M_i H_i over i = 1..n; H_0 = 0). Built once per (n, l).
+// every integral, and the interpolation weights Mt (H at point k of node j
+// = sum_h Mt[j][h][k] H_h over h = 1..n; H_0 = 0), laid out so that a node's
+// points are contiguous for each h. Built once per (n, l, power).
 struct Geometry {
   int n = 0, l = 0;
-  std::vector<double> w, M, Mt;  // Mt: the rows of node j transposed, (j, i, k)
+  std::vector<double> w, Mt;
 };
 
 const Geometry& geometry(int n, int l, int power) {
@@ -218,16 +221,16 @@ const Geometry& geometry(int n, int l, int power) {
     G.w.resize(n + 1);
     for (int j = 0; j <= n; ++j) { const double c = (1 - std::cos(kPi * j / n)) / 2; G.w[j] = c * c; }
     const std::vector<double>& C = dct(n);
-    G.M.assign(static_cast<std::size_t>(n) * l * n, 0.0);
+    G.Mt.assign(static_cast<std::size_t>(n) * n * l, 0.0);
     std::vector<double> Tc(n + 1);
     for (int j = 1; j <= n; ++j)
       for (int k = 0; k < l; ++k) {
+        auto at = [&](int h) -> double& { return G.Mt[(static_cast<std::size_t>(j - 1) * n + h - 1) * l + k]; };
         const double wu = G.w[j] * (p ? g.sin_t[k] * g.sin_t[k] : g.sin_t[k]);
-        double* row = &G.M[(static_cast<std::size_t>(j - 1) * l + k) * n];
         if (wu < G.w[1]) {
           // Below the first node H grows like u (B leaves X like sqrt(u)),
           // not as the polynomial through every node would have it there.
-          row[0] = (wu / G.w[1]) * (wu / G.w[1]);
+          at(1) = (wu / G.w[1]) * (wu / G.w[1]);
           continue;
         }
         const double xi = to_xi(wu);
@@ -235,14 +238,8 @@ const Geometry& geometry(int n, int l, int power) {
         Tc[1] = xi;
         for (int c = 2; c <= n; ++c) Tc[c] = 2 * xi * Tc[c - 1] - Tc[c - 2];
         for (int c = 0; c <= n; ++c)
-          for (int h = 1; h <= n; ++h)
-            row[h - 1] += Tc[c] * C[static_cast<std::size_t>(c) * (n + 1) + h];
+          for (int h = 1; h <= n; ++h) at(h) += Tc[c] * C[static_cast<std::size_t>(c) * (n + 1) + h];
       }
-    G.Mt.resize(G.M.size());
-    for (int j = 0; j < n; ++j)
-      for (int k = 0; k < l; ++k)
-        for (int h = 0; h < n; ++h)
-          G.Mt[(static_cast<std::size_t>(j) * n + h) * l + k] = G.M[(static_cast<std::size_t>(j) * l + k) * n + h];
   });
   return cache[p][n][l];
 }
@@ -251,7 +248,6 @@ const Geometry& geometry(int n, int l, int power) {
 // integrand, in one allocation.
 struct Level {
   int n = 0, l = 0;
-  const double* M = nullptr;
   const double* Mt = nullptr;
   std::vector<double> store;
   const double *tau = nullptr, *sqrt_tau = nullptr;  // j = 0..n
@@ -275,7 +271,6 @@ VEXAL_LANES void make_level(Level& L, int n, int l, int power, double T, const M
   const Rule& g = gauss_legendre(l);
   L.n = n;
   L.l = l;
-  L.M = G.M.data();
   L.Mt = G.Mt.data();
   const std::size_t size = static_cast<std::size_t>(n) * l;
   L.store.resize(2 * (n + 1) + 7 * size);

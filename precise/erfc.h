@@ -55,7 +55,7 @@ inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02
 
 // erfcx(y) for y > 4.
 template <class T>
-VEXAL_ERFC_INLINE T erfcx_asymptotic(T y) {
+VEXAL_ERFC_INLINE T erfcx_asymptotic(const T& y) {
   const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
                p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
                p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
@@ -83,7 +83,7 @@ inline double erfcx_large(double y) {
 // erfcx on that interval (Chebyshev fit at 50 digits, error 5e-19), by
 // Estrin's scheme; about 1.5 ulp, and no exponential.
 template <class T>
-VEXAL_ERFC_INLINE T erfcx_small(T y) {
+VEXAL_ERFC_INLINE T erfcx_small(const T& y) {
   const double a0 = 1.0, a1 = -1.1283791670955121, a2 = 0.9999999999999272,
                a3 = -0.7522527780590824, a4 = 0.4999999998480475, a5 = -0.3009011081924036,
                a6 = 0.16666662706695665, a7 = -0.08597139057651734, a8 = 0.0416644034186636,
@@ -99,7 +99,7 @@ VEXAL_ERFC_INLINE T erfcx_small(T y) {
 // numerator and denominator by Estrin's scheme (a shorter chain of
 // dependent operations than Horner's, the same accuracy to an ulp).
 template <class T>
-VEXAL_ERFC_INLINE T erfcx_mid(T y) {
+VEXAL_ERFC_INLINE T erfcx_mid(const T& y) {
   using namespace cody_mid;
   const T y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
   const T num = ((c7 + c6 * y) + (c5 + c4 * y) * y2) + ((c3 + c2 * y) + (c1 + c0 * y) * y2) * y4 + c8 * y8;

@@ -33,20 +33,20 @@ VEXAL_LANES V load(const double* p) {
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-VEXAL_LANES void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
+VEXAL_LANES void store(double* p, const V& v) { std::memcpy(p, &v, sizeof v); }
 // The lanes' sum, in the same order on every target.
-VEXAL_LANES double sum(V v) { return (v[0] + v[1]) + (v[2] + v[3]); }
-VEXAL_LANES bool any(I m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+VEXAL_LANES double sum(const V& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+VEXAL_LANES bool any(const I& m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
 VEXAL_LANES double pick(bool m, double a, double b) { return m ? a : b; }
-VEXAL_LANES V pick(I m, V a, V b) { return m ? a : b; }
+VEXAL_LANES V pick(const I& m, const V& a, const V& b) { return m ? a : b; }
 
 VEXAL_LANES double magnitude(double x) { return std::fabs(x); }
-VEXAL_LANES V magnitude(V x) { return reinterpret_cast<V>(reinterpret_cast<U>(x) & 0x7fffffffffffffffULL); }
+VEXAL_LANES V magnitude(const V& x) { return reinterpret_cast<V>(reinterpret_cast<U>(x) & 0x7fffffffffffffffULL); }
 
 // sqrt(x) for x >= 0 (lane by lane: both targets round it the same).
 VEXAL_LANES double root(double x) { return std::sqrt(x); }
-VEXAL_LANES V root(V x) { return V{std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3])}; }
+VEXAL_LANES V root(const V& x) { return V{std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3])}; }
 
 // e^x: x = (64 k + j) ln2/64 + t, |t| <= ln2/128, e^x = 2^k 2^{j/64} e^t,
 // e^t by its Taylor polynomial of degree 6 (error under 3e-20) and
@@ -78,22 +78,22 @@ VEXAL_LANES long long low_bits(double x) {
   std::memcpy(&b, &x, sizeof b);
   return static_cast<long long>(b << 13) >> 13;
 }
-VEXAL_LANES I low_bits(V x) { return reinterpret_cast<I>(reinterpret_cast<U>(x) << 13) >> 13; }
+VEXAL_LANES I low_bits(const V& x) { return reinterpret_cast<I>(reinterpret_cast<U>(x) << 13) >> 13; }
 VEXAL_LANES double power_of_two(long long k) {
   const unsigned long long b = static_cast<unsigned long long>(k + 1023) << 52;
   double x;
   std::memcpy(&x, &b, sizeof x);
   return x;
 }
-VEXAL_LANES V power_of_two(I k) { return reinterpret_cast<V>(reinterpret_cast<U>(k + 1023) << 52); }
+VEXAL_LANES V power_of_two(const I& k) { return reinterpret_cast<V>(reinterpret_cast<U>(k + 1023) << 52); }
 VEXAL_LANES double table(long long k) { return kExp2[k & 63]; }
-VEXAL_LANES V table(I k) {
+VEXAL_LANES V table(const I& k) {
   const I j = k & 63;
   return V{kExp2[j[0]], kExp2[j[1]], kExp2[j[2]], kExp2[j[3]]};
 }
 
 template <class T>
-VEXAL_LANES T exp_of(T x) {
+VEXAL_LANES T exp_of(const T& x) {
   constexpr double kInvStep = 92.332482616893656768;  // 64/ln2
   // ln2/64 in two parts, the first with 36 significant bits (k kStepHi exact).
   constexpr double kStepHi = 1.0830424696223417e-02, kStepLo = 2.572804622327669e-14;
@@ -113,7 +113,7 @@ VEXAL_LANES T exp_of(T x) {
 // erfcx(y) for y >= 0 in Cody's three ranges; for four lanes only the
 // ranges some lane needs are evaluated.
 VEXAL_LANES double erfcx_of(double y) { return precise::erfcx(y); }
-VEXAL_LANES V erfcx_of(V y) {
+VEXAL_LANES V erfcx_of(const V& y) {
   const I small = y <= 0.46875, large = y > 4;
   V c = precise::erfcx_mid(y);
   if (any(small)) c = small ? precise::erfcx_small(y) : c;
@@ -124,7 +124,7 @@ VEXAL_LANES V erfcx_of(V y) {
 // Phi(x) and phi(x) together, sharing the exponential: to a few ulp times
 // x^2 in the tails, ample inside integrals.
 template <class T>
-VEXAL_LANES T cdf_pdf(T x, T& density) {
+VEXAL_LANES T cdf_pdf(const T& x, T& density) {
   const T e = exp_of(-0.5 * x * x);
   density = precise::kInvSqrt2Pi * e;
   const T tail = 0.5 * e * erfcx_of(magnitude(x) * precise::kInvSqrt2);
