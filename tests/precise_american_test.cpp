@@ -1,8 +1,8 @@
 // The precise American family against references it does not share a
 // setting with: the same method at a far finer setting (48 collocation
-// nodes against 28, or 40 where the yield is just above the rate; three
-// times the quadrature, converged Newton steps from a finer coarse solve,
-// tanh-sinh at step 2^-7), itself cross-checked by an extrapolated tree of
+// nodes against 24 to 40 by regime; three to five times the quadrature,
+// converged Newton steps from a finer coarse solve, tanh-sinh at step
+// 2^-7), itself cross-checked by an extrapolated tree of
 // 4000/8000 steps, and published values. The identity through vexal_map is
 // the batch test's sweep of every precise row.
 #include <gtest/gtest.h>
