@@ -53,19 +53,24 @@ inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-// erfcx(y) for y > 4.
+// z P(z)/Q(z) of erfcx(y) = (1/sqrt(pi) - z P(z)/Q(z)) / y, z = 1/y^2, y > 4.
 template <class T>
-VEXAL_ERFC_INLINE T erfcx_asymptotic(const T& y) {
+VEXAL_ERFC_INLINE T cody_large(const T& z) {
   const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
                p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
                p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
   const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
                q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
                q4 = 2.33520497626869185e-3;
-  const T z = 1 / (y * y);
   const T num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
   const T den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
-  return (kInvSqrtPi - z * num / den) / y;
+  return z * num / den;
+}
+
+// erfcx(y) for y > 4.
+template <class T>
+VEXAL_ERFC_INLINE T erfcx_asymptotic(const T& y) {
+  return (kInvSqrtPi - cody_large(1 / (y * y))) / y;
 }
 
 // erfcx(y) = e^{y^2} erfc(y) for y > 0.46875.
@@ -132,18 +137,8 @@ inline double mills(double z) {
 // division by y is folded into the division by a, so that the rounding of
 // y does not reach the result.
 inline double norm_tail(double a) {
-  if (a > 4 * 1.41421356237309504880) {
-    const double z = 2 / (a * a);  // 1/y^2
-    const double p0 = 3.05326634961232344e-1, p1 = 3.60344899949804439e-1,
-                 p2 = 1.25781726111229246e-1, p3 = 1.60837851487422766e-2,
-                 p4 = 6.58749161529837803e-4, p5 = 1.63153871373020978e-2;
-    const double q0 = 2.56852019228982242e00, q1 = 1.87295284992346725e00,
-                 q2 = 5.27905102951428412e-1, q3 = 6.05183413124413191e-2,
-                 q4 = 2.33520497626869185e-3;
-    const double num = ((((p5 * z + p0) * z + p1) * z + p2) * z + p3) * z + p4;
-    const double den = ((((z + q0) * z + q1) * z + q2) * z + q3) * z + q4;
-    return exp_half_sq(a) * (kInvSqrt2Pi - kInvSqrt2 * (z * num / den)) / a;
-  }
+  if (a > 4 * 1.41421356237309504880)
+    return exp_half_sq(a) * (kInvSqrt2Pi - kInvSqrt2 * cody_large(2 / (a * a))) / a;
   return 0.5 * exp_half_sq(a) * erfcx_large(a * kInvSqrt2);
 }
 
