@@ -46,20 +46,13 @@ template <class... P> struct Rows {
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_ROW_LOOP(name, args, summary) &Rows<VEXAL_TYPES(args)>::template run<&vexal::name>,
+#define VEXAL_ROW_LOOP(name, args, ...) &Rows<VEXAL_TYPES(args)>::template run<&vexal::name>,
 // In the order of function_index: the 88, then the precise family.
 const RangeFn kRowLoops[] = {VEXAL_EXPORT_TABLE(VEXAL_ROW_LOOP) VEXAL_PRECISE_TABLE(VEXAL_ROW_LOOP)};
 #undef VEXAL_ROW_LOOP
 #undef N
 #undef A
 static_assert(sizeof(kRowLoops) / sizeof(kRowLoops[0]) == kFunctionCount);
-
-// Elements an export reads from each of its arrays for a given count: those
-// up to nearest(count - 1), and element 0 whatever the count.
-std::int64_t elements_read(double count) {
-  const std::int32_t last = to_int_nearest(count - 1);
-  return last == kBadInt || last < 0 ? 1 : static_cast<std::int64_t>(last) + 1;
-}
 
 // Every argument of the call, before anything is written.
 int check(const ExportInfo& e, long long rows, const double* const* args, const long long* strides,

@@ -50,7 +50,7 @@ struct Value {
 using Thunk = double (*)(void*, const vexal::CallArgs&);
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_THUNK(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
+#define VEXAL_THUNK(name, args, ...) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
 const Thunk kThunks[] = {VEXAL_EXPORT_TABLE(VEXAL_THUNK) VEXAL_PRECISE_TABLE(VEXAL_THUNK)};
 static_assert(sizeof(kThunks) / sizeof(kThunks[0]) == vexal::kFunctionCount);
 #undef VEXAL_THUNK
@@ -206,12 +206,6 @@ std::vector<double> parse_array(const std::string& arg_name, const std::string& 
   return values;
 }
 
-// Elements an export reads from each array, given its count argument.
-double elements_needed(double count) {
-  const std::int32_t last = vexal::to_int_nearest(count - 1);
-  return std::max(1.0, static_cast<double>(last) + 1);
-}
-
 struct Call {
   const vexal::ExportInfo* info;
   std::size_t index;
@@ -250,15 +244,14 @@ Call parse_call(const std::vector<std::string>& words) {
     } else if (!parse_number(text, v.num)) {
       usage_error(std::string(info->name) + ": argument " + info->args[i].name + ": '" + text + "' is not a number");
     }
-    if (!info->args[i].is_array && (!std::strcmp(info->args[i].name, "n") || !std::strcmp(info->args[i].name, "count")))
-      count = v.num;
+    if (static_cast<int>(i) == vexal::count_argument(*info)) count = v.num;
     call.values.push_back(std::move(v));
     call.texts.push_back(text);
   }
   // The library trusts the caller's lengths; the CLI checks them for it.
   for (std::size_t i = 0; i < info->argc; ++i) {
     if (!info->args[i].is_array) continue;
-    const double need = std::isnan(count) ? 1 : elements_needed(count);
+    const double need = static_cast<double>(vexal::elements_read(count));
     if (static_cast<double>(call.values[i].arr.size()) < need)
       usage_error(std::string(info->name) + ": array " + info->args[i].name + " has " +
                   std::to_string(call.values[i].arr.size()) + " values, the count asks for " +
@@ -541,6 +534,7 @@ int help(const std::string& name) {
   } else {
     std::printf("%s  (Win32: %s)\n  %s\n", e->name, e->decorated_name().c_str(), e->summary);
   }
+  if (*e->note) std::printf("  %s\n", e->note);
   if (e->argc == 0) std::printf("  no arguments\n");
   for (std::size_t i = 0; i < e->argc; ++i)
     std::printf("  %zu. %-10s %s\n", i + 1, e->args[i].name,

@@ -10,7 +10,7 @@ namespace vexal {
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_DECLARE(name, args, summary) double name VEXAL_PARAMS(args);
+#define VEXAL_DECLARE(name, args, ...) double name VEXAL_PARAMS(args);
 VEXAL_EXPORT_TABLE(VEXAL_DECLARE)
 #undef VEXAL_DECLARE
 #undef N

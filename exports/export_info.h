@@ -4,9 +4,11 @@
 #define VEXAL_EXPORT_INFO_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/numeric.h"
 #include "exports/table_macros.h"
 #include "precise/precise_table.h"
 
@@ -20,6 +22,8 @@ struct ArgInfo {
 struct ExportInfo {
   const char* name;
   const char* summary;
+  const char* note;  // edges, units, special cases; "" where the summary says all
+  bool state;        // STATE in the table: reads or writes module state
   std::size_t argc;
   ArgInfo args[10];
   // A row of the precise table: exported as vexal_<name> by libvexal.so and
@@ -37,8 +41,10 @@ struct ExportInfo {
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_INFO_ROW(name, args, summary) \
-  {#name, summary, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}},
+#define VEXAL_FLAG_STATE true
+#define VEXAL_FLAG_PURE false
+#define VEXAL_INFO_ROW(name, args, flags, summary, note) \
+  {#name, summary, note, VEXAL_FLAG_##flags, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}},
 inline constexpr ExportInfo kExports[] = {VEXAL_EXPORT_TABLE(VEXAL_INFO_ROW)};
 #undef VEXAL_INFO_ROW
 #undef N
@@ -48,10 +54,12 @@ inline constexpr std::size_t kExportCount = sizeof(kExports) / sizeof(kExports[0
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_PRECISE_INFO_ROW(name, args, summary) \
-  {#name, summary, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}, true},
+#define VEXAL_PRECISE_INFO_ROW(name, args, flags, summary, note) \
+  {#name, summary, note, VEXAL_FLAG_##flags, VEXAL_NARGS(VEXAL_EXPAND args), {VEXAL_ARGINFOS(args)}, true},
 inline constexpr ExportInfo kPrecise[] = {VEXAL_PRECISE_TABLE(VEXAL_PRECISE_INFO_ROW)};
 #undef VEXAL_PRECISE_INFO_ROW
+#undef VEXAL_FLAG_STATE
+#undef VEXAL_FLAG_PURE
 #undef N
 #undef A
 
@@ -105,24 +113,28 @@ inline const ExportInfo* find_function(const std::string& name) {
   return nullptr;
 }
 
-// The exports that read or write module state: the two fits (loaders,
-// fits, accessors, resets) and the generator with the simulator that draws
-// from it. Every other export, and every precise function, is a pure
-// function of its arguments.
-inline bool keeps_state(const ExportInfo& e) {
-  if (e.precise) return false;
-  const std::string_view n = e.name;
-  return n.starts_with("garch_") || n.starts_with("kelly_") || n == "Price_input" || n.starts_with("RanMT") ||
-         n == "gaussMT" || n == "F_NextPrice";
-}
+// The state rule: a row flagged STATE reads or writes module state (the two
+// fits and the generator); every other export, and every precise function,
+// is a pure function of its arguments.
+inline bool keeps_state(const ExportInfo& e) { return e.state; }
 
-// Position of the count argument (n or count) that sizes the arrays of e,
-// or -1.
+// The count rule: the arrays of e are sized by its number argument named n
+// or count; its position, or -1. (tools/gen_bindings.py writes the same
+// position into every binding's rows.)
 inline int count_argument(const ExportInfo& e) {
   for (std::size_t i = 0; i < e.argc; ++i)
     if (!e.args[i].is_array && (std::string_view(e.args[i].name) == "n" || std::string_view(e.args[i].name) == "count"))
       return static_cast<int>(i);
   return -1;
+}
+
+// Elements a function reads from each of its arrays for a given count:
+// those up to nearest(count - 1), and element 0 whatever the count (a NaN
+// or out-of-range count reads element 0 only). The batch engine and the CLI
+// check arrays against it; the bindings take the same rule.
+inline std::int64_t elements_read(double count) {
+  const std::int32_t last = to_int_nearest(count - 1);
+  return last == kBadInt || last < 0 ? 1 : static_cast<std::int64_t>(last) + 1;
 }
 
 }  // namespace vexal

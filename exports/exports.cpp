@@ -18,6 +18,6 @@ inline double as_double(double v) {
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_DEFINE(name, args, summary) \
+#define VEXAL_DEFINE(name, args, ...) \
   extern "C" VEXAL_EXPORT double VEXAL_CALL name VEXAL_PARAMS(args) { return as_double(vexal::name VEXAL_FORWARD(args)); }
 VEXAL_EXPORT_TABLE(VEXAL_DEFINE)

@@ -17,7 +17,7 @@ template <class Args> using InProcessCaller = double (*)(const Args&);
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_IN_PROCESS_ROW(name, args, summary) [](const Args& a) { return apply_args(&vexal::name, a); },
+#define VEXAL_IN_PROCESS_ROW(name, args, ...) [](const Args& a) { return apply_args(&vexal::name, a); },
 template <class Args>
 inline constexpr InProcessCaller<Args> in_process[] = {VEXAL_EXPORT_TABLE(VEXAL_IN_PROCESS_ROW)
                                                            VEXAL_PRECISE_TABLE(VEXAL_IN_PROCESS_ROW)};

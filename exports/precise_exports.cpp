@@ -9,6 +9,6 @@
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_PRECISE_DEFINE(name, args, summary) \
+#define VEXAL_PRECISE_DEFINE(name, args, ...) \
   extern "C" VEXAL_API_EXPORT double vexal_##name VEXAL_PARAMS(args) { return vexal::name VEXAL_FORWARD(args); }
 VEXAL_PRECISE_TABLE(VEXAL_PRECISE_DEFINE)

@@ -10,7 +10,7 @@ namespace vexal {
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_PRECISE_DECLARE(name, args, summary) double name VEXAL_PARAMS(args);
+#define VEXAL_PRECISE_DECLARE(name, args, ...) double name VEXAL_PARAMS(args);
 VEXAL_PRECISE_TABLE(VEXAL_PRECISE_DECLARE)
 #undef VEXAL_PRECISE_DECLARE
 #undef N

@@ -67,7 +67,7 @@ Call ordinary_call(const vexal::ExportInfo& e) {
 using ExportedCaller = double (*)(void*, const Call&);
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_BAD_INPUT_ROW(name, args, summary) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
+#define VEXAL_BAD_INPUT_ROW(name, args, ...) &vexal::Exported<double>::call<VEXAL_TYPES(args)>,
 const ExportedCaller kExportedCallers[] = {VEXAL_EXPORT_TABLE(VEXAL_BAD_INPUT_ROW)};
 #undef VEXAL_BAD_INPUT_ROW
 #undef N

@@ -143,8 +143,8 @@ def check_drift():
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(ROOT, "tools", "gen_bindings.py"), tmp],
                        check=True, stdout=subprocess.DEVNULL)
-        files = [os.path.join("python", "vexal", "_exports.py"), os.path.join("bindings", "vba", "Vexal.bas"),
-                 os.path.join("include", "vexal_precise.h")]
+        # Every file the generator writes, whatever it comes to write.
+        files = sorted(os.path.relpath(os.path.join(d, f), tmp) for d, _, fs in os.walk(tmp) for f in fs)
         for rel in files:
             if not filecmp.cmp(os.path.join(tmp, rel), os.path.join(ROOT, rel), shallow=False):
                 fail("drift: %s differs from what tools/gen_bindings.py writes; re-run it" % rel)

@@ -262,7 +262,7 @@ TEST(ExportTable, EveryExportCallableByName) {
   ASSERT_TRUE(lib.ok());
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_CALLER_ROW(name, args, summary) \
+#define VEXAL_CALLER_ROW(name, args, ...) \
   {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return vexal::apply_args(&vexal::name, a); }},
   static const Caller callers[] = {VEXAL_EXPORT_TABLE(VEXAL_CALLER_ROW)};
 #undef VEXAL_CALLER_ROW
@@ -291,7 +291,7 @@ TEST(ExportTable, PreciseFamilyByItsCSymbols) {
   ASSERT_TRUE(lib.ok());
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_CALLER_ROW(name, args, summary) \
+#define VEXAL_CALLER_ROW(name, args, ...) \
   {&call_as<VEXAL_TYPES(args)>, [](const Args& a) { return vexal::apply_args(&vexal::name, a); }},
   static const Caller callers[] = {VEXAL_PRECISE_TABLE(VEXAL_CALLER_ROW)};
 #undef VEXAL_CALLER_ROW

@@ -14,13 +14,13 @@
 
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
-#define VEXAL_SAME_TYPE(name, args, summary)                                              \
+#define VEXAL_SAME_TYPE(name, args, ...)                                              \
   static_assert(std::is_same_v<decltype(&::name), double(VEXAL_CALL*)(VEXAL_TYPES(args))>, \
                 #name " in vexal.h differs from the export table");
 VEXAL_EXPORT_TABLE(VEXAL_SAME_TYPE)
-#define VEXAL_COUNT(name, args, summary) +1
+#define VEXAL_COUNT(name, args, ...) +1
 static_assert(0 VEXAL_EXPORT_TABLE(VEXAL_COUNT) == 88, "88 exports");
-#define VEXAL_PRECISE_SAME_TYPE(name, args, summary)                                        \
+#define VEXAL_PRECISE_SAME_TYPE(name, args, ...)                                        \
   static_assert(std::is_same_v<decltype(&::vexal_##name), double (*)(VEXAL_TYPES(args))>, \
                 "vexal_" #name " in vexal_precise.h differs from the precise table");
 VEXAL_PRECISE_TABLE(VEXAL_PRECISE_SAME_TYPE)

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Writes the language bindings' function lists from exports/export_table.h
-(the 88 exports) and precise/precise_table.h (the precise family).
+"""Writes the C headers and the language bindings' function lists from
+exports/export_table.h (the 88 exports) and precise/precise_table.h (the
+precise family).
 
     tools/gen_bindings.py [OUTDIR]
 
-writes OUTDIR/python/vexal/_exports.py, OUTDIR/bindings/vba/Vexal.bas and
-OUTDIR/include/vexal_precise.h (OUTDIR defaults to the repository). The
-tables are the one list of functions; everything written here is derived
-from them, so re-running the generator must reproduce the checked-in files
-byte for byte. A new row in either table needs a re-run, nothing else.
+writes OUTDIR/include/vexal.h, OUTDIR/include/vexal_precise.h,
+OUTDIR/python/vexal/_exports.py and OUTDIR/bindings/vba/Vexal.bas (OUTDIR
+defaults to the repository). The tables are the one list of functions and
+the one description of each (summary, note, flags); everything written here
+is derived from them, so re-running the generator must reproduce the
+checked-in files byte for byte. A new row in either table needs a re-run,
+nothing else.
 """
 import os
 import re
@@ -20,7 +23,8 @@ PRECISE_TABLE = os.path.join(ROOT, "precise", "precise_table.h")
 
 _TOKEN = re.compile(
     r'/\*\s*(?P<family>.*?)\s*\*/'
-    r'|\bF\(\s*(?P<name>\w+)\s*,\s*\((?P<args>[^"]*?)\)\s*,\s*"(?P<summary>(?:[^"\\]|\\.)*)"\s*\)',
+    r'|\bF\(\s*(?P<name>\w+)\s*,\s*\((?P<args>[^"]*?)\)\s*,\s*(?P<flags>PURE|STATE)\s*,'
+    r'\s*"(?P<summary>(?:[^"\\]|\\.)*)"\s*,\s*"(?P<note>(?:[^"\\]|\\.)*)"\s*\)',
     re.S)
 _ARG = re.compile(r'([NA])\(\s*(\w+)\s*\)')
 
@@ -30,11 +34,30 @@ VBA_RENAMES = {"open": "openPrices", "close": "closePrices", "input": "inputs", 
 
 
 class Export:
-    def __init__(self, name, args, summary, family):
+    def __init__(self, name, args, summary, family, note="", state=False):
         self.name = name
         self.args = args          # [(arg_name, "num" | "arr")]
         self.summary = summary
-        self.family = family
+        self.note = note          # edges, units, special cases; "" where the summary says all
+        self.family = family      # the family comment: "title; prose"
+        self.state = state        # STATE: reads or writes module state
+
+    @property
+    def title(self):
+        """The family's title, without its prose."""
+        return self.family.split(";")[0]
+
+    @property
+    def count_at(self):
+        """The count rule: the position of the number argument named n or
+        count that sizes the arrays, or None (exports/export_info.h,
+        count_argument, is the C++ side of the same rule)."""
+        return next((i for i, (a, k) in enumerate(self.args) if k == "num" and a in ("n", "count")), None)
+
+    @property
+    def description(self):
+        """The summary with its note: one sentence for a comment or a docstring."""
+        return self.summary + ("; " + self.note if self.note else "")
 
     @property
     def stack_bytes(self):
@@ -62,7 +85,12 @@ def read_table(path=TABLE, macro="VEXAL_EXPORT_TABLE"):
         args = [(arg, "arr" if kind == "A" else "num") for kind, arg in _ARG.findall(args_text)]
         if _ARG.sub("", args_text).replace(",", "").strip():
             raise ValueError("cannot read the arguments of %s: %r" % (m.group("name"), args_text))
-        exports.append(Export(m.group("name"), args, m.group("summary").replace('\\"', '"'), family))
+        unescape = lambda s: s.replace('\\"', '"')
+        exports.append(Export(m.group("name"), args, unescape(m.group("summary")), family,
+                              unescape(m.group("note")), m.group("flags") == "STATE"))
+    if len(re.findall(r"\bF\(", body)) != len(exports):
+        raise ValueError("%s: a row of %s does not read as F(name, (args), PURE|STATE, \"summary\", \"note\")"
+                         % (path, macro))
     names = [e.name for e in exports]
     if len(set(names)) != len(names):
         raise ValueError("the table names an export twice")
@@ -96,12 +124,94 @@ def python_module(exports, precise):
     out += [")", "",
             "# The precise family (vexal.precise), one row per function, in table order; the C",
             "# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll):",
-            '#   (name, ((argument, "num"), ...), summary, family)',
+            '#   (name, ((argument, "num" | "arr"), ...), summary, family)',
             "PRECISE = ("]
     for e in precise:
         args = "".join("(%r, %r), " % a for a in e.args).rstrip(" ")
         out.append("    (%r, (%s), %r, %r)," % (e.name, args, e.summary, e.family))
-    out.append(")")
+    out += [")", "",
+            "# What else the tables say of a function, by name: its note (edges, units, special",
+            "# cases), the exports flagged STATE, and the position of the count argument that",
+            "# sizes the arrays (the count rule).",
+            "NOTES = {"]
+    out += ["    %r: %r," % (e.name, e.note) for e in list(exports) + list(precise) if e.note]
+    out += ["}", "STATE = frozenset(("]
+    out += ["    %r," % e.name for e in exports if e.state]
+    out += ["))", "COUNT_AT = {"]
+    out += ["    %r: %d," % (e.name, e.count_at) for e in list(exports) + list(precise) if e.count_at is not None]
+    out.append("}")
+    return "\n".join(out) + "\n"
+
+
+def c_comment(text, indent="", width=100):
+    """text as a C comment wrapped to width."""
+    words, lines, line = text.split(), [], indent + "/*"
+    for w in words:
+        if len(line) + 1 + len(w) > width - 3 and line.strip() != "/*":
+            lines.append(line)
+            line = indent + "  "
+        line += " " + w
+    lines.append(line + " */")
+    return lines
+
+
+C_HEADER_TOP = """/*
+ * vexal.h: the C interface of the Vexal library (libvexal.so, Vexal64.dll,
+ * Vexal.dll).
+ * Generated by tools/gen_bindings.py from exports/export_table.h; do not edit.
+ *
+ * Every function takes numbers (double) and arrays (const double *, the
+ * address of element 0 of an array the caller owns) and returns one double.
+ * Counts, step numbers and flags are passed as doubles too. Each array
+ * comes with a count argument (n or count): the function reads elements
+ * 0 .. nearest(count - 1) of it, so the array must hold at least that
+ * many; nothing is checked. Bad input is not reported: the result is what
+ * the arithmetic gives (NaN, an infinity), and actions return 1.0.
+ *
+ * Times: T, t, dt and dividend times are in one time unit of your choice
+ * (years for annual rates); r, q, mu and sigma are per that unit (sigma per
+ * square root of it). Greeks are per 1.0 of the bumped argument: vega per
+ * 1.0 of sigma (not per percentage point), rho per 1.0 of r, theta per time
+ * unit with the sign of time passing (-d price / d T).
+ *
+ * Threads: the pure functions may run in any number of threads at once.
+ * The GARCH fit (Price_input, garch_*), the Kelly fit (kelly_*) and the
+ * generator (RanMT*, gaussMT, F_NextPrice) keep module state shared by the
+ * whole process: call each family from one thread at a time. vexal_batch.h
+ * has fits on state the caller owns, and whole arrays on all cores.
+ *
+ * On 32-bit Windows the functions are __stdcall and exported as name@bytes
+ * (call_eur@48); link with the import library and call them by plain name.
+ * On 64-bit Windows (Vexal64.dll) they are exported under their plain names.
+ */
+#ifndef VEXAL_H
+#define VEXAL_H
+
+#if defined(_WIN32) && (defined(__i386__) || defined(_M_IX86))
+#define VEXAL_CALL __stdcall
+#else
+#define VEXAL_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif"""
+
+
+def c_params(e):
+    return ", ".join(("const double *%s" if kind == "arr" else "double %s") % a for a, kind in e.args) or "void"
+
+
+def c_header(exports):
+    out = C_HEADER_TOP.split("\n")
+    family = None
+    for e in exports:
+        if e.family != family:
+            family = e.family
+            out += [""] + c_comment("---- %s ----" % family) + [""]
+        out += c_comment(e.description)
+        out.append("double VEXAL_CALL %s(%s);" % (e.name, c_params(e)))
+    out += ["", "#ifdef __cplusplus", "}", "#endif", "", "#endif /* VEXAL_H */"]
     return "\n".join(out) + "\n"
 
 
@@ -137,9 +247,8 @@ def c_precise_header(precise):
         if e.family != family:
             family = e.family
             out += ["", "/* ---- %s ---- */" % family, ""]
-        params = ", ".join("double %s" % a for a, _ in e.args) or "void"
-        out.append("/* %s */" % e.summary)
-        out.append("VEXAL_PRECISE_API double %s(%s);" % (c_symbol(e), params))
+        out += c_comment(e.description)
+        out.append("VEXAL_PRECISE_API double %s(%s);" % (c_symbol(e), c_params(e)))
     out += ["", "#ifdef __cplusplus", "}", "#endif", "", "#endif /* VEXAL_PRECISE_H */"]
     return "\n".join(out) + "\n"
 
@@ -213,7 +322,7 @@ def vba_module(exports, precise=()):
             if e.family != family:
                 family = e.family
                 out.append("' " + family)
-            out.append("' %s" % e.summary)
+            out.append("' %s" % e.description)
             name = vba_function_name(everything, e)
             # Every Declare names its entry point: the editor re-cases a name
             # across the project, and would re-case the one asked of the DLL.
@@ -228,7 +337,7 @@ def vba_module(exports, precise=()):
             if e.family != family:
                 family = e.family
                 out.append("' " + family)
-            out.append("' %s" % e.summary)
+            out.append("' %s" % e.description)
             out.append('Public Declare PtrSafe Function %s Lib "%s" Alias "%s" (%s) As Double'
                        % (vba_function_name(everything, e), dll, c_symbol(e), vba_params(e)))
     out.append("#End If")
@@ -246,6 +355,7 @@ def main(argv):
     exports, precise = read_table(), read_precise()
     write(os.path.join(outdir, "python", "vexal", "_exports.py"), python_module(exports, precise))
     write(os.path.join(outdir, "bindings", "vba", "Vexal.bas"), vba_module(exports, precise))
+    write(os.path.join(outdir, "include", "vexal.h"), c_header(exports))
     write(os.path.join(outdir, "include", "vexal_precise.h"), c_precise_header(precise))
     print("%d exports and %d precise functions written under %s" % (len(exports), len(precise), outdir))
     return 0

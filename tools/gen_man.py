@@ -9,7 +9,11 @@ list as a section of its own. The page changes whenever the CLI does.
 """
 import re
 import subprocess
+import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gen_bindings  # noqa: E402
 
 DATE = "2026"
 
@@ -29,6 +33,7 @@ def roff(text):
 
 
 def page(help_text, list_text, version):
+    described = {e.name: e for e in gen_bindings.read_table() + gen_bindings.read_precise()}
     lines = help_text.rstrip("\n").split("\n")
     if not lines[0].startswith("usage: "):
         raise SystemExit("gen_man: the help does not start with a usage line: %r" % lines[0])
@@ -51,8 +56,10 @@ def page(help_text, list_text, version):
             "The exports, as \\fBvexal list\\fR prints them:"]
     for line in list_text.splitlines():
         cols = re.split(r"\s{2,}", line.strip(), maxsplit=2)
-        if len(cols) == 3:  # Win32 name, call, summary
-            out += [".TP", "\\fB%s\\fR" % roff(cols[1]), roff(cols[2])]
+        if len(cols) == 3:  # Win32 name, call, summary: the summary with its note
+            name = cols[1].split("(")[0]
+            row = described.get(name[len("vexal_"):] if name.startswith("vexal_precise_") else name)
+            out += [".TP", "\\fB%s\\fR" % roff(cols[1]), roff(row.description if row else cols[2])]
         elif line.strip():
             out += [".PP", roff(line.strip())]
     out += [

@@ -105,13 +105,13 @@ def read_precise(root=ROOT):
 
 def pure_functions(root=ROOT):
     legacy = [e for e in gen_bindings.read_table(os.path.join(root, "exports", "export_table.h"))
-              if "keeps state" not in e.family]
+              if not e.state]
     return legacy + read_precise(root)
 
 
 def count_arg(e):
-    names = [a for a, kind in e.args if kind == "num" and a in ("n", "count")]
-    return names[0] if names and any(kind == "arr" for _, kind in e.args) else None
+    """The name of the count argument (gen_bindings' count rule), or None."""
+    return e.args[e.count_at][0] if e.count_at is not None and any(kind == "arr" for _, kind in e.args) else None
 
 
 def is_series(e):
@@ -134,9 +134,9 @@ def r_function(e):
     arrays = [i + 1 for i, (_, kind) in enumerate(e.args) if kind == "arr"]
     call = "list(%s)" % ", ".join("%s = %s" % (a, a) for a, _ in e.args)
     if is_series(e):
-        body = '.vx_series("%s", %s, %s)' % (e.name, call, r_vector(arrays))
+        body = '.vx_series("%s", %s, %s, %dL)' % (e.name, call, r_vector(arrays), e.count_at + 1)
     elif arrays:
-        body = '.vx_rows("%s", %s, %s)' % (e.name, call, r_vector(arrays))
+        body = '.vx_rows("%s", %s, %s, %dL)' % (e.name, call, r_vector(arrays), e.count_at + 1)
     else:
         body = '.vx_rows("%s", %s)' % (e.name, call)
     return "%s <- function(%s)\n  %s\n" % (e.name, signature(e), body)
@@ -224,7 +224,7 @@ def rd_page(e):
              "\\name{%s}" % e.name,
              "\\alias{%s}" % e.name,
              "\\title{%s}" % rd_escape(title),
-             "\\description{%s: %s.}" % (rd_escape(e.family[0].upper() + e.family[1:]), rd_escape(e.summary)),
+             "\\description{%s: %s.}" % (rd_escape(e.family[0].upper() + e.family[1:]), rd_escape(e.description)),
              "\\usage{%s(%s)}" % (e.name, signature(e)),
              "\\arguments{"] + args + [
              "}",

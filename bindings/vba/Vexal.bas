@@ -19,52 +19,52 @@ Option Explicit
 ' normal density and distribution
 ' standard normal density at x
 Public Declare PtrSafe Function norm Lib "Vexal64.dll" Alias "norm" (ByVal x As Double) As Double
-' standard normal distribution function at x (Abramowitz-Stegun 26.2.17)
+' standard normal distribution function at x (Abramowitz-Stegun 26.2.17); error below 7.5e-8; snorm(0) is not exactly 0.5
 Public Declare PtrSafe Function snorm Lib "Vexal64.dll" Alias "snorm" (ByVal x As Double) As Double
-' European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+' European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)
 ' European call price
 Public Declare PtrSafe Function call_eur Lib "Vexal64.dll" Alias "call_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put price
 Public Declare PtrSafe Function put_eur Lib "Vexal64.dll" Alias "put_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call delta, d price / d S
 Public Declare PtrSafe Function call_delta_eur Lib "Vexal64.dll" Alias "call_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put delta, d price / d S
+' European put delta, d price / d S; negative
 Public Declare PtrSafe Function put_delta_eur Lib "Vexal64.dll" Alias "put_delta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European gamma, d2 price / d S2 (call and put)
 Public Declare PtrSafe Function gamma_eur Lib "Vexal64.dll" Alias "gamma_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European vega per 1.0 of sigma (call and put)
+' European vega per 1.0 of sigma (call and put); divide by 100 for a volatility point
 Public Declare PtrSafe Function vega_eur Lib "Vexal64.dll" Alias "vega_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call theta per time unit, -d price / d T
 Public Declare PtrSafe Function call_theta_eur Lib "Vexal64.dll" Alias "call_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put theta per time unit, -d price / d T
 Public Declare PtrSafe Function put_theta_eur Lib "Vexal64.dll" Alias "put_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European call rho per 1.0 of r
+' European call rho per 1.0 of r; q held fixed
 Public Declare PtrSafe Function call_rho_eur Lib "Vexal64.dll" Alias "call_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put rho per 1.0 of r
+' European put rho per 1.0 of r; q held fixed
 Public Declare PtrSafe Function put_rho_eur Lib "Vexal64.dll" Alias "put_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' risk-neutral probability that S ends above K
+' risk-neutral probability that S ends above K; N(d2)
 Public Declare PtrSafe Function prob_itm Lib "Vexal64.dll" Alias "prob_itm" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European implied volatility and discrete dividends
-' volatility at which call_eur gives price (resolution 2^-16; NaN if unreachable)
+' volatility at which call_eur gives price (resolution 2^-16; NaN if unreachable); on a 2^-16 grid; 0 if price is at or below the lowest probe, NaN if unreachable
 Public Declare PtrSafe Function call_impvol_eur Lib "Vexal64.dll" Alias "call_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' volatility at which put_eur gives price (resolution 2^-16; NaN if unreachable)
+' volatility at which put_eur gives price (resolution 2^-16; NaN if unreachable); on a 2^-16 grid; 0 if price is at or below the lowest probe, NaN if unreachable
 Public Declare PtrSafe Function put_impvol_eur Lib "Vexal64.dll" Alias "put_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' European call with n cash dividends (escrowed spot, yield 0)
+' European call with n cash dividends (escrowed spot, yield 0); times[i] in the unit of T from now, amounts[i] in price units; n elements of both
 Public Declare PtrSafe Function call_eur_d Lib "Vexal64.dll" Alias "call_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' European put with n cash dividends (escrowed spot, yield 0)
+' European put with n cash dividends (escrowed spot, yield 0); times[i] in the unit of T from now, amounts[i] in price units; n elements of both
 Public Declare PtrSafe Function put_eur_d Lib "Vexal64.dll" Alias "put_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American options on the binomial tree; steps is floored
-' American call on a CRR binomial tree
+' American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument
+' American call on a CRR binomial tree; floor(steps) steps
 Public Declare PtrSafe Function call_binamer Lib "Vexal64.dll" Alias "call_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put on a CRR binomial tree
+' American put on a CRR binomial tree; floor(steps) steps
 Public Declare PtrSafe Function put_binamer Lib "Vexal64.dll" Alias "put_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call on the tree with n cash dividends
+' American call on the tree with n cash dividends; times[i] in the unit of T from now, amounts[i]; n elements of both; yield 0
 Public Declare PtrSafe Function call_binamer_d Lib "Vexal64.dll" Alias "call_binamer_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American put on the tree with n cash dividends
+' American put on the tree with n cash dividends; times[i] in the unit of T from now, amounts[i]; n elements of both; yield 0
 Public Declare PtrSafe Function put_binamer_d Lib "Vexal64.dll" Alias "put_binamer_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American call delta, spot bumped by +-1 %
+' American call delta, spot bumped by +-1 %; spot bumped to 1.01 S and 0.99 S
 Public Declare PtrSafe Function call_delta_binamer Lib "Vexal64.dll" Alias "call_delta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put delta, spot bumped by +-1 %
+' American put delta, spot bumped by +-1 %; spot bumped to 1.01 S and 0.99 S
 Public Declare PtrSafe Function put_delta_binamer Lib "Vexal64.dll" Alias "put_delta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call gamma from two 1 % spot slopes
 Public Declare PtrSafe Function call_gamma_binamer Lib "Vexal64.dll" Alias "call_gamma_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
@@ -74,36 +74,36 @@ Public Declare PtrSafe Function put_gamma_binamer Lib "Vexal64.dll" Alias "put_g
 Public Declare PtrSafe Function call_vega_binamer Lib "Vexal64.dll" Alias "call_vega_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put vega per 1.0 of sigma, sigma bumped by +-1 %
 Public Declare PtrSafe Function put_vega_binamer Lib "Vexal64.dll" Alias "put_vega_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call theta per time unit, T bumped by +-1 %
+' American call theta per time unit, T bumped by +-1 %; steps kept
 Public Declare PtrSafe Function call_theta_binamer Lib "Vexal64.dll" Alias "call_theta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put theta per time unit, T bumped by +-1 %
+' American put theta per time unit, T bumped by +-1 %; steps kept
 Public Declare PtrSafe Function put_theta_binamer Lib "Vexal64.dll" Alias "put_theta_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call rho per 1.0 of r, r bumped by +-1 %
+' American call rho per 1.0 of r, r bumped by +-1 %; NaN for r = 0
 Public Declare PtrSafe Function call_rho_binamer Lib "Vexal64.dll" Alias "call_rho_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put rho per 1.0 of r, r bumped by +-1 %
+' American put rho per 1.0 of r, r bumped by +-1 %; NaN for r = 0
 Public Declare PtrSafe Function put_rho_binamer Lib "Vexal64.dll" Alias "put_rho_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which call_binamer gives price (resolution 2^-16; NaN if unreachable)
 Public Declare PtrSafe Function call_impvol_binamer Lib "Vexal64.dll" Alias "call_impvol_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which put_binamer gives price (resolution 2^-16; NaN if unreachable)
 Public Declare PtrSafe Function put_impvol_binamer Lib "Vexal64.dll" Alias "put_impvol_binamer" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
-' barrier touch probabilities; mu, sigma per time unit of T; current price last
+' barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price
 ' probability that the price at T is below level H
 Public Declare PtrSafe Function ProbPTBB Lib "Vexal64.dll" Alias "ProbPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the price at T is above level H
 Public Declare PtrSafe Function ProbPTUB Lib "Vexal64.dll" Alias "ProbPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running maximum reaches barrier H above S
+' probability that the running maximum reaches barrier H above S; H above S
 Public Declare PtrSafe Function ProbMaxPTUB Lib "Vexal64.dll" Alias "ProbMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running maximum stays below barrier H
+' probability that the running maximum stays below barrier H; H above S
 Public Declare PtrSafe Function ProbMaxPTBB Lib "Vexal64.dll" Alias "ProbMaxPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running minimum reaches barrier H below S
+' probability that the running minimum reaches barrier H below S; H below S
 Public Declare PtrSafe Function ProbMinPTBB Lib "Vexal64.dll" Alias "ProbMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running minimum stays above barrier H
+' probability that the running minimum stays above barrier H; H below S
 Public Declare PtrSafe Function ProbMinPTUB Lib "Vexal64.dll" Alias "ProbMinPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the maximum reaches B (above S) and the price ends below X
+' probability that the maximum reaches B (above S) and the price ends below X; X <= B
 Public Declare PtrSafe Function ProbFPBBMaxPTUB Lib "Vexal64.dll" Alias "ProbFPBBMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
-' probability that the minimum reaches B (below S) and the price ends above X
+' probability that the minimum reaches B (below S) and the price ends above X; X >= B
 Public Declare PtrSafe Function ProbFPUBMinPTBB Lib "Vexal64.dll" Alias "ProbFPUBMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
-' discrete-monitoring barrier factor exp(0.5826 sigma sqrt(dt))
+' discrete-monitoring barrier factor exp(0.5826 sigma sqrt(dt)); monitoring every dt, in the time unit of sigma; sigma signed (negative for a barrier below)
 Public Declare PtrSafe Function AdjBarrier Lib "Vexal64.dll" Alias "AdjBarrier" (ByVal sigma As Double, ByVal dt As Double) As Double
 ' probability of touching neither barrier L < S < U during [0, T]
 Public Declare PtrSafe Function ProbWR Lib "Vexal64.dll" Alias "ProbWR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
@@ -112,25 +112,25 @@ Public Declare PtrSafe Function ProbBR Lib "Vexal64.dll" Alias "ProbBR" (ByVal S
 ' expected maximum drawdown of mu t + sigma W(t) over [0, T]; NaN for mu < 0 beyond the zero-drift law
 Public Declare PtrSafe Function EMDD Lib "Vexal64.dll" Alias "EMDD" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 ' series statistics of log returns; n is the number of prices in each array
-' mean of the log returns of n prices
+' mean of the log returns of n prices; per observation step
 Public Declare PtrSafe Function Price_mn Lib "Vexal64.dll" Alias "Price_mn" (ByRef prices As Double, ByVal n As Double) As Double
-' sample standard deviation of the log returns of n prices
+' sample standard deviation of the log returns of n prices; per observation step
 Public Declare PtrSafe Function Price_sd Lib "Vexal64.dll" Alias "Price_sd" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted skewness of the log returns of n prices
 Public Declare PtrSafe Function Price_sk Lib "Vexal64.dll" Alias "Price_sk" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted excess kurtosis of the log returns of n prices
 Public Declare PtrSafe Function Price_ku Lib "Vexal64.dll" Alias "Price_ku" (ByRef prices As Double, ByVal n As Double) As Double
-' variance ratio of overlapping k-step to one-step log returns of n prices
+' variance ratio of overlapping k-step to one-step log returns of n prices; k a whole number of steps
 Public Declare PtrSafe Function Price_vr Lib "Vexal64.dll" Alias "Price_vr" (ByRef prices As Double, ByVal n As Double, ByVal k As Double) As Double
 ' correlation of the log returns of two series of n prices
 Public Declare PtrSafe Function Price_cor Lib "Vexal64.dll" Alias "Price_cor" (ByRef pricesA As Double, ByRef pricesB As Double, ByVal n As Double) As Double
-' EWMA volatility of n prices scaled by sqrt(A); order 0 = oldest first
+' EWMA volatility of n prices scaled by sqrt(A); order 0 = oldest first; decay lambda; A observations per time unit; order 0 oldest first, else newest first
 Public Declare PtrSafe Function Price_Vol_EWMA Lib "Vexal64.dll" Alias "Price_Vol_EWMA" (ByRef prices As Double, ByVal n As Double, ByVal lambda As Double, ByVal A As Double, ByVal order As Double) As Double
-' Parkinson volatility of n high/low bars scaled by sqrt(A)
+' Parkinson volatility of n high/low bars scaled by sqrt(A); n bars in each array (note A before n)
 Public Declare PtrSafe Function Price_Vol_Parkinson Lib "Vexal64.dll" Alias "Price_Vol_Parkinson" (ByRef high As Double, ByRef low As Double, ByVal A As Double, ByVal n As Double) As Double
-' Yang-Zhang volatility of n OHLC bars scaled by sqrt(A)
+' Yang-Zhang volatility of n OHLC bars scaled by sqrt(A); n bars in each array (note A before n)
 Public Declare PtrSafe Function Price_Vol_YangZhang Lib "Vexal64.dll" Alias "Price_Vol_YangZhang" (ByRef openPrices As Double, ByRef high As Double, ByRef low As Double, ByRef closePrices As Double, ByVal A As Double, ByVal n As Double) As Double
-' largest fall from a running peak as a fraction of the peak, over n prices
+' largest fall from a running peak as a fraction of the peak, over n prices; 0.25 = 25 %; 0 if never falling
 Public Declare PtrSafe Function MaxDrawdown Lib "Vexal64.dll" Alias "MaxDrawdown" (ByRef prices As Double, ByVal n As Double) As Double
 ' longest stretch below a running peak, in observations, over n prices
 Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal64.dll" Alias "MaxTimeDrawdown" (ByRef prices As Double, ByVal n As Double) As Double
@@ -138,7 +138,7 @@ Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal64.dll" Alias "MaxTime
 Public Declare PtrSafe Function LogNormal_mn Lib "Vexal64.dll" Alias "LogNormal_mn" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' standard deviation of exp(X)
 Public Declare PtrSafe Function LogNormal_sd Lib "Vexal64.dll" Alias "LogNormal_sd" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
-' median of exp(X); sigma is not used
+' median of exp(X); sigma is not used; exp(mu t)
 Public Declare PtrSafe Function LogNormal_median Lib "Vexal64.dll" Alias "LogNormal_median" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' mode of exp(X)
 Public Declare PtrSafe Function LogNormal_mode Lib "Vexal64.dll" Alias "LogNormal_mode" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
@@ -146,52 +146,52 @@ Public Declare PtrSafe Function LogNormal_mode Lib "Vexal64.dll" Alias "LogNorma
 Public Declare PtrSafe Function Normal_mn Lib "Vexal64.dll" Alias "Normal_mn" (ByVal m As Double, ByVal s As Double) As Double
 ' standard deviation of ln Y for a lognormal Y with mean m and deviation s
 Public Declare PtrSafe Function Normal_sd Lib "Vexal64.dll" Alias "Normal_sd" (ByVal m As Double, ByVal s As Double) As Double
-' GARCH(1,1) fit; keeps state, one thread at a time
-' load count prices for the GARCH fit (reverse != 0: newest first); 1.0, or NaN if rejected
+' GARCH(1,1) fit; keeps state, one thread at a time; reproducible as garch_paramc, Price_input, garch_o, then garch_param0..3
+' load count prices for the GARCH fit (reverse != 0: newest first); 1.0, or NaN if rejected; at most 100001 prices
 Public Declare PtrSafe Function Price_input Lib "Vexal64.dll" Alias "Price_input" (ByRef prices As Double, ByVal count As Double, ByVal reverse As Double) As Double
-' fit GARCH(1,1) by variance targeting from (alpha0, beta0); 1.0
+' fit GARCH(1,1) by variance targeting from (alpha0, beta0); 1.0; omega by variance targeting
 Public Declare PtrSafe Function garch_o Lib "Vexal64.dll" Alias "garch_o" (ByVal alpha0 As Double, ByVal beta0 As Double) As Double
-' objective at the fitted point
+' objective at the fitted point; 0 before a fit
 Public Declare PtrSafe Function garch_param0 Lib "Vexal64.dll" Alias "garch_param0" () As Double
-' fitted omega
+' fitted omega; per observation step
 Public Declare PtrSafe Function garch_param1 Lib "Vexal64.dll" Alias "garch_param1" () As Double
 ' fitted alpha
 Public Declare PtrSafe Function garch_param2 Lib "Vexal64.dll" Alias "garch_param2" () As Double
 ' fitted beta
 Public Declare PtrSafe Function garch_param3 Lib "Vexal64.dll" Alias "garch_param3" () As Double
-' clear the loaded prices and the GARCH fit; 1.0
+' clear the loaded prices and the GARCH fit; 1.0; the iteration count included
 Public Declare PtrSafe Function garch_paramc Lib "Vexal64.dll" Alias "garch_paramc" () As Double
-' Kelly fraction fit; keeps state, one thread at a time
-' load count outcomes (net gain per unit staked) and their probabilities; 1.0, or NaN if rejected
+' Kelly fraction fit; keeps state, one thread at a time; reproducible as kelly_paramc, kelly_input, kelly_o, then kelly_f, kelly_growth, kelly_growth_sd
+' load count outcomes (net gain per unit staked) and their probabilities; 1.0, or NaN if rejected; outcomes are net gains per unit staked (-1 = stake lost); at most 10001 rows
 Public Declare PtrSafe Function kelly_input Lib "Vexal64.dll" Alias "kelly_input" (ByRef probs As Double, ByRef outcomes As Double, ByVal count As Double) As Double
 ' fit the growth-optimal fraction from f0; 1.0
 Public Declare PtrSafe Function kelly_o Lib "Vexal64.dll" Alias "kelly_o" (ByVal f0 As Double) As Double
-' current fraction
+' current fraction; 0 before a fit
 Public Declare PtrSafe Function kelly_f Lib "Vexal64.dll" Alias "kelly_f" () As Double
 ' expected log growth per bet at the current fraction
 Public Declare PtrSafe Function kelly_growth Lib "Vexal64.dll" Alias "kelly_growth" () As Double
 ' standard deviation of the log growth per bet at the current fraction
 Public Declare PtrSafe Function kelly_growth_sd Lib "Vexal64.dll" Alias "kelly_growth_sd" () As Double
-' clear the outcome table and the Kelly fit; 1.0
+' clear the outcome table and the Kelly fit; 1.0; the iteration count included
 Public Declare PtrSafe Function kelly_paramc Lib "Vexal64.dll" Alias "kelly_paramc" () As Double
-' growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2
+' growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1
 ' growth-optimal fraction mu / sigma^2
 Public Declare PtrSafe Function kellyfr_norm Lib "Vexal64.dll" Alias "kellyfr_norm" (ByVal mu As Double, ByVal sigma As Double) As Double
-' growth rate of log wealth at k times the Kelly fraction
+' growth rate of log wealth at k times the Kelly fraction; per time unit
 Public Declare PtrSafe Function kellyfr_growth Lib "Vexal64.dll" Alias "kellyfr_growth" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double) As Double
-' probability that wealth reaches U before L (levels relative to 1)
+' probability that wealth reaches U before L (levels relative to 1); L < 1 < U
 Public Declare PtrSafe Function kellyfr_barriers Lib "Vexal64.dll" Alias "kellyfr_barriers" (ByVal k As Double, ByVal L As Double, ByVal U As Double) As Double
-' probability that wealth ever falls to L
+' probability that wealth ever falls to L; L < 1
 Public Declare PtrSafe Function kellyfr_dbarrier Lib "Vexal64.dll" Alias "kellyfr_dbarrier" (ByVal k As Double, ByVal L As Double) As Double
-' expected time for wealth to reach W
+' expected time for wealth to reach W; in time units
 Public Declare PtrSafe Function kellyfr_exittime Lib "Vexal64.dll" Alias "kellyfr_exittime" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
-' expected time for wealth to leave the band (L, U)
+' expected time for wealth to leave the band (L, U); in time units
 Public Declare PtrSafe Function kellyfr_exittime_ab Lib "Vexal64.dll" Alias "kellyfr_exittime_ab" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
-' expected time for the price to reach W
+' expected time for the price to reach W; price relative to 1 now; in time units
 Public Declare PtrSafe Function exittime Lib "Vexal64.dll" Alias "exittime" (ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
-' expected time for the price to leave the band (L, U)
+' expected time for the price to leave the band (L, U); price relative to 1 now; in time units
 Public Declare PtrSafe Function exittime_ab Lib "Vexal64.dll" Alias "exittime_ab" (ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
-' MT19937 generator; keeps state, one thread at a time
+' MT19937 generator; keeps state, one thread at a time; the same sequence after every load until RanMTInit
 ' uniform draw in [0, 1)
 Public Declare PtrSafe Function RanMT1 Lib "Vexal64.dll" Alias "RanMT1" () As Double
 ' uniform draw in (0, 1)
@@ -200,7 +200,7 @@ Public Declare PtrSafe Function RanMT3 Lib "Vexal64.dll" Alias "RanMT3" () As Do
 Public Declare PtrSafe Function RanMTInit Lib "Vexal64.dll" Alias "RanMTInit" (ByVal seed As Double) As Double
 ' standard normal draw (polar method)
 Public Declare PtrSafe Function gaussMT Lib "Vexal64.dll" Alias "gaussMT" () As Double
-' lognormal price one step dt after S
+' lognormal price one step dt after S; mu drift per time unit, sigma per square root of it
 Public Declare PtrSafe Function F_NextPrice Lib "Vexal64.dll" Alias "F_NextPrice" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
 ' precise normal density and distribution
 ' standard normal density at x, to a few ulp
@@ -268,52 +268,52 @@ Public Declare PtrSafe Function precise_put_impvol_american Lib "Vexal64.dll" Al
 ' normal density and distribution
 ' standard normal density at x
 Public Declare PtrSafe Function norm Lib "Vexal.dll" Alias "norm@8" (ByVal x As Double) As Double
-' standard normal distribution function at x (Abramowitz-Stegun 26.2.17)
+' standard normal distribution function at x (Abramowitz-Stegun 26.2.17); error below 7.5e-8; snorm(0) is not exactly 0.5
 Public Declare PtrSafe Function snorm Lib "Vexal.dll" Alias "snorm@8" (ByVal x As Double) As Double
-' European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+' European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)
 ' European call price
 Public Declare PtrSafe Function call_eur Lib "Vexal.dll" Alias "call_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put price
 Public Declare PtrSafe Function put_eur Lib "Vexal.dll" Alias "put_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call delta, d price / d S
 Public Declare PtrSafe Function call_delta_eur Lib "Vexal.dll" Alias "call_delta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put delta, d price / d S
+' European put delta, d price / d S; negative
 Public Declare PtrSafe Function put_delta_eur Lib "Vexal.dll" Alias "put_delta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European gamma, d2 price / d S2 (call and put)
 Public Declare PtrSafe Function gamma_eur Lib "Vexal.dll" Alias "gamma_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European vega per 1.0 of sigma (call and put)
+' European vega per 1.0 of sigma (call and put); divide by 100 for a volatility point
 Public Declare PtrSafe Function vega_eur Lib "Vexal.dll" Alias "vega_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call theta per time unit, -d price / d T
 Public Declare PtrSafe Function call_theta_eur Lib "Vexal.dll" Alias "call_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European put theta per time unit, -d price / d T
 Public Declare PtrSafe Function put_theta_eur Lib "Vexal.dll" Alias "put_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European call rho per 1.0 of r
+' European call rho per 1.0 of r; q held fixed
 Public Declare PtrSafe Function call_rho_eur Lib "Vexal.dll" Alias "call_rho_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put rho per 1.0 of r
+' European put rho per 1.0 of r; q held fixed
 Public Declare PtrSafe Function put_rho_eur Lib "Vexal.dll" Alias "put_rho_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' risk-neutral probability that S ends above K
+' risk-neutral probability that S ends above K; N(d2)
 Public Declare PtrSafe Function prob_itm Lib "Vexal.dll" Alias "prob_itm@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European implied volatility and discrete dividends
-' volatility at which call_eur gives price (resolution 2^-16; NaN if unreachable)
+' volatility at which call_eur gives price (resolution 2^-16; NaN if unreachable); on a 2^-16 grid; 0 if price is at or below the lowest probe, NaN if unreachable
 Public Declare PtrSafe Function call_impvol_eur Lib "Vexal.dll" Alias "call_impvol_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' volatility at which put_eur gives price (resolution 2^-16; NaN if unreachable)
+' volatility at which put_eur gives price (resolution 2^-16; NaN if unreachable); on a 2^-16 grid; 0 if price is at or below the lowest probe, NaN if unreachable
 Public Declare PtrSafe Function put_impvol_eur Lib "Vexal.dll" Alias "put_impvol_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' European call with n cash dividends (escrowed spot, yield 0)
+' European call with n cash dividends (escrowed spot, yield 0); times[i] in the unit of T from now, amounts[i] in price units; n elements of both
 Public Declare PtrSafe Function call_eur_d Lib "Vexal.dll" Alias "call_eur_d@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' European put with n cash dividends (escrowed spot, yield 0)
+' European put with n cash dividends (escrowed spot, yield 0); times[i] in the unit of T from now, amounts[i] in price units; n elements of both
 Public Declare PtrSafe Function put_eur_d Lib "Vexal.dll" Alias "put_eur_d@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American options on the binomial tree; steps is floored
-' American call on a CRR binomial tree
+' American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument
+' American call on a CRR binomial tree; floor(steps) steps
 Public Declare PtrSafe Function call_binamer Lib "Vexal.dll" Alias "call_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put on a CRR binomial tree
+' American put on a CRR binomial tree; floor(steps) steps
 Public Declare PtrSafe Function put_binamer Lib "Vexal.dll" Alias "put_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call on the tree with n cash dividends
+' American call on the tree with n cash dividends; times[i] in the unit of T from now, amounts[i]; n elements of both; yield 0
 Public Declare PtrSafe Function call_binamer_d Lib "Vexal.dll" Alias "call_binamer_d@64" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American put on the tree with n cash dividends
+' American put on the tree with n cash dividends; times[i] in the unit of T from now, amounts[i]; n elements of both; yield 0
 Public Declare PtrSafe Function put_binamer_d Lib "Vexal.dll" Alias "put_binamer_d@64" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
-' American call delta, spot bumped by +-1 %
+' American call delta, spot bumped by +-1 %; spot bumped to 1.01 S and 0.99 S
 Public Declare PtrSafe Function call_delta_binamer Lib "Vexal.dll" Alias "call_delta_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put delta, spot bumped by +-1 %
+' American put delta, spot bumped by +-1 %; spot bumped to 1.01 S and 0.99 S
 Public Declare PtrSafe Function put_delta_binamer Lib "Vexal.dll" Alias "put_delta_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American call gamma from two 1 % spot slopes
 Public Declare PtrSafe Function call_gamma_binamer Lib "Vexal.dll" Alias "call_gamma_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
@@ -323,36 +323,36 @@ Public Declare PtrSafe Function put_gamma_binamer Lib "Vexal.dll" Alias "put_gam
 Public Declare PtrSafe Function call_vega_binamer Lib "Vexal.dll" Alias "call_vega_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' American put vega per 1.0 of sigma, sigma bumped by +-1 %
 Public Declare PtrSafe Function put_vega_binamer Lib "Vexal.dll" Alias "put_vega_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call theta per time unit, T bumped by +-1 %
+' American call theta per time unit, T bumped by +-1 %; steps kept
 Public Declare PtrSafe Function call_theta_binamer Lib "Vexal.dll" Alias "call_theta_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put theta per time unit, T bumped by +-1 %
+' American put theta per time unit, T bumped by +-1 %; steps kept
 Public Declare PtrSafe Function put_theta_binamer Lib "Vexal.dll" Alias "put_theta_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American call rho per 1.0 of r, r bumped by +-1 %
+' American call rho per 1.0 of r, r bumped by +-1 %; NaN for r = 0
 Public Declare PtrSafe Function call_rho_binamer Lib "Vexal.dll" Alias "call_rho_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
-' American put rho per 1.0 of r, r bumped by +-1 %
+' American put rho per 1.0 of r, r bumped by +-1 %; NaN for r = 0
 Public Declare PtrSafe Function put_rho_binamer Lib "Vexal.dll" Alias "put_rho_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which call_binamer gives price (resolution 2^-16; NaN if unreachable)
 Public Declare PtrSafe Function call_impvol_binamer Lib "Vexal.dll" Alias "call_impvol_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
 ' volatility at which put_binamer gives price (resolution 2^-16; NaN if unreachable)
 Public Declare PtrSafe Function put_impvol_binamer Lib "Vexal.dll" Alias "put_impvol_binamer@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal steps As Double, ByVal q As Double) As Double
-' barrier touch probabilities; mu, sigma per time unit of T; current price last
+' barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price
 ' probability that the price at T is below level H
 Public Declare PtrSafe Function ProbPTBB Lib "Vexal.dll" Alias "ProbPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
 ' probability that the price at T is above level H
 Public Declare PtrSafe Function ProbPTUB Lib "Vexal.dll" Alias "ProbPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running maximum reaches barrier H above S
+' probability that the running maximum reaches barrier H above S; H above S
 Public Declare PtrSafe Function ProbMaxPTUB Lib "Vexal.dll" Alias "ProbMaxPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running maximum stays below barrier H
+' probability that the running maximum stays below barrier H; H above S
 Public Declare PtrSafe Function ProbMaxPTBB Lib "Vexal.dll" Alias "ProbMaxPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running minimum reaches barrier H below S
+' probability that the running minimum reaches barrier H below S; H below S
 Public Declare PtrSafe Function ProbMinPTBB Lib "Vexal.dll" Alias "ProbMinPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the running minimum stays above barrier H
+' probability that the running minimum stays above barrier H; H below S
 Public Declare PtrSafe Function ProbMinPTUB Lib "Vexal.dll" Alias "ProbMinPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
-' probability that the maximum reaches B (above S) and the price ends below X
+' probability that the maximum reaches B (above S) and the price ends below X; X <= B
 Public Declare PtrSafe Function ProbFPBBMaxPTUB Lib "Vexal.dll" Alias "ProbFPBBMaxPTUB@48" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
-' probability that the minimum reaches B (below S) and the price ends above X
+' probability that the minimum reaches B (below S) and the price ends above X; X >= B
 Public Declare PtrSafe Function ProbFPUBMinPTBB Lib "Vexal.dll" Alias "ProbFPUBMinPTBB@48" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
-' discrete-monitoring barrier factor exp(0.5826 sigma sqrt(dt))
+' discrete-monitoring barrier factor exp(0.5826 sigma sqrt(dt)); monitoring every dt, in the time unit of sigma; sigma signed (negative for a barrier below)
 Public Declare PtrSafe Function AdjBarrier Lib "Vexal.dll" Alias "AdjBarrier@16" (ByVal sigma As Double, ByVal dt As Double) As Double
 ' probability of touching neither barrier L < S < U during [0, T]
 Public Declare PtrSafe Function ProbWR Lib "Vexal.dll" Alias "ProbWR@48" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
@@ -361,25 +361,25 @@ Public Declare PtrSafe Function ProbBR Lib "Vexal.dll" Alias "ProbBR@48" (ByVal 
 ' expected maximum drawdown of mu t + sigma W(t) over [0, T]; NaN for mu < 0 beyond the zero-drift law
 Public Declare PtrSafe Function EMDD Lib "Vexal.dll" Alias "EMDD@24" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 ' series statistics of log returns; n is the number of prices in each array
-' mean of the log returns of n prices
+' mean of the log returns of n prices; per observation step
 Public Declare PtrSafe Function Price_mn Lib "Vexal.dll" Alias "Price_mn@12" (ByRef prices As Double, ByVal n As Double) As Double
-' sample standard deviation of the log returns of n prices
+' sample standard deviation of the log returns of n prices; per observation step
 Public Declare PtrSafe Function Price_sd Lib "Vexal.dll" Alias "Price_sd@12" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted skewness of the log returns of n prices
 Public Declare PtrSafe Function Price_sk Lib "Vexal.dll" Alias "Price_sk@12" (ByRef prices As Double, ByVal n As Double) As Double
 ' bias-adjusted excess kurtosis of the log returns of n prices
 Public Declare PtrSafe Function Price_ku Lib "Vexal.dll" Alias "Price_ku@12" (ByRef prices As Double, ByVal n As Double) As Double
-' variance ratio of overlapping k-step to one-step log returns of n prices
+' variance ratio of overlapping k-step to one-step log returns of n prices; k a whole number of steps
 Public Declare PtrSafe Function Price_vr Lib "Vexal.dll" Alias "Price_vr@20" (ByRef prices As Double, ByVal n As Double, ByVal k As Double) As Double
 ' correlation of the log returns of two series of n prices
 Public Declare PtrSafe Function Price_cor Lib "Vexal.dll" Alias "Price_cor@16" (ByRef pricesA As Double, ByRef pricesB As Double, ByVal n As Double) As Double
-' EWMA volatility of n prices scaled by sqrt(A); order 0 = oldest first
+' EWMA volatility of n prices scaled by sqrt(A); order 0 = oldest first; decay lambda; A observations per time unit; order 0 oldest first, else newest first
 Public Declare PtrSafe Function Price_Vol_EWMA Lib "Vexal.dll" Alias "Price_Vol_EWMA@36" (ByRef prices As Double, ByVal n As Double, ByVal lambda As Double, ByVal A As Double, ByVal order As Double) As Double
-' Parkinson volatility of n high/low bars scaled by sqrt(A)
+' Parkinson volatility of n high/low bars scaled by sqrt(A); n bars in each array (note A before n)
 Public Declare PtrSafe Function Price_Vol_Parkinson Lib "Vexal.dll" Alias "Price_Vol_Parkinson@24" (ByRef high As Double, ByRef low As Double, ByVal A As Double, ByVal n As Double) As Double
-' Yang-Zhang volatility of n OHLC bars scaled by sqrt(A)
+' Yang-Zhang volatility of n OHLC bars scaled by sqrt(A); n bars in each array (note A before n)
 Public Declare PtrSafe Function Price_Vol_YangZhang Lib "Vexal.dll" Alias "Price_Vol_YangZhang@32" (ByRef openPrices As Double, ByRef high As Double, ByRef low As Double, ByRef closePrices As Double, ByVal A As Double, ByVal n As Double) As Double
-' largest fall from a running peak as a fraction of the peak, over n prices
+' largest fall from a running peak as a fraction of the peak, over n prices; 0.25 = 25 %; 0 if never falling
 Public Declare PtrSafe Function MaxDrawdown Lib "Vexal.dll" Alias "MaxDrawdown@12" (ByRef prices As Double, ByVal n As Double) As Double
 ' longest stretch below a running peak, in observations, over n prices
 Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal.dll" Alias "MaxTimeDrawdown@12" (ByRef prices As Double, ByVal n As Double) As Double
@@ -387,7 +387,7 @@ Public Declare PtrSafe Function MaxTimeDrawdown Lib "Vexal.dll" Alias "MaxTimeDr
 Public Declare PtrSafe Function LogNormal_mn Lib "Vexal.dll" Alias "LogNormal_mn@24" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' standard deviation of exp(X)
 Public Declare PtrSafe Function LogNormal_sd Lib "Vexal.dll" Alias "LogNormal_sd@24" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
-' median of exp(X); sigma is not used
+' median of exp(X); sigma is not used; exp(mu t)
 Public Declare PtrSafe Function LogNormal_median Lib "Vexal.dll" Alias "LogNormal_median@24" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
 ' mode of exp(X)
 Public Declare PtrSafe Function LogNormal_mode Lib "Vexal.dll" Alias "LogNormal_mode@24" (ByVal mu As Double, ByVal sigma As Double, ByVal t As Double) As Double
@@ -395,52 +395,52 @@ Public Declare PtrSafe Function LogNormal_mode Lib "Vexal.dll" Alias "LogNormal_
 Public Declare PtrSafe Function Normal_mn Lib "Vexal.dll" Alias "Normal_mn@16" (ByVal m As Double, ByVal s As Double) As Double
 ' standard deviation of ln Y for a lognormal Y with mean m and deviation s
 Public Declare PtrSafe Function Normal_sd Lib "Vexal.dll" Alias "Normal_sd@16" (ByVal m As Double, ByVal s As Double) As Double
-' GARCH(1,1) fit; keeps state, one thread at a time
-' load count prices for the GARCH fit (reverse != 0: newest first); 1.0, or NaN if rejected
+' GARCH(1,1) fit; keeps state, one thread at a time; reproducible as garch_paramc, Price_input, garch_o, then garch_param0..3
+' load count prices for the GARCH fit (reverse != 0: newest first); 1.0, or NaN if rejected; at most 100001 prices
 Public Declare PtrSafe Function Price_input Lib "Vexal.dll" Alias "Price_input@20" (ByRef prices As Double, ByVal count As Double, ByVal reverse As Double) As Double
-' fit GARCH(1,1) by variance targeting from (alpha0, beta0); 1.0
+' fit GARCH(1,1) by variance targeting from (alpha0, beta0); 1.0; omega by variance targeting
 Public Declare PtrSafe Function garch_o Lib "Vexal.dll" Alias "garch_o@16" (ByVal alpha0 As Double, ByVal beta0 As Double) As Double
-' objective at the fitted point
+' objective at the fitted point; 0 before a fit
 Public Declare PtrSafe Function garch_param0 Lib "Vexal.dll" Alias "garch_param0@0" () As Double
-' fitted omega
+' fitted omega; per observation step
 Public Declare PtrSafe Function garch_param1 Lib "Vexal.dll" Alias "garch_param1@0" () As Double
 ' fitted alpha
 Public Declare PtrSafe Function garch_param2 Lib "Vexal.dll" Alias "garch_param2@0" () As Double
 ' fitted beta
 Public Declare PtrSafe Function garch_param3 Lib "Vexal.dll" Alias "garch_param3@0" () As Double
-' clear the loaded prices and the GARCH fit; 1.0
+' clear the loaded prices and the GARCH fit; 1.0; the iteration count included
 Public Declare PtrSafe Function garch_paramc Lib "Vexal.dll" Alias "garch_paramc@0" () As Double
-' Kelly fraction fit; keeps state, one thread at a time
-' load count outcomes (net gain per unit staked) and their probabilities; 1.0, or NaN if rejected
+' Kelly fraction fit; keeps state, one thread at a time; reproducible as kelly_paramc, kelly_input, kelly_o, then kelly_f, kelly_growth, kelly_growth_sd
+' load count outcomes (net gain per unit staked) and their probabilities; 1.0, or NaN if rejected; outcomes are net gains per unit staked (-1 = stake lost); at most 10001 rows
 Public Declare PtrSafe Function kelly_input Lib "Vexal.dll" Alias "kelly_input@16" (ByRef probs As Double, ByRef outcomes As Double, ByVal count As Double) As Double
 ' fit the growth-optimal fraction from f0; 1.0
 Public Declare PtrSafe Function kelly_o Lib "Vexal.dll" Alias "kelly_o@8" (ByVal f0 As Double) As Double
-' current fraction
+' current fraction; 0 before a fit
 Public Declare PtrSafe Function kelly_f Lib "Vexal.dll" Alias "kelly_f@0" () As Double
 ' expected log growth per bet at the current fraction
 Public Declare PtrSafe Function kelly_growth Lib "Vexal.dll" Alias "kelly_growth@0" () As Double
 ' standard deviation of the log growth per bet at the current fraction
 Public Declare PtrSafe Function kelly_growth_sd Lib "Vexal.dll" Alias "kelly_growth_sd@0" () As Double
-' clear the outcome table and the Kelly fit; 1.0
+' clear the outcome table and the Kelly fit; 1.0; the iteration count included
 Public Declare PtrSafe Function kelly_paramc Lib "Vexal.dll" Alias "kelly_paramc@0" () As Double
-' growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2
+' growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1
 ' growth-optimal fraction mu / sigma^2
 Public Declare PtrSafe Function kellyfr_norm Lib "Vexal.dll" Alias "kellyfr_norm@16" (ByVal mu As Double, ByVal sigma As Double) As Double
-' growth rate of log wealth at k times the Kelly fraction
+' growth rate of log wealth at k times the Kelly fraction; per time unit
 Public Declare PtrSafe Function kellyfr_growth Lib "Vexal.dll" Alias "kellyfr_growth@24" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double) As Double
-' probability that wealth reaches U before L (levels relative to 1)
+' probability that wealth reaches U before L (levels relative to 1); L < 1 < U
 Public Declare PtrSafe Function kellyfr_barriers Lib "Vexal.dll" Alias "kellyfr_barriers@24" (ByVal k As Double, ByVal L As Double, ByVal U As Double) As Double
-' probability that wealth ever falls to L
+' probability that wealth ever falls to L; L < 1
 Public Declare PtrSafe Function kellyfr_dbarrier Lib "Vexal.dll" Alias "kellyfr_dbarrier@16" (ByVal k As Double, ByVal L As Double) As Double
-' expected time for wealth to reach W
+' expected time for wealth to reach W; in time units
 Public Declare PtrSafe Function kellyfr_exittime Lib "Vexal.dll" Alias "kellyfr_exittime@32" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
-' expected time for wealth to leave the band (L, U)
+' expected time for wealth to leave the band (L, U); in time units
 Public Declare PtrSafe Function kellyfr_exittime_ab Lib "Vexal.dll" Alias "kellyfr_exittime_ab@40" (ByVal k As Double, ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
-' expected time for the price to reach W
+' expected time for the price to reach W; price relative to 1 now; in time units
 Public Declare PtrSafe Function exittime Lib "Vexal.dll" Alias "exittime@24" (ByVal mu As Double, ByVal sigma As Double, ByVal W As Double) As Double
-' expected time for the price to leave the band (L, U)
+' expected time for the price to leave the band (L, U); price relative to 1 now; in time units
 Public Declare PtrSafe Function exittime_ab Lib "Vexal.dll" Alias "exittime_ab@32" (ByVal mu As Double, ByVal sigma As Double, ByVal L As Double, ByVal U As Double) As Double
-' MT19937 generator; keeps state, one thread at a time
+' MT19937 generator; keeps state, one thread at a time; the same sequence after every load until RanMTInit
 ' uniform draw in [0, 1)
 Public Declare PtrSafe Function RanMT1 Lib "Vexal.dll" Alias "RanMT1@0" () As Double
 ' uniform draw in (0, 1)
@@ -449,7 +449,7 @@ Public Declare PtrSafe Function RanMT3 Lib "Vexal.dll" Alias "RanMT3@0" () As Do
 Public Declare PtrSafe Function RanMTInit Lib "Vexal.dll" Alias "RanMTInit@8" (ByVal seed As Double) As Double
 ' standard normal draw (polar method)
 Public Declare PtrSafe Function gaussMT Lib "Vexal.dll" Alias "gaussMT@0" () As Double
-' lognormal price one step dt after S
+' lognormal price one step dt after S; mu drift per time unit, sigma per square root of it
 Public Declare PtrSafe Function F_NextPrice Lib "Vexal.dll" Alias "F_NextPrice@32" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
 ' The precise family is not declared here: the 32-bit Vexal.dll keeps exactly
 ' the 88 functions above and does not export it.

@@ -38,7 +38,7 @@ import struct
 import sys
 import threading
 
-from ._exports import EXPORTS, PRECISE
+from ._exports import COUNT_AT, EXPORTS, NOTES, PRECISE, STATE
 
 __all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit",
             "precise"] + [row[0] for row in EXPORTS])
@@ -227,7 +227,7 @@ def _make(name, args, stack_bytes, summary, family, python_name=None):
     kinds = [k for _, k in args]
     signature = inspect.Signature([inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD) for n in names],
                                   return_annotation=float)
-    count_at = next((i for i, (a, k) in enumerate(args) if k == "num" and a in ("n", "count")), None)
+    count_at = COUNT_AT.get(name)
     described = ", ".join(n + ("[]" if k == "arr" else "") for n, k in zip(names, kinds))
 
     def call(*a, **kw):
@@ -269,9 +269,11 @@ def _make(name, args, stack_bytes, summary, family, python_name=None):
     call.__module__ = __name__ if python_name == name else __name__ + ".precise"
     call.__signature__ = signature
     lines = ["%s(%s) -> float" % (python_name, described), "", summary[0].upper() + summary[1:] + "."]
+    if name in NOTES:
+        lines += ["", NOTES[name][0].upper() + NOTES[name][1:] + "."]
     if family:
         lines += ["", "Family: " + family + "."]
-    if family and "keeps state" not in family:
+    if name not in STATE:
         lines += ["", "Number arguments also take arrays, pandas Series and Dask collections (broadcast,",
                   "evaluated on all cores; progress=True shows a bar on long calls)."]
     if count_at is not None:

@@ -16,11 +16,11 @@ import time
 
 import numpy as np
 
-from ._exports import EXPORTS
+from ._exports import COUNT_AT, STATE
 
 _DoublePtr = ctypes.POINTER(ctypes.c_double)
 PROGRESS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_longlong, ctypes.c_longlong, ctypes.c_void_p)
-STATEFUL = frozenset(row[0] for row in EXPORTS if "keeps state" in row[4])
+STATEFUL = STATE
 VEXAL_STOPPED = 1
 _api = None
 _api_lock = threading.Lock()
@@ -258,7 +258,7 @@ def evaluate(fname, names, kinds, args, progress=False):
         return _dask.evaluate(fname, names, kinds, args)
 
     index, frame, frame_columns = None, None, None
-    count_at = next((i for i, (a, k) in enumerate(zip(names, kinds)) if k == "num" and a in ("n", "count")), None)
+    count_at = COUNT_AT.get(fname)
     columns, shapes, blocks = [], [], []
     for arg, kind, v in zip(names, kinds, args):
         pk = _pandas_kind(v)

@@ -8,7 +8,7 @@ norm <- function(x)
 snorm <- function(x)
   .vx_rows("snorm", list(x = x))
 
-# European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+# European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)
 call_eur <- function(S, K, T, r, sigma, q)
   .vx_rows("call_eur", list(S = S, K = K, T = T, r = r, sigma = sigma, q = q))
 
@@ -50,12 +50,12 @@ put_impvol_eur <- function(S, K, T, r, price, q)
   .vx_rows("put_impvol_eur", list(S = S, K = K, T = T, r = r, price = price, q = q))
 
 call_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
-  .vx_rows("call_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L))
+  .vx_rows("call_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
 
 put_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
-  .vx_rows("put_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L))
+  .vx_rows("put_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
 
-# American options on the binomial tree; steps is floored
+# American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument
 call_binamer <- function(S, K, T, r, sigma, steps, q)
   .vx_rows("call_binamer", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, q = q))
 
@@ -63,10 +63,10 @@ put_binamer <- function(S, K, T, r, sigma, steps, q)
   .vx_rows("put_binamer", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, q = q))
 
 call_binamer_d <- function(S, K, T, r, sigma, steps, times, amounts, n = length(times))
-  .vx_rows("call_binamer_d", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, times = times, amounts = amounts, n = n), c(7L, 8L))
+  .vx_rows("call_binamer_d", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, times = times, amounts = amounts, n = n), c(7L, 8L), 9L)
 
 put_binamer_d <- function(S, K, T, r, sigma, steps, times, amounts, n = length(times))
-  .vx_rows("put_binamer_d", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, times = times, amounts = amounts, n = n), c(7L, 8L))
+  .vx_rows("put_binamer_d", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, times = times, amounts = amounts, n = n), c(7L, 8L), 9L)
 
 call_delta_binamer <- function(S, K, T, r, sigma, steps, q)
   .vx_rows("call_delta_binamer", list(S = S, K = K, T = T, r = r, sigma = sigma, steps = steps, q = q))
@@ -104,7 +104,7 @@ call_impvol_binamer <- function(S, K, T, r, price, steps, q)
 put_impvol_binamer <- function(S, K, T, r, price, steps, q)
   .vx_rows("put_impvol_binamer", list(S = S, K = K, T = T, r = r, price = price, steps = steps, q = q))
 
-# barrier touch probabilities; mu, sigma per time unit of T; current price last
+# barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price
 ProbPTBB <- function(mu, sigma, T, H, S)
   .vx_rows("ProbPTBB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
 
@@ -143,37 +143,37 @@ EMDD <- function(mu, sigma, T)
 
 # series statistics of log returns; n is the number of prices in each array
 Price_mn <- function(prices, n = NULL)
-  .vx_series("Price_mn", list(prices = prices, n = n), 1L)
+  .vx_series("Price_mn", list(prices = prices, n = n), 1L, 2L)
 
 Price_sd <- function(prices, n = NULL)
-  .vx_series("Price_sd", list(prices = prices, n = n), 1L)
+  .vx_series("Price_sd", list(prices = prices, n = n), 1L, 2L)
 
 Price_sk <- function(prices, n = NULL)
-  .vx_series("Price_sk", list(prices = prices, n = n), 1L)
+  .vx_series("Price_sk", list(prices = prices, n = n), 1L, 2L)
 
 Price_ku <- function(prices, n = NULL)
-  .vx_series("Price_ku", list(prices = prices, n = n), 1L)
+  .vx_series("Price_ku", list(prices = prices, n = n), 1L, 2L)
 
 Price_vr <- function(prices, n = NULL, k)
-  .vx_series("Price_vr", list(prices = prices, n = n, k = k), 1L)
+  .vx_series("Price_vr", list(prices = prices, n = n, k = k), 1L, 2L)
 
 Price_cor <- function(pricesA, pricesB, n = NULL)
-  .vx_series("Price_cor", list(pricesA = pricesA, pricesB = pricesB, n = n), c(1L, 2L))
+  .vx_series("Price_cor", list(pricesA = pricesA, pricesB = pricesB, n = n), c(1L, 2L), 3L)
 
 Price_Vol_EWMA <- function(prices, n = NULL, lambda, A, order)
-  .vx_series("Price_Vol_EWMA", list(prices = prices, n = n, lambda = lambda, A = A, order = order), 1L)
+  .vx_series("Price_Vol_EWMA", list(prices = prices, n = n, lambda = lambda, A = A, order = order), 1L, 2L)
 
 Price_Vol_Parkinson <- function(high, low, A, n = NULL)
-  .vx_series("Price_Vol_Parkinson", list(high = high, low = low, A = A, n = n), c(1L, 2L))
+  .vx_series("Price_Vol_Parkinson", list(high = high, low = low, A = A, n = n), c(1L, 2L), 4L)
 
 Price_Vol_YangZhang <- function(open, high, low, close, A, n = NULL)
-  .vx_series("Price_Vol_YangZhang", list(open = open, high = high, low = low, close = close, A = A, n = n), c(1L, 2L, 3L, 4L))
+  .vx_series("Price_Vol_YangZhang", list(open = open, high = high, low = low, close = close, A = A, n = n), c(1L, 2L, 3L, 4L), 6L)
 
 MaxDrawdown <- function(prices, n = NULL)
-  .vx_series("MaxDrawdown", list(prices = prices, n = n), 1L)
+  .vx_series("MaxDrawdown", list(prices = prices, n = n), 1L, 2L)
 
 MaxTimeDrawdown <- function(prices, n = NULL)
-  .vx_series("MaxTimeDrawdown", list(prices = prices, n = n), 1L)
+  .vx_series("MaxTimeDrawdown", list(prices = prices, n = n), 1L, 2L)
 
 LogNormal_mn <- function(mu, sigma, t)
   .vx_rows("LogNormal_mn", list(mu = mu, sigma = sigma, t = t))
@@ -193,7 +193,7 @@ Normal_mn <- function(m, s)
 Normal_sd <- function(m, s)
   .vx_rows("Normal_sd", list(m = m, s = s))
 
-# growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2
+# growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1
 kellyfr_norm <- function(mu, sigma)
   .vx_rows("kellyfr_norm", list(mu = mu, sigma = sigma))
 
@@ -514,49 +514,49 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
   family = c(
     "normal density and distribution",
     "normal density and distribution",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
-    "European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
+    "European prices and Greeks; S spot, K strike, T time to expiry, r rate, sigma volatility, q continuous dividend yield; r, sigma, q per unit of T (years for annual rates)",
     "European implied volatility and discrete dividends",
     "European implied volatility and discrete dividends",
     "European implied volatility and discrete dividends",
     "European implied volatility and discrete dividends",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "American options on the binomial tree; steps is floored",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
-    "barrier touch probabilities; mu, sigma per time unit of T; current price last",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "American options on the binomial tree; steps is floored; a Cox-Ross-Rubinstein tree, arguments as above; Greeks by +-1 % bumps of one argument, per 1.0 of that argument",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
+    "barrier touch probabilities; mu, sigma per time unit of T; current price last; a geometric Brownian motion price: H, B, X, U, L price levels, S the current price",
     "series statistics of log returns; n is the number of prices in each array",
     "series statistics of log returns; n is the number of prices in each array",
     "series statistics of log returns; n is the number of prices in each array",
@@ -574,14 +574,14 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
     "series statistics of log returns; n is the number of prices in each array",
     "series statistics of log returns; n is the number of prices in each array",
     "series statistics of log returns; n is the number of prices in each array",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
-    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
+    "growth-optimal formulas; k is the multiple of the Kelly fraction mu / sigma^2; wealth levels L, U, W relative to current wealth 1",
     "precise normal density and distribution",
     "precise normal density and distribution",
     "precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)",

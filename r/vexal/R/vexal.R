@@ -32,7 +32,7 @@ vexal_threads <- function(n) {
 
 # Number arguments recycled to the longest; arrays (positions `arrays`) the
 # same for every row, each at least as long as the count asks.
-.vx_rows <- function(fn, args, arrays = integer()) {
+.vx_rows <- function(fn, args, arrays = integer(), count = NA_integer_) {
   given <- args
   for (j in seq_along(args)) args[[j]] <- .vx_double(args[[j]], fn, names(args)[j])
   nums <- setdiff(seq_along(args), arrays)
@@ -50,11 +50,12 @@ vexal_threads <- function(n) {
     }
   }
   if (length(arrays)) {
-    count <- args[[match("n", names(args))]]
+    n <- args[[count]]
     for (j in arrays) {
       if (length(args[[j]]) == 0L) stop(sprintf("%s: %s is empty", fn, names(args)[j]), call. = FALSE)
-      if (any(count >= length(args[[j]]) + 0.5, na.rm = TRUE))
-        stop(sprintf("%s: n asks for more elements than %s holds", fn, names(args)[j]), call. = FALSE)
+      if (any(n >= length(args[[j]]) + 0.5, na.rm = TRUE))
+        stop(sprintf("%s: %s asks for more elements than %s holds", fn, names(args)[count], names(args)[j]),
+             call. = FALSE)
     }
   }
   out <- .Call(.C_vx_map, fn, args, strides, rows, .vx$threads)
@@ -112,7 +113,7 @@ vexal_threads <- function(n) {
 
 # One row per column of the series; the number arguments one per column or
 # one for all.
-.vx_series <- function(fn, args, arrays) {
+.vx_series <- function(fn, args, arrays, count) {
   first <- args[[arrays[1]]]
   for (j in arrays) args[[j]] <- .vx_matrix(args[[j]], fn, names(args)[j])
   d <- dim(args[[arrays[1]]])
@@ -122,8 +123,6 @@ vexal_threads <- function(n) {
   if (d[1] == 0L) stop(sprintf("%s: %s is empty", fn, names(args)[arrays[1]]), call. = FALSE)
   cols <- d[2]
   if (cols == 0L) return(numeric(0))
-  count <- match(c("n", "count"), names(args))
-  count <- count[!is.na(count)][1]
   if (is.null(args[[count]])) {
     u <- .vx_unpad(args[arrays])
     args[arrays] <- u$mats
