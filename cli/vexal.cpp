@@ -1,12 +1,14 @@
 // vexal: a host for the library. It loads the library at run time by file
 // name, finds exports by name and calls them in sequence in one process, so
 // that the fits and the generator keep their state from call to call.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -17,6 +19,7 @@
 #include "include/vexal_batch.h"
 #include "include/vexal_garch.h"
 #include "exports/calls.h"
+#include "capi/options.h"
 #include "exports/export_info.h"
 
 #if defined(_WIN32)
@@ -651,19 +654,35 @@ int demo(const Library& lib) {
 // (P[t] - P[t-1]) / P[t-1] of a column of prices.
 int garch_mle_command(const Options& opt, const std::vector<std::string>& words) {
   std::string source;
-  int mean = VEXAL_GARCH_CONSTANT, dist = VEXAL_GARCH_NORMAL, h0 = VEXAL_GARCH_SAMPLE;
+  // --GROUP VALUE for every option group of the C API, each at its first value by default.
+  std::vector<std::pair<std::string, const vexal::CapiOption*>> chosen;
+  for (const vexal::CapiOption& o : vexal::kCapiOptions)
+    if (chosen.empty() || chosen.back().first != o.group) chosen.emplace_back(o.group, &o);
+  auto option = [&](const std::string& group) {
+    for (const auto& [g, o] : chosen)
+      if (g == group) return o->code;
+    return -1;
+  };
   bool prices = false;
-  auto choose = [&](std::size_t& i, const char* flag, const char* a, const char* b, int& code) {
-    if (i + 1 >= words.size()) usage_error(std::string(flag) + " needs a value: " + a + " or " + b);
+  auto choose = [&](std::size_t& i, std::pair<std::string, const vexal::CapiOption*>& slot) {
+    std::vector<std::string> names;
+    for (const vexal::CapiOption& o : vexal::kCapiOptions)
+      if (slot.first == o.group) names.push_back(o.value);
+    std::string values = names[0];
+    for (std::size_t k = 1; k < names.size(); ++k) values += (k + 1 < names.size() ? ", " : " or ") + names[k];
+    if (i + 1 >= words.size()) usage_error("--" + slot.first + " needs a value: " + values);
     const std::string& v = words[++i];
-    if (v != a && v != b) usage_error(std::string(flag) + " takes " + a + " or " + b + ", not '" + v + "'");
-    code = v == a ? 0 : 1;
+    for (const vexal::CapiOption& o : vexal::kCapiOptions)
+      if (slot.first == o.group && v == o.value) {
+        slot.second = &o;
+        return;
+      }
+    usage_error("--" + slot.first + " takes " + values + ", not '" + v + "'");
   };
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& w = words[i];
-    if (w == "--mean") choose(i, "--mean", "constant", "zero", mean);
-    else if (w == "--dist") choose(i, "--dist", "normal", "t", dist);
-    else if (w == "--h0") choose(i, "--h0", "sample", "backcast", h0);
+    auto group = std::find_if(chosen.begin(), chosen.end(), [&](const auto& c) { return w == "--" + c.first; });
+    if (group != chosen.end()) choose(i, *group);
     else if (w == "--returns") prices = false;
     else if (w == "--prices") prices = true;
     else if (w.rfind("--", 0) == 0) usage_error("garch-mle has no option '" + w + "'");
@@ -671,6 +690,7 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
     else usage_error("garch-mle takes one file, not '" + source + "' and '" + w + "'");
   }
   if (source.empty()) usage_error("garch-mle takes a file: FILE.csv or FILE.csv:COLUMN");
+  const int mean = option("mean"), dist = option("dist"), h0 = option("h0");
   std::vector<double> y = read_column(source);
   if (prices) {
     for (std::size_t t = y.size() - 1; t > 0; --t) y[t] = (y[t] - y[t - 1]) / y[t - 1];
@@ -695,7 +715,8 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
   std::printf("log-likelihood %.6f   AIC %.4f   BIC %.4f   %s after %d iterations\n\n", r.loglik, r.aic, r.bic,
               r.converged ? "converged" : "NOT CONVERGED", r.iterations);
   std::printf("%-6s %14s %14s %9s %9s %14s\n", "", "estimate", "std. error", "t", "P>|t|", "robust s.e.");
-  const char* names[] = {"mu", "omega", "alpha", "beta", "nu"};
+  const char* names[std::size(vexal::kCapiSlots)];
+  for (const vexal::CapiOption& s : vexal::kCapiSlots) names[s.code] = s.value;
   for (int i = 0; i < (dist ? 5 : 4); ++i) {
     if (i == 0 && mean == VEXAL_GARCH_ZERO) {
       std::printf("%-6s %14.6g %14s\n", names[i], r.params[i], "(fixed)");

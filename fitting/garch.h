@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/numeric.h"
-#include "fitting/optimiser.h"
+#include "fitting/gradient_ascent.h"
 
 namespace vexal {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "fitting/optimiser.h"
+#include "fitting/gradient_ascent.h"
 
 namespace vexal {
 

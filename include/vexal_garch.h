@@ -14,6 +14,9 @@
  * same for returns in percent or in decimals (it works on the series divided
  * by its standard deviation).
  *
+ * Lines of the form "Option NAME:" and "Slots NAME:" open a group of codes
+ * that tools/gen_capi.py hands to the bindings by NAME (Python, R, the CLI).
+ *
  * Bad input is a negative code (vexal_error says which) and nothing is
  * written: fewer than 10 returns, a NaN or infinity in a series, a series
  * without variation, an unknown option, a null pointer where data is needed.
@@ -29,12 +32,24 @@
 extern "C" {
 #endif
 
+/* Option mean: how the mean is modelled. */
 #define VEXAL_GARCH_CONSTANT 0
 #define VEXAL_GARCH_ZERO 1
+
+/* Option dist: the law of the standardised errors. */
 #define VEXAL_GARCH_NORMAL 0
 #define VEXAL_GARCH_T 1
+
+/* Option h0: the pre-sample values. */
 #define VEXAL_GARCH_SAMPLE 0
 #define VEXAL_GARCH_BACKCAST 1
+
+/* Slots params: the parameters' places in params and the se_ arrays. */
+#define VEXAL_GARCH_MU 0
+#define VEXAL_GARCH_OMEGA 1
+#define VEXAL_GARCH_ALPHA 2
+#define VEXAL_GARCH_BETA 3
+#define VEXAL_GARCH_NU 4
 
 #define VEXAL_E_GARCH_SHORT (-21)       /* a series of fewer than 10 returns */
 #define VEXAL_E_GARCH_NOT_FINITE (-22)  /* a NaN or infinity inside a series */

@@ -68,14 +68,14 @@ for arch in win32 win64; do
   configure_build "$work/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$triplet.cmake"
   dir=$work/stage/vexal-$version-$arch
   mkdir -p "$dir"
-  cp "$work/$arch/bin/$dll" "$work/$arch/bin/$cli" bindings/vba/Vexal.bas "$dir/"
+  cp "$work/$arch/bin/$dll" "$work/$arch/bin/$cli" vba/Vexal.bas "$dir/"
   "$triplet-strip" "$dir/$dll" "$dir/$cli"
   if [ $arch = win32 ]; then
     mkdir -p "$dir/include" && cp include/vexal.h "$dir/include/"  # Vexal.dll has no C API of its own
   else
     mkdir -p "$dir/include" && cp include/*.h "$dir/include/"
   fi
-  sed "s/@VERSION@/$version/g" bindings/vba/README-Excel.txt > "$dir/README.txt"
+  sed "s/@VERSION@/$version/g" vba/README-Excel.txt > "$dir/README.txt"
   cp LICENSE "$dir/LICENSE.txt"
   make_zip "$out/vexal-$version-$arch.zip" "$dir"
 done

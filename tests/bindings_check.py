@@ -6,7 +6,7 @@ table and the precise table.
 header: include/vexal.h declares exactly the table's exports, each with the
         table's argument names in order, double for a number and
         const double * for an array, returning double through VEXAL_CALL.
-vba:    bindings/vba/Vexal.bas has one Declare per export in each branch:
+vba:    vba/Vexal.bas has one Declare per export in each branch:
         under #If Win64 from Vexal64.dll with the plain name as Alias, under
         #Else from Vexal.dll with the decorated name as Alias (every Declare
         names its entry point, whatever case the editor gives its name); numbers
@@ -14,7 +14,7 @@ vba:    bindings/vba/Vexal.bas has one Declare per export in each branch:
         family is declared under #If Win64 only, each with Alias
         "vexal_<name>", and never from Vexal.dll.
 drift:  re-running tools/gen_bindings.py reproduces the checked-in files
-        (python/vexal/_exports.py, bindings/vba/Vexal.bas, include/vexal_precise.h).
+        (python/vexal/_exports.py, vba/Vexal.bas, include/vexal_precise.h).
 """
 import filecmp
 import os
@@ -78,7 +78,7 @@ def check_header():
 
 
 def check_vba():
-    with open(os.path.join(ROOT, "bindings", "vba", "Vexal.bas"), encoding="utf-8", newline="") as f:
+    with open(os.path.join(ROOT, "vba", "Vexal.bas"), encoding="utf-8", newline="") as f:
         raw = f.read()
     if "\n" in raw.replace("\r\n", ""):
         fail("vba: lines must end with CRLF")
@@ -141,13 +141,15 @@ def check_vba():
 
 def check_drift():
     with tempfile.TemporaryDirectory() as tmp:
-        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "gen_bindings.py"), tmp],
-                       check=True, stdout=subprocess.DEVNULL)
+        for generator in ("gen_bindings.py", "gen_capi.py"):
+            subprocess.run([sys.executable, os.path.join(ROOT, "tools", generator), tmp],
+                           check=True, stdout=subprocess.DEVNULL)
         # Every file the generator writes, whatever it comes to write.
         files = sorted(os.path.relpath(os.path.join(d, f), tmp) for d, _, fs in os.walk(tmp) for f in fs)
         for rel in files:
             if not filecmp.cmp(os.path.join(tmp, rel), os.path.join(ROOT, rel), shallow=False):
-                fail("drift: %s differs from what tools/gen_bindings.py writes; re-run it" % rel)
+                fail("drift: %s differs from what tools/gen_bindings.py and tools/gen_capi.py write; re-run them"
+                     % rel)
     return len(files) - len(FAILURES)
 
 

@@ -19,7 +19,7 @@
 
 #include "core/functions.h"
 #include "precise/functions.h"
-#include "exports/c_api.h"
+#include "capi/names.h"
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "library_loader.h"
@@ -153,8 +153,8 @@ PeExports read_pe_exports(const std::string& path) {
 }
 }  // namespace
 
-#if __has_include("exports/c_api.h")
-#include "exports/c_api.h"  // the names of the library's own C API
+#if __has_include("capi/names.h")
+#include "capi/names.h"  // the names of the library's own C API
 #endif
 
 // Vexal.dll exports the 88 decorated names and nothing else (no precise
@@ -186,7 +186,7 @@ TEST(ExportTable, DllExportDirectoryIsExactlyTheTable) {
   EXPECT_EQ(table, want);
 #if defined(__i386__)
   EXPECT_EQ(pe.names.size(), 88u);
-#elif __has_include("exports/c_api.h")
+#elif __has_include("capi/names.h")
   std::set<std::string> want_api;
 #define VEXAL_API_NAME(name) want_api.insert(#name);
   VEXAL_C_API(VEXAL_API_NAME)

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "fitting/optimiser.h"
+#include "fitting/gradient_ascent.h"
 
 inline bool same_bits(const double* a, const double* b, std::size_t n) {
   return std::memcmp(a, b, n * sizeof(double)) == 0;

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fitting/optimiser.h"
+#include "fitting/gradient_ascent.h"
 
 using vexal::OptimiserState;
 

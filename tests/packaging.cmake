@@ -71,4 +71,7 @@ if(Python3_FOUND)
   foreach(check header vba drift)
     add_test(NAME bindings_${check} COMMAND ${Python3_EXECUTABLE} ${VEXAL_ROOT}/tests/bindings_check.py ${check})
   endforeach()
+  # The generated ctypes structures against the C compiler's layout.
+  add_test(NAME bindings_capi_layout
+    COMMAND ${Python3_EXECUTABLE} ${VEXAL_ROOT}/tests/capi_layout_check.py ${CMAKE_C_COMPILER})
 endif()

@@ -86,7 +86,7 @@ def check_zip(dist, version, arch, work):
     check(version in readme and dll in readme and "Import File" in readme and "\r\n" in readme,
           "%s: README.txt names the version, the DLL and the import, with CRLF" % name)
     with open(os.path.join(folder, "Vexal.bas"), "rb") as f, \
-            open(os.path.join(ROOT, "bindings", "vba", "Vexal.bas"), "rb") as g:
+            open(os.path.join(ROOT, "vba", "Vexal.bas"), "rb") as g:
         check(f.read() == g.read(), "%s: Vexal.bas is the tree's module" % name)
     with open(os.path.join(folder, "LICENSE.txt"), "rb") as f:
         check(b"MIT License" in f.read(), "%s: LICENSE.txt is the MIT licence" % name)

@@ -6,7 +6,7 @@ precise family).
     tools/gen_bindings.py [OUTDIR]
 
 writes OUTDIR/include/vexal.h, OUTDIR/include/vexal_precise.h,
-OUTDIR/python/vexal/_exports.py and OUTDIR/bindings/vba/Vexal.bas (OUTDIR
+OUTDIR/python/vexal/_exports.py and OUTDIR/vba/Vexal.bas (OUTDIR
 defaults to the repository). The tables are the one list of functions and
 the one description of each (summary, note, flags); everything written here
 is derived from them, so re-running the generator must reproduce the
@@ -354,7 +354,7 @@ def main(argv):
     outdir = argv[1] if len(argv) > 1 else ROOT
     exports, precise = read_table(), read_precise()
     write(os.path.join(outdir, "python", "vexal", "_exports.py"), python_module(exports, precise))
-    write(os.path.join(outdir, "bindings", "vba", "Vexal.bas"), vba_module(exports, precise))
+    write(os.path.join(outdir, "vba", "Vexal.bas"), vba_module(exports, precise))
     write(os.path.join(outdir, "include", "vexal.h"), c_header(exports))
     write(os.path.join(outdir, "include", "vexal_precise.h"), c_precise_header(precise))
     print("%d exports and %d precise functions written under %s" % (len(exports), len(precise), outdir))

@@ -28,9 +28,21 @@ NAME = "vexal"
 VERSION = "1.0.0"
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIBRARIES = ("libvexal.so", "Vexal.dll", "Vexal64.dll", "libvexal.dylib")
+
+
+def _source_folders():
+    """The library's folders, as cmake/sources.txt lists them for CMake."""
+    path = os.path.join(os.path.dirname(HERE), "cmake", "sources.txt")
+    if not os.path.exists(path):
+        path = os.path.join(HERE, "_src", "cmake", "sources.txt")
+    if not os.path.exists(path):
+        return ()
+    with open(path, encoding="utf-8") as f:
+        return tuple(line.strip() for line in f if line[:1].isalpha())
+
+
 # What a CMake build of the library needs from the repository (for the sdist).
-SOURCES = ("CMakeLists.txt", "cmake", "core", "exports", "options", "probability", "series", "fitting",
-           "kelly", "random", "precise", "batch", "include", "cli", "tools", "LICENSE")
+SOURCES = ("CMakeLists.txt", "cmake", "exports", "include", "cli", "tools", "LICENSE") + _source_folders()
 
 METADATA = """Metadata-Version: 2.1
 Name: vexal

@@ -16,12 +16,13 @@ import time
 
 import numpy as np
 
+from . import _capi
 from ._exports import COUNT_AT, STATE
 
 _DoublePtr = ctypes.POINTER(ctypes.c_double)
-PROGRESS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_longlong, ctypes.c_longlong, ctypes.c_void_p)
+PROGRESS = _capi.vexal_progress_fn
 STATEFUL = STATE
-VEXAL_STOPPED = 1
+VEXAL_STOPPED = _capi.VEXAL_STOPPED
 _api = None
 _api_lock = threading.Lock()
 _threads = 0
@@ -37,29 +38,15 @@ def api():
         with _api_lock:
             if _api is None:
                 try:
-                    fns = {n: lib[n] for n in ("vexal_map_progress", "vexal_error", "vexal_default_threads")}
+                    fns = {n: _capi.bind(lib, n) for n in ("vexal_map_progress", "vexal_error",
+                                                           "vexal_default_threads")}
                 except AttributeError:
                     _api = False
                     return None
-                LL, P, D = ctypes.c_longlong, _DoublePtr, ctypes.c_double
-                fns["vexal_map_progress"].argtypes = [ctypes.c_char_p, LL, ctypes.POINTER(P),
-                                                      ctypes.POINTER(LL), P, ctypes.c_int, PROGRESS,
-                                                      ctypes.c_void_p]
-                fns["vexal_error"].argtypes = [ctypes.c_int]
-                fns["vexal_error"].restype = ctypes.c_char_p
-                fns["vexal_default_threads"].argtypes = []
-                optional = {
-                    "vexal_garch_fit": [P, LL, D, D, D, P],
-                    "vexal_garch_fit_many_progress": [LL, P, LL, ctypes.POINTER(LL), D, D, D, P,
-                                                      ctypes.c_int, PROGRESS, ctypes.c_void_p],
-                    "vexal_kelly_fit": [P, P, LL, D, P],
-                    "vexal_kelly_fit_many_progress": [LL, P, P, LL, ctypes.POINTER(LL), D, P, ctypes.c_int,
-                                                      PROGRESS, ctypes.c_void_p],
-                }
-                for name, argtypes in optional.items():
+                for name in ("vexal_garch_fit", "vexal_garch_fit_many_progress", "vexal_kelly_fit",
+                             "vexal_kelly_fit_many_progress"):
                     try:
-                        fns[name] = lib[name]
-                        fns[name].argtypes = argtypes
+                        fns[name] = _capi.bind(lib, name)
                     except AttributeError:
                         pass
                 _api = fns
@@ -94,9 +81,9 @@ def check(code, what):
     if code >= 0:
         return
     message = "%s: %s" % (what, api()["vexal_error"](code).decode())
-    if code == -7:
+    if code == _capi.VEXAL_E_MEMORY:
         raise MemoryError(message)
-    if code == -8:
+    if code == _capi.VEXAL_E_RESOURCES:
         raise RuntimeError(message)
     raise ValueError(message)
 

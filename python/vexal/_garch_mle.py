@@ -7,23 +7,15 @@ import threading
 
 import numpy as np
 
-from . import _arrays
+from . import _arrays, _capi
 
-_MEANS = {"constant": 0, "zero": 1}
-_DISTS = {"normal": 0, "t": 1}
-_STARTS = {"sample": 0, "backcast": 1}
-_NAMES = ("mu", "omega", "alpha", "beta", "nu")
-_KINDS = (("hessian", "se_hessian"), ("opg", "se_opg"), ("robust", "se_robust"), ("bw", "se_bw"))
-
-
-class _Result(ctypes.Structure):
-    _fields_ = [("params", ctypes.c_double * 5), ("se_hessian", ctypes.c_double * 5),
-                ("se_opg", ctypes.c_double * 5), ("se_robust", ctypes.c_double * 5),
-                ("se_bw", ctypes.c_double * 5), ("loglik", ctypes.c_double), ("aic", ctypes.c_double),
-                ("bic", ctypes.c_double), ("persistence", ctypes.c_double), ("half_life", ctypes.c_double),
-                ("unconditional_variance", ctypes.c_double), ("last_residual", ctypes.c_double),
-                ("last_variance", ctypes.c_double), ("observations", ctypes.c_longlong),
-                ("iterations", ctypes.c_int), ("converged", ctypes.c_int)]
+_MEANS = _capi.OPTIONS["mean"]
+_DISTS = _capi.OPTIONS["dist"]
+_STARTS = _capi.OPTIONS["h0"]
+_NAMES = _capi.SLOTS["params"]
+# The standard errors by kind: the result's se_ fields.
+_KINDS = tuple((f[len("se_"):], f) for f, _ in _capi.vexal_garch_mle_result._fields_ if f.startswith("se_"))
+_Result = _capi.vexal_garch_mle_result
 
 
 _fns = None
@@ -37,19 +29,10 @@ def _api():
         lib = library()
         with _lock:
             if _fns is None:
-                P, LL, I = ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.c_int
-                R = ctypes.POINTER(_Result)
-                types = {
-                    "vexal_garch_mle": [P, LL, I, I, I, R, P, P],
-                    "vexal_garch_mle_forecast": [R, LL, P],
-                    "vexal_garch_mle_many_progress": [LL, P, LL, ctypes.POINTER(LL), I, I, I, R, I,
-                                                      _arrays.PROGRESS, ctypes.c_void_p],
-                }
                 fns = {}
                 try:
-                    for name, argtypes in types.items():
-                        fns[name] = lib[name]
-                        fns[name].argtypes = argtypes
+                    for name in ("vexal_garch_mle", "vexal_garch_mle_forecast", "vexal_garch_mle_many_progress"):
+                        fns[name] = _capi.bind(lib, name)
                 except AttributeError:
                     raise RuntimeError("garch_mle(): the loaded library (%s) has no %s"
                                        % (library_path(), name)) from None

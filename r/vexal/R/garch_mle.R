@@ -2,7 +2,8 @@
 # fitted models. The fit, its standard errors and covariances and the
 # forecasts are the library's; this file only arranges them.
 
-.vx_garch_names <- c("mu", "omega", "alpha", "beta", "nu")
+# Parameter names and option codes come from the C API (capi.R, generated).
+.vx_garch_names <- .vx_slots_params
 .vx_se_kinds <- c("hessian", "opg", "robust", "bw")
 
 garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", "t"),
@@ -19,8 +20,7 @@ garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", 
   # NAs before the first number and after the last are padding.
   have <- which(!is.na(y))
   keep <- if (length(have)) seq(have[1], have[length(have)]) else integer()
-  res <- .Call(.C_vx_garch_mle, y[keep], mean == "zero", dist == "t", h0 == "backcast")
-  names(res) <- c("raw", "params", "se", "cov", "stats", "h", "z")
+  res <- .Call(.C_vx_garch_mle, y[keep], .vx_option_mean[[mean]], .vx_option_dist[[dist]], .vx_option_h0[[h0]])
   est <- !is.na(res$params)
   if (mean == "zero") est[1] <- FALSE
   free <- .vx_garch_names[est]
@@ -29,8 +29,7 @@ garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", 
     matrix(res$cov[, k], 5L, 5L, byrow = TRUE, dimnames = list(.vx_garch_names, .vx_garch_names))[free, free, drop = FALSE])
   names(cov) <- .vx_se_kinds
   mu <- if (mean == "zero") 0 else res$params[1]
-  stats <- as.list(setNames(res$stats, c("loglik", "aic", "bic", "persistence", "half_life",
-                                         "unconditional_variance", "nobs", "iterations", "converged")))
+  stats <- as.list(res$stats)
   structure(list(
     call = call, coefficients = setNames(res$params[est], free), se = se, cov = cov,
     loglik = stats$loglik, aic = stats$aic, bic = stats$bic, nobs = as.integer(stats$nobs),

@@ -3,6 +3,7 @@
 // pointer; the library's own checks turn the rest into R errors.
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include <R.h>
@@ -129,18 +130,27 @@ SEXP vx_mt(SEXP state, SEXP op, SEXP n, SEXP seed, SEXP S, SEXP mu, SEXP sigma, 
 
 SEXP vx_default_threads(void) { return Rf_ScalarInteger(vexal_default_threads()); }
 
-// GARCH(1,1) by maximum likelihood of one series of returns: list(fit as
-// raw bytes, for the forecast; params; the four standard errors, 5 x 4; the
-// four covariances, 25 x 4; loglik, aic, bic, persistence, half-life,
-// unconditional variance; observations, iterations, converged; h; z).
-SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
+// Names an R vector or list.
+void set_names(SEXP x, std::initializer_list<const char*> names) {
+  SEXP n = PROTECT(Rf_allocVector(STRSXP, static_cast<R_xlen_t>(names.size())));
+  R_xlen_t i = 0;
+  for (const char* name : names) SET_STRING_ELT(n, i++, Rf_mkChar(name));
+  Rf_setAttrib(x, R_NamesSymbol, n);
+  UNPROTECT(1);
+}
+
+// GARCH(1,1) by maximum likelihood of one series of returns, the options as
+// the C API's codes (capi.R): a named list of the fit as raw bytes, for the
+// forecast; params; the four standard errors, 5 x 4; the four covariances,
+// 25 x 4; the statistics; h; z.
+SEXP vx_garch_mle(SEXP returns, SEXP mean, SEXP dist, SEXP h0) {
   using namespace vexal;
   if (TYPEOF(returns) != REALSXP) Rf_error("garch_mle: returns must be a double vector");
   const std::int64_t n = XLENGTH(returns);
   GarchMleModel model;
-  model.zero_mean = Rf_asLogical(zero_mean) == TRUE;
-  model.student_t = Rf_asLogical(student_t) == TRUE;
-  model.backcast = Rf_asLogical(backcast) == TRUE;
+  model.zero_mean = Rf_asInteger(mean) == VEXAL_GARCH_ZERO;
+  model.student_t = Rf_asInteger(dist) == VEXAL_GARCH_T;
+  model.backcast = Rf_asInteger(h0) == VEXAL_GARCH_BACKCAST;
   switch (garch_mle_check(REAL(returns), n, model)) {
     case GarchMleInput::too_short: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_SHORT));
     case GarchMleInput::not_finite: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_NOT_FINITE));
@@ -165,6 +175,8 @@ SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
                             fit.unconditional_variance, static_cast<double>(fit.observations),
                             static_cast<double>(fit.iterations), static_cast<double>(fit.converged)};
   std::memcpy(REAL(stats), values, sizeof values);
+  set_names(stats, {"loglik", "aic", "bic", "persistence", "half_life", "unconditional_variance", "nobs",
+                    "iterations", "converged"});
   SEXP out = PROTECT(Rf_allocVector(VECSXP, 7));
   SET_VECTOR_ELT(out, 0, raw);
   SET_VECTOR_ELT(out, 1, params);
@@ -173,6 +185,7 @@ SEXP vx_garch_mle(SEXP returns, SEXP zero_mean, SEXP student_t, SEXP backcast) {
   SET_VECTOR_ELT(out, 4, stats);
   SET_VECTOR_ELT(out, 5, h);
   SET_VECTOR_ELT(out, 6, z);
+  set_names(out, {"raw", "params", "se", "cov", "stats", "h", "z"});
   UNPROTECT(8);
   return out;
 }

@@ -1,7 +1,7 @@
 // Gradient ascent: moves of length `step` along the normalised
 // forward-difference gradient; the step grows by 1.2 after a move that
 // continues the trend and halves after a failed one, which is rolled back.
-#include "fitting/optimiser.h"
+#include "fitting/gradient_ascent.h"
 
 #include <cmath>
 #include <cstdint>
