@@ -1,12 +1,10 @@
 // vexal: a host for the library. It loads the library at run time by file
 // name, finds exports by name and calls them in sequence in one process, so
 // that the fits and the generator keep their state from call to call.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
