@@ -1,3 +1,8 @@
+// The batch engine's threads. The calling thread runs the first items in
+// doubling chunks until it knows their cost, then starts as many workers as
+// the rest is worth (at least 1 ms each); they claim chunks of about 2 ms
+// from an atomic cursor, resizing them as the cost changes, while the
+// calling thread reports progress every tenth of a second.
 #include "batch/parallel.h"
 
 #include <algorithm>

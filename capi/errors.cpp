@@ -1,3 +1,5 @@
+// vexal_error, the text of each return code of the C API, and
+// vexal_default_threads, the threads a call uses when it asks for 0.
 #include <thread>
 
 #include "batch/parallel.h"

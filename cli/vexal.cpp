@@ -2,18 +2,17 @@
 // name, finds exports by name and calls them in sequence in one process, so
 // that the fits and the generator keep their state from call to call.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cli/csv.h"
 #include "core/numeric.h"
 #include "exports/api.h"
 #include "include/vexal_batch.h"
@@ -115,84 +114,14 @@ std::vector<std::string> library_candidates(const std::string& given) {
 #endif
 }
 
-bool parse_number(const std::string& text, double& out) {
-  if (text.empty()) return false;
-  const char* s = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  out = std::strtod(s, &end);
-  return end != s && *end == '\0';
-}
+using vexal::csv::parse_number;
+using vexal::csv::read_column;
 
 std::string trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t\r\n\"");
   if (b == std::string::npos) return "";
   const auto e = s.find_last_not_of(" \t\r\n\"");
   return s.substr(b, e - b + 1);
-}
-
-std::vector<std::string> split_fields(const std::string& line) {
-  std::vector<std::string> fields;
-  const char sep = line.find(',') != std::string::npos ? ',' : line.find(';') != std::string::npos ? ';' : '\0';
-  if (sep) {
-    std::stringstream ss(line);
-    std::string f;
-    while (std::getline(ss, f, sep)) fields.push_back(trim(f));
-    if (!line.empty() && line.back() == sep) fields.push_back("");
-  } else {
-    std::stringstream ss(line);
-    std::string f;
-    while (ss >> f) fields.push_back(trim(f));
-  }
-  return fields;
-}
-
-// @file, @file:column: a column (by header name or 1-based number) of a CSV
-// or whitespace-separated text file; a first row that does not parse is a
-// header.
-std::vector<double> read_column(const std::string& source) {
-  std::string path = source, column;
-  if (const auto colon = source.rfind(':'); colon != std::string::npos && colon > 1) {
-    path = source.substr(0, colon);
-    column = source.substr(colon + 1);
-  }
-  std::ifstream in(path);
-  if (!in) usage_error("cannot read file '" + path + "'");
-  std::vector<double> values;
-  std::string line;
-  long index = -1;
-  bool first = true;
-  int line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
-    if (trim(line).empty() || trim(line)[0] == '#') continue;
-    const auto fields = split_fields(line);
-    if (first) {
-      first = false;
-      double probe;
-      bool any_text = false;
-      for (const auto& f : fields) any_text = any_text || !parse_number(f, probe);
-      if (column.empty()) {
-        index = 0;
-      } else if (double k; parse_number(column, k) && k >= 1 && k == std::floor(k)) {
-        index = static_cast<long>(k) - 1;
-      } else {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-          if (fields[i] == column) index = static_cast<long>(i);
-        if (index < 0) usage_error("file '" + path + "' has no column '" + column + "'");
-      }
-      if (any_text) continue;  // header row
-    }
-    if (static_cast<std::size_t>(index) >= fields.size())
-      usage_error("file '" + path + "' line " + std::to_string(line_no) + " has no column " + std::to_string(index + 1));
-    double v;
-    if (!parse_number(fields[static_cast<std::size_t>(index)], v))
-      usage_error("file '" + path + "' line " + std::to_string(line_no) + ": '" +
-                  fields[static_cast<std::size_t>(index)] + "' is not a number");
-    values.push_back(v);
-  }
-  if (values.empty()) usage_error("file '" + path + "' holds no numbers");
-  return values;
 }
 
 std::vector<double> parse_array(const std::string& arg_name, const std::string& text) {
@@ -320,51 +249,6 @@ std::string error_text(const Library& lib, int code) {
   return "code " + std::to_string(code);
 }
 
-struct Table {
-  char sep = ',';
-  std::string header;                    // the header line as read
-  std::vector<std::string> names;        // its fields
-  std::vector<std::string> lines;        // the data lines as read
-  std::vector<int> line_numbers;         // their numbers in the file
-};
-
-// The fields of a data line, split at the header's separator.
-std::vector<std::string> split_at(const std::string& line, char sep) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = line.find(sep, start);
-    fields.push_back(trim(line.substr(start, end == std::string::npos ? std::string::npos : end - start)));
-    if (end == std::string::npos) return fields;
-    start = end + 1;
-  }
-}
-
-Table read_table(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) usage_error("cannot read file '" + path + "'");
-  Table t;
-  std::string line;
-  int line_no = 0;
-  bool have_header = false;
-  while (std::getline(in, line)) {
-    ++line_no;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (trim(line).empty()) continue;
-    if (!have_header) {
-      have_header = true;
-      t.header = line;
-      t.sep = line.find(',') != std::string::npos ? ',' : line.find(';') != std::string::npos ? ';' : ',';
-      t.names = split_at(line, t.sep);
-      continue;
-    }
-    t.lines.push_back(line);
-    t.line_numbers.push_back(line_no);
-  }
-  if (!have_header) usage_error("file '" + path + "' is empty: the first line must name the arguments");
-  return t;
-}
-
 // A bar on standard error, redrawn at most every tenth of a second.
 int progress_bar(long long done, long long total, void* user) {
   auto* last = static_cast<int*>(user);
@@ -423,11 +307,11 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
     fixed[j] = true;
   }
 
-  const Table t = read_table(pos[1]);
+  vexal::csv::Reader in(pos[1], vexal::csv::Header::required);
+  if (in.empty()) usage_error("file '" + pos[1] + "' is empty: the first line must name the arguments");
   std::vector<long> column(e->argc, -1);
   for (std::size_t j = 0; j < e->argc; ++j) {
-    for (std::size_t c = 0; c < t.names.size(); ++c)
-      if (t.names[c] == e->args[j].name) column[j] = static_cast<long>(c);
+    column[j] = in.find(e->args[j].name);
     if (column[j] >= 0 && fixed[j])
       usage_error(std::string("argument ") + e->args[j].name + " is both a column of the file and fixed by " +
                   e->args[j].name + "=VALUE");
@@ -436,30 +320,21 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
                   "' nor given as " + e->args[j].name + "=VALUE");
   }
 
-  // Columns of doubles, one per argument (stride 0 for a fixed one).
-  const long long rows = static_cast<long long>(t.lines.size());
+  // Columns of doubles, one per argument (stride 0 for a fixed one); the
+  // lines as read, to print them back.
   std::vector<std::vector<double>> cols(e->argc);
   std::vector<long long> strides(e->argc, 0);
   for (std::size_t j = 0; j < e->argc; ++j) {
-    if (fixed[j]) {
-      cols[j] = {fixed_value[j]};
-    } else {
-      cols[j].reserve(static_cast<std::size_t>(rows));
-      strides[j] = 1;
-    }
+    if (fixed[j]) cols[j] = {fixed_value[j]};
+    else strides[j] = 1;
   }
-  for (std::size_t i = 0; i < t.lines.size(); ++i) {
-    const auto fields = split_at(t.lines[i], t.sep);
-    for (std::size_t j = 0; j < e->argc; ++j) {
-      if (fixed[j]) continue;
-      const auto c = static_cast<std::size_t>(column[j]);
-      double v;
-      if (c >= fields.size() || !parse_number(fields[c], v))
-        usage_error("file '" + pos[1] + "' line " + std::to_string(t.line_numbers[i]) + ", column " +
-                    t.names[c] + ": '" + (c < fields.size() ? fields[c] : std::string()) + "' is not a number");
-      cols[j].push_back(v);
-    }
+  std::vector<std::string> lines;
+  while (in.next()) {
+    lines.push_back(in.line());
+    for (std::size_t j = 0; j < e->argc; ++j)
+      if (!fixed[j]) cols[j].push_back(in.number(static_cast<std::size_t>(column[j])));
   }
+  const long long rows = static_cast<long long>(lines.size());
 
   const Library lib = open_library(opt);
   void* fp = lib.symbol(*e);
@@ -492,9 +367,10 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
   }
 
   std::string text;
-  text.reserve(t.header.size() + t.lines.size() * 48);
-  text += t.header + t.sep + e->name + "\n";
-  for (std::size_t i = 0; i < t.lines.size(); ++i) text += t.lines[i] + t.sep + format_cell(result[i]) + "\n";
+  const char sep = in.separator();
+  text.reserve(in.header_line().size() + lines.size() * 48);
+  text += in.header_line() + sep + e->name + "\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + sep + format_cell(result[i]) + "\n";
   if (out_path.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -560,7 +436,12 @@ const char* kUsage =
     "  garch-mle FILE.csv[:COLUMN] [--mean constant|zero] [--dist normal|t] [--h0 sample|backcast]\n"
     "            [--returns|--prices]  GARCH(1,1) by maximum likelihood: the coefficient table\n"
     "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
-    "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n";
+    "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n"
+    "CSV files (@file, garch-mle, map): the separator is a comma if the first line has one, else a\n"
+    "semicolon, else a tab, else spaces; blank lines and # comment lines are skipped;\n"
+    "a field may be \"double-quoted\" (\"\" is a quote); every row has as many fields as the first\n"
+    "line; the first line is the header if one of its fields is text (map: always); an empty cell\n"
+    "is NaN. Errors name the file and the line.\n";
 
 double call_by_name(const Library& lib, const std::string& name, std::vector<Value> values) {
   const vexal::ExportInfo* e = vexal::find_function(name);
@@ -796,6 +677,9 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vexal: %s\n%s", e.message.c_str(), kUsage);
+    return 2;
+  } catch (const vexal::csv::Error& e) {
+    std::fprintf(stderr, "vexal: %s\n%s", e.what(), kUsage);
     return 2;
   }
 }

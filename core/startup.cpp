@@ -1,3 +1,7 @@
+// The load-time initialiser: round to nearest, the module value of Pi
+// (15 digits, as the library has always had it), the generator's seed; and
+// the allocator of the per-call working arrays. A load-time constructor
+// runs it, or DllMain in the Windows DLLs.
 #include <cfenv>
 #include <cstdlib>
 

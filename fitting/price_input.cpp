@@ -1,3 +1,6 @@
+// Price_input: loads the prices that the GARCH fit (fitting/garch.cpp)
+// works on into the module's series, oldest first, reversing a series given
+// newest first.
 #include <cmath>
 
 #include "core/functions.h"

@@ -1,3 +1,8 @@
+// MT19937 (Matsumoto and Nishimura, 1998), as in their reference code: the
+// seeding from one word (init_genrand) and from a key (init_by_array), and
+// the tempered 32-bit output, on a state the caller holds or on the
+// module's one. The library seeds the module's state at load from a fixed
+// nine-word key.
 #include "random/mt19937.h"
 
 #include "core/numeric.h"

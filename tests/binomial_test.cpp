@@ -1,3 +1,6 @@
+// American options on the binomial tree: the same doubles as the tree
+// written out node by node, steps floored, cash dividends, Greeks, implied
+// volatility, and NaN when working storage is refused.
 #include <array>
 #include <cmath>
 #include <cstdint>

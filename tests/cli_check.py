@@ -203,6 +203,54 @@ def check_csv(tmp):
     check("file and list give one result", len(out.splitlines()) == 1, out)
 
 
+def check_csv_rules(tmp):
+    """The CSV reader's rules, one file per case: a column read as the comma
+    list it should equal, or the usage error that names what is wrong."""
+    def write(text):
+        path = os.path.join(tmp, "rule.csv")
+        with open(path, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+        return path
+
+    for what, text, column, same_as in [
+            ("CRLF and a byte-order mark", "\ufeffdate,close\r\nd1,100\r\nd2,101.5\r\n", ":close", "100,101.5"),
+            ("semicolons", "a;b\n1;100\n2;101.5\n", ":b", "100,101.5"),
+            ("tabs", "a\tb\n1\t100\n2\t101.5\n", ":2", "100,101.5"),
+            ("runs of spaces, no header", "  1   100\n2 101.5  \n", ":2", "100,101.5"),
+            ("quotes, separators and \"\" inside them", '"n, ""x""",close\n"a,b", "100"\n"c",101.5\n', ":close",
+             "100,101.5"),
+            ("a quoted name with a blank", '"close price";x\n100;1\n101.5;2\n', ":close price", "100,101.5"),
+            ("comments and blank lines anywhere", "# a, b; c\n\nclose\n  # note\n100\n\n101.5\n", "", "100,101.5"),
+            ("an empty cell is NaN", "a,b\n1,100\n2,\n3,99\n", ":b", "100,nan,99"),
+            ("an empty cell leaves a first row data", "100,\n101.5,1\n", "", "100,101.5")]:
+        path = write(text)
+        rc, out, err = vexal("Price_mn", "@" + path + column, "3" if "nan" in same_as else "2")
+        ref = expect_ok(what + " (list)", "Price_mn", same_as, "3" if "nan" in same_as else "2")
+        check("csv: " + what, rc == 0 and out == ref, "%r vs %r, %r" % (out, ref, err))
+
+    for what, text, column, pattern in [
+            ("a short row", "a,b\n1,2\n3\n", ":a", r"rule\.csv' line 3 has 1 fields where the header has 2"),
+            ("a long row without header", "1,2\n\n3,4,5\n", "", r"line 3 has 3 fields where the first row has 2"),
+            ("an unclosed quote", 'a,b\n"1,2\n', "", r"line 2: a quoted field has no closing quote"),
+            ("text after a quote", 'a,b\n"1"x,2\n', "", r"line 2: text after the closing quote of field 1"),
+            ("a name two columns have", "a,a\n1,2\n", ":a", r"has two columns named 'a'"),
+            ("a name without a header", "1,2\n", ":close", r"has no column 'close' \(it has no header row\)"),
+            ("a column number far past the last", "1,2\n", ":99999999999999999999", r"has no column 9{20} \(it has 2\)"),
+            ("comments only", "# nothing\n\n", "", r"rule\.csv' holds no numbers"),
+            ("text in a cell", "a,b\n1,2\n3,x\n", ":b", r"line 3, column b: 'x' is not a number")]:
+        expect_usage_error("csv: " + what, pattern, "Price_mn", "@" + write(text) + column, "1")
+
+    # map: the file's own separator back, an empty cell NaN, comment lines left out.
+    path = write('# book\nS;K;sigma;"desk; note"\n100;95;0.2;"a"\n100;100;;"b ""c"""\n')
+    out = expect_ok("csv: map of a semicolon file", "map", "call_eur", path, "T=0.5", "r=0.03", "q=0.01")
+    single = expect_ok("csv: map single call", "call_eur", "100", "95", "0.5", "0.03", "0.2", "0.01").strip()
+    check("csv: map keeps the separator and quotes, NaN for an empty cell",
+          out == 'S;K;sigma;"desk; note";call_eur\n100;95;0.2;"a";%s\n100;100;;"b ""c""";NaN\n' % single, out)
+    for what, text, pattern in [("map: a short row", "S,K,sigma\n100,95\n", r"line 2 has 2 fields where the header has 3"),
+                                ("map: an empty file", "\n# only this\n", r"is empty: the first line must name")]:
+        expect_usage_error(what, pattern, "map", "call_eur", write(text), "T=0.5", "r=0.03", "q=0.01")
+
+
 def check_sequence():
     out = expect_ok("calls in sequence", "RanMTInit", "5489", "--", "RanMT1", "--", "RanMT1")
     lines = out.split()
@@ -306,6 +354,7 @@ def main():
         check_usage_errors(tmp)
         check_json()
         check_csv(tmp)
+        check_csv_rules(tmp)
         check_sequence()
         check_map(tmp)
         check_garch_mle(tmp)

@@ -1,3 +1,5 @@
+// The shared numerics: count conversions, working arrays, the module Pi and
+// the normal density and distribution.
 #include <cmath>
 #include <cstdint>
 #include <limits>

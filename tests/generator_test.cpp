@@ -1,3 +1,6 @@
+// The MT19937 generator against the authors' published outputs and
+// std::mt19937, the seed conversions, the uniform ranges and the Gaussian
+// draws and next-price step.
 #include <cmath>
 #include <cstdint>
 #include <limits>

@@ -1,3 +1,5 @@
+// The closed-form Kelly formulas: fractions, growth, barrier probabilities
+// and exit times, checked against each other and against simulated paths.
 #include <cmath>
 #include <cstdint>
 #include <limits>

@@ -16,6 +16,7 @@ import base64
 import hashlib
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -25,7 +26,6 @@ import tempfile
 import zipfile
 
 NAME = "vexal"
-VERSION = "1.0.0"
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIBRARIES = ("libvexal.so", "Vexal.dll", "Vexal64.dll", "libvexal.dylib")
 
@@ -79,6 +79,25 @@ def _source_root():
         if os.path.isfile(os.path.join(root, "exports", "export_table.h")):
             return root
     return None
+
+
+def _version():
+    """The project version: project(Vexal VERSION x.y.z) of the sources'
+    CMakeLists.txt, or, in an sdist made without them, its PKG-INFO."""
+    root = _source_root()
+    path, pattern = ((os.path.join(root, "CMakeLists.txt"), r"^project\(Vexal VERSION ([0-9.]+)") if root else
+                     (os.path.join(HERE, "PKG-INFO"), r"^Version: (\S+)"))
+    try:
+        with open(path, encoding="utf-8") as f:
+            found = re.search(pattern, f.read(), re.M)
+    except OSError:
+        found = None
+    if not found:
+        raise RuntimeError("vexal: no project version in %s" % path)
+    return found.group(1)
+
+
+VERSION = _version()
 
 
 def _build_library(work):

@@ -1,3 +1,4 @@
+# The package's tests, under R CMD check: tests/testthat/.
 library(testthat)
 library(vexal)
 
