@@ -179,15 +179,14 @@ def python_module(api):
     return "\n".join(out) + "\n"
 
 
+def cpp_header(guard, about, lines):
+    """A generated C/C++ header: its comment, its guard and lines."""
+    return "\n".join(["// " + GENERATED] + ["// " + a for a in about] +
+                     ["#ifndef " + guard, "#define " + guard, ""] + lines + ["", "#endif"]) + "\n"
+
+
 def cpp_options(api):
-    out = ["// " + GENERATED,
-           "// The option groups of the C API by name, for the CLI's option parsing and",
-           "// the R glue: {group, value, code}, the first of a group its default; and",
-           "// the slot groups, {group, name, slot}.",
-           "#ifndef VEXAL_CAPI_OPTIONS_H",
-           "#define VEXAL_CAPI_OPTIONS_H",
-           "",
-           '#include "include/vexal_garch.h"',
+    out = ['#include "include/vexal_garch.h"',
            "",
            "namespace vexal {",
            "",
@@ -205,8 +204,11 @@ def cpp_options(api):
     for kind, name, values in api.groups:
         if kind == "Slots":
             out += ['    {"%s", "%s", %s},' % (name, v, c) for v, c in values]
-    out += ["};", "", "}  // namespace vexal", "", "#endif"]
-    return "\n".join(out) + "\n"
+    out += ["};", "", "}  // namespace vexal"]
+    return cpp_header("VEXAL_CAPI_OPTIONS_H", [
+        "The option groups of the C API by name, for the CLI's option parsing and",
+        "the R glue: {group, value, code}, the first of a group its default; and",
+        "the slot groups, {group, name, slot}."], out)
 
 
 def r_module(api):
@@ -222,16 +224,10 @@ def r_module(api):
 
 
 def c_names(api):
-    out = ["// " + GENERATED,
-           "// VEXAL_C_API(F) expands F(name) once per function of the library's own C",
-           "// API, for the symbol list of the shared library and the export tests.",
-           "#ifndef VEXAL_C_API_H",
-           "#define VEXAL_C_API_H",
-           "",
-           "#define VEXAL_C_API(F) \\"]
-    out += ["  F(%s) \\" % name for name, _, _ in api.functions]
-    out += ["", "#endif"]
-    return "\n".join(out) + "\n"
+    return cpp_header("VEXAL_C_API_H", [
+        "VEXAL_C_API(F) expands F(name) once per function of the library's own C",
+        "API, for the symbol list of the shared library and the export tests."],
+        ["#define VEXAL_C_API(F) \\"] + ["  F(%s) \\" % name for name, _, _ in api.functions])
 
 
 def write(path, text):
