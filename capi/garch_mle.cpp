@@ -104,6 +104,19 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_mle(const double* returns, long long
   return VEXAL_OK;
 }
 
+extern "C" VEXAL_API_EXPORT int vexal_garch_looks_like_prices(const double* returns, long long n) {
+  if (!returns || n < 2) return 0;
+  double sum = 0;
+  for (long long t = 0; t < n; ++t) {
+    if (!(returns[t] > 0) || std::isinf(returns[t])) return 0;
+    sum += returns[t];
+  }
+  const double mean = sum / static_cast<double>(n);
+  double ss = 0;
+  for (long long t = 0; t < n; ++t) ss += (returns[t] - mean) * (returns[t] - mean);
+  return mean * mean > 16 * ss / static_cast<double>(n - 1) ? 1 : 0;
+}
+
 extern "C" VEXAL_API_EXPORT int vexal_garch_mle_forecast(const vexal_garch_mle_result* fit, long long steps,
                                                          double* out) {
   if (steps < 0) return VEXAL_E_NEGATIVE;

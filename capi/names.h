@@ -16,6 +16,7 @@
   F(vexal_error) \
   F(vexal_default_threads) \
   F(vexal_garch_mle) \
+  F(vexal_garch_looks_like_prices) \
   F(vexal_garch_mle_forecast) \
   F(vexal_garch_mle_many) \
   F(vexal_garch_mle_many_progress) \

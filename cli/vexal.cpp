@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <sstream>
@@ -207,6 +208,21 @@ std::string format_cell(double v) {
 
 std::string json_number(double v) { return std::isfinite(v) ? format17(v) : "\"" + format_cell(v) + "\""; }
 
+std::string json_string(const std::string& s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
 struct Options {
   std::string lib;
   bool json = false;
@@ -293,31 +309,39 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
       usage_error(std::string(e->name) + " takes an array (" + e->args[j].name +
                   "); map evaluates functions of numbers only; call it directly");
 
-  // ARG=VALUE: arguments fixed for every row.
+  // ARG=VALUE fixes an argument for every row; ARG=@COLUMN reads it from a
+  // column of another name.
   std::vector<bool> fixed(e->argc, false);
   std::vector<double> fixed_value(e->argc, 0);
+  std::vector<std::string> renamed(e->argc);
   for (std::size_t k = 2; k < pos.size(); ++k) {
     const auto eq = pos[k].find('=');
-    if (eq == std::string::npos) usage_error("'" + pos[k] + "' is not ARG=VALUE");
+    if (eq == std::string::npos) usage_error("'" + pos[k] + "' is not ARG=VALUE or ARG=@COLUMN");
     const std::string arg = pos[k].substr(0, eq), text = pos[k].substr(eq + 1);
     std::size_t j = 0;
     while (j < e->argc && arg != e->args[j].name) ++j;
     if (j == e->argc) usage_error(std::string(e->name) + " has no argument '" + arg + "'");
-    if (!parse_number(text, fixed_value[j])) usage_error("argument " + arg + ": '" + text + "' is not a number");
-    fixed[j] = true;
+    if (fixed[j] || !renamed[j].empty()) usage_error("argument " + arg + " is given twice");
+    if (text.size() > 1 && text[0] == '@') renamed[j] = text.substr(1);
+    else if (!parse_number(text, fixed_value[j])) usage_error("argument " + arg + ": '" + text + "' is not a number");
+    else fixed[j] = true;
   }
 
   vexal::csv::Reader in(pos[1], vexal::csv::Header::required);
   if (in.empty()) usage_error("file '" + pos[1] + "' is empty: the first line must name the arguments");
   std::vector<long> column(e->argc, -1);
   for (std::size_t j = 0; j < e->argc; ++j) {
+    if (!renamed[j].empty()) {
+      column[j] = static_cast<long>(in.column(renamed[j]));
+      continue;
+    }
     column[j] = in.find(e->args[j].name);
     if (column[j] >= 0 && fixed[j])
       usage_error(std::string("argument ") + e->args[j].name + " is both a column of the file and fixed by " +
                   e->args[j].name + "=VALUE");
     if (column[j] < 0 && !fixed[j])
       usage_error(std::string(e->name) + ": argument " + e->args[j].name + " is neither a column of '" + pos[1] +
-                  "' nor given as " + e->args[j].name + "=VALUE");
+                  "' nor given as " + e->args[j].name + "=VALUE or " + e->args[j].name + "=@COLUMN");
   }
 
   // Columns of doubles, one per argument (stride 0 for a fixed one); the
@@ -329,8 +353,10 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
     else strides[j] = 1;
   }
   std::vector<std::string> lines;
+  std::vector<std::vector<std::string>> fields;
   while (in.next()) {
     lines.push_back(in.line());
+    if (opt.json) fields.push_back(in.fields());
     for (std::size_t j = 0; j < e->argc; ++j)
       if (!fixed[j]) cols[j].push_back(in.number(static_cast<std::size_t>(column[j])));
   }
@@ -367,19 +393,36 @@ int map_command(const Options& opt, const std::vector<std::string>& words) {
   }
 
   std::string text;
-  const char sep = in.separator();
-  text.reserve(in.header_line().size() + lines.size() * 48);
-  text += in.header_line() + sep + e->name + "\n";
-  for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + sep + format_cell(result[i]) + "\n";
+  if (opt.json) {
+    // One object per row: the file's cells (numbers where they read as
+    // numbers) and the result under the function's name.
+    text = "[";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      text += i ? ",\n {" : "\n {";
+      for (std::size_t c = 0; c < fields[i].size(); ++c) {
+        double v;
+        const std::string& cell = fields[i][c];
+        text += json_string(in.names()[c]) + ": " +
+                (cell.empty() ? std::string("\"NaN\"") : vexal::csv::parse_number(cell, v) ? json_number(v) : json_string(cell)) +
+                ", ";
+      }
+      text += json_string(e->name) + ": " + json_number(result[i]) + "}";
+    }
+    text += "\n]\n";
+  } else {
+    const char sep = in.separator();
+    text.reserve(in.header_line().size() + lines.size() * 48);
+    text += in.header_line() + sep + e->name + "\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + sep + format_cell(result[i]) + "\n";
+  }
   if (out_path.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   std::FILE* f = std::fopen(out_path.c_str(), "wb");
-  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
-    std::fprintf(stderr, "vexal: cannot write '%s'\n", out_path.c_str());
-    return 1;
-  }
+  if (!f) usage_error("cannot write '" + out_path + "': " + std::strerror(errno));
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (std::fclose(f) != 0 || !written) usage_error("cannot write '" + out_path + "'");
   return 0;
 }
 
@@ -423,18 +466,23 @@ int help(const std::string& name) {
 
 int demo(const Library& lib);
 
+
+const char* kSeeHelp = "(see 'vexal --help', and 'vexal help NAME' for a function's arguments)\n";
+
 const char* kUsage =
     "usage: vexal [--lib PATH] [--json] COMMAND\n"
     "  list                         the exports and their arguments, then the precise family\n"
     "  help NAME                    one export's arguments\n"
     "  demo                         a short tour\n"
     "  NAME ARG... [-- NAME ARG...]  call exports in sequence in one process\n"
-    "  map NAME FILE.csv [ARG=VALUE ...] [--out FILE] [--threads N]\n"
+    "  map NAME FILE.csv [ARG=VALUE|ARG=@COLUMN ...] [--out FILE] [--threads N]\n"
     "                               NAME over every row of a CSV file whose header names its\n"
-    "                               arguments; ARG=VALUE fixes one the file lacks. Prints the\n"
-    "                               file with a column NAME added (or writes it to --out FILE)\n"
-    "  garch-mle FILE.csv[:COLUMN] [--mean constant|zero] [--dist normal|t] [--h0 sample|backcast]\n"
-    "            [--returns|--prices]  GARCH(1,1) by maximum likelihood: the coefficient table\n"
+    "                               arguments; ARG=VALUE fixes one the file lacks, ARG=@COLUMN\n"
+    "                               reads it from a column of another name. Prints the file with\n"
+    "                               a column NAME added (--json: one object per row), or writes\n"
+    "                               it to --out FILE\n"
+    "  garch-mle FILE.csv[:COLUMN] GARCH_OPTIONS [--returns|--prices]\n"
+    "                               GARCH(1,1) by maximum likelihood: the coefficient table\n"
     "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
     "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n"
     "CSV files (@file, garch-mle, map): the separator is a comma if the first line has one, else a\n"
@@ -442,6 +490,19 @@ const char* kUsage =
     "a field may be \"double-quoted\" (\"\" is a quote); every row has as many fields as the first\n"
     "line; the first line is the header if one of its fields is text (map: always); an empty cell\n"
     "is NaN. Errors name the file and the line.\n";
+
+// The usage text, the fit's options spelled from the C API's option groups.
+std::string usage() {
+  std::string options, text = kUsage;
+  for (std::size_t i = 0; i < std::size(vexal::kCapiOptions); ++i) {
+    const vexal::CapiOption& o = vexal::kCapiOptions[i];
+    const bool first = i == 0 || std::strcmp(vexal::kCapiOptions[i - 1].group, o.group) != 0;
+    const bool last = i + 1 == std::size(vexal::kCapiOptions) || std::strcmp(vexal::kCapiOptions[i + 1].group, o.group) != 0;
+    options += first ? std::string(options.empty() ? "" : " ") + "[--" + o.group + " " + o.value : std::string("|") + o.value;
+    if (last) options += "]";
+  }
+  return text.replace(text.find("GARCH_OPTIONS"), 13, options);
+}
 
 double call_by_name(const Library& lib, const std::string& name, std::vector<Value> values) {
   const vexal::ExportInfo* e = vexal::find_function(name);
@@ -584,6 +645,13 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
     std::fprintf(stderr, "vexal: the library has no vexal_garch_mle (the 32-bit DLL lacks the C API)\n");
     return 1;
   }
+  using LooksLikePrices = decltype(&vexal_garch_looks_like_prices);
+  if (const auto looks = reinterpret_cast<LooksLikePrices>(lib.raw("vexal_garch_looks_like_prices"));
+      !prices && looks && looks(y.data(), static_cast<long long>(y.size())))
+    std::fprintf(stderr,
+                 "vexal: warning: '%s' looks like price levels (all positive, the mean many standard deviations "
+                 "from 0); fitting them as returns. For prices, add --prices.\n",
+                 source.c_str());
   vexal_garch_mle_result r;
   if (const int rc = fit(y.data(), static_cast<long long>(y.size()), mean, dist, h0, &r, nullptr, nullptr);
       rc != VEXAL_OK) {
@@ -625,12 +693,12 @@ int main(int argc, char** argv) {
       opt.json = true;
     } else if (words.empty() && a == "--lib") {
       if (++i >= argc) {
-        std::fprintf(stderr, "vexal: --lib needs a path\n%s", kUsage);
+        std::fprintf(stderr, "vexal: --lib needs a path\n%s", kSeeHelp);
         return 2;
       }
       opt.lib = argv[i];
     } else if (words.empty() && (a == "-h" || a == "--help")) {
-      std::printf("%s", kUsage);
+      std::printf("%s", usage().c_str());
       return 0;
     } else {
       words.push_back(a);
@@ -638,7 +706,9 @@ int main(int argc, char** argv) {
   }
   try {
     if (words.empty()) usage_error("no command given");
-    if (words[0] == "list" && words.size() == 1) {
+    if (words[0] == "list" || words[0] == "demo") {
+      if (words.size() != 1) usage_error(words[0] + " takes no arguments");
+      if (words[0] == "demo") return demo(open_library(opt));
       list_exports();
       return 0;
     }
@@ -646,7 +716,6 @@ int main(int argc, char** argv) {
       if (words.size() != 2) usage_error("help takes one export name");
       return help(words[1]);
     }
-    if (words[0] == "demo" && words.size() == 1) return demo(open_library(opt));
     if (words[0] == "map") return map_command(opt, words);
     if (words[0] == "garch-mle") return garch_mle_command(opt, words);
 
@@ -670,16 +739,18 @@ int main(int argc, char** argv) {
       if (opt.json) {
         std::printf("%s\n {\"call\": \"%s\", \"result\": %s}", i ? "," : "", calls[i].info->name, json_number(r).c_str());
       } else {
-        std::printf("%s\n", format17(r).c_str());
+        std::printf("%s\n", format_cell(r).c_str());
       }
     }
     if (opt.json) std::printf("\n]\n");
     return 0;
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "vexal: %s\n%s", e.message.c_str(), kUsage);
+    // The whole usage text only when no command was given; otherwise the
+    // error and where to read more.
+    std::fprintf(stderr, "vexal: %s\n%s", e.message.c_str(), words.empty() ? usage().c_str() : kSeeHelp);
     return 2;
   } catch (const vexal::csv::Error& e) {
-    std::fprintf(stderr, "vexal: %s\n%s", e.what(), kUsage);
+    std::fprintf(stderr, "vexal: %s\n%s", e.what(), kSeeHelp);
     return 2;
   }
 }

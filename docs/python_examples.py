@@ -12,7 +12,11 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLES = os.path.join(os.path.dirname(HERE), "examples")
-if not os.environ.get("VEXAL_TEST_INSTALLED"):
+# The installed package where there is one (pip install ./python); else the
+# checkout's own, with the library found by VEXAL_LIBRARY or beside it.
+try:
+    import vexal  # noqa: F401
+except ImportError:
     sys.path.insert(0, os.path.join(os.path.dirname(HERE), "python"))
 
 import numpy as np  # noqa: E402
@@ -87,7 +91,10 @@ def garch():
 if __name__ == "__main__":
     args = sys.argv[1:]
     if args[:1] == ["--figures"]:
+        if len(args) < 2:
+            sys.exit("python_examples.py: --figures needs a folder")
         FIGURES, args = args[1], args[2:]
+        os.makedirs(FIGURES, exist_ok=True)
     for name in args or ["chain", "smile", "garch"]:
         print("== " + name)
         globals()[name]()

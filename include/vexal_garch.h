@@ -81,6 +81,11 @@ typedef struct vexal_garch_mle_result {
 VEXAL_BATCH_API int vexal_garch_mle(const double *returns, long long n, int mean, int dist, int h0,
                                     vexal_garch_mle_result *result, double *variances, double *residuals);
 
+/* 1 if returns[0 .. n-1] look like price levels rather than returns (every
+   value positive, the mean more than four standard deviations), else 0: the
+   bindings warn then, since a fit of levels as returns means nothing. */
+VEXAL_BATCH_API int vexal_garch_looks_like_prices(const double *returns, long long n);
+
 /* out[j] = the variance forecast j + 1 steps past the fitted series, j = 0 .. steps - 1. */
 VEXAL_BATCH_API int vexal_garch_mle_forecast(const vexal_garch_mle_result *fit, long long steps, double *out);
 

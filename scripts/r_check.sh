@@ -16,6 +16,9 @@ R CMD INSTALL -l "$out/lib" r/vexal > "$out/install.log" 2>&1 || { tail -30 "$ou
 want=$("$VEXAL_CLI" call_eur 100 100 1 0.05 0.2 0)
 Rscript -e "suppressMessages(library(vexal, lib.loc = '$out/lib')); stopifnot(sprintf('%.17g', call_eur(100, 100, 1, 0.05, 0.2, 0)) == '$want')"
 
+echo "== the docs' R snippets, on the installed package"
+R_LIBS="$root/$out/lib" python3 tests/docs_snippets_check.py r
+
 echo "== R CMD build and check"
 (cd r/vexal && ./configure)  # copies the library's sources into the package, for the tarball
 manual=""

@@ -344,6 +344,42 @@ def check_garch_mle(tmp):
     check("garch-mle: a missing column", rc == 2 and "no column 2" in err, err)
 
 
+def check_plain_words(tmp):
+    """One line of help after an error, NaN by name, map's ARG=@COLUMN and
+    --json, --out and extra words refused as usage errors."""
+    book, chain = os.path.join(ROOT, "examples", "book.csv"), os.path.join(ROOT, "examples", "chain.csv")
+    rc, out, err = vexal("call_eur", "100")
+    check("an error is followed by one line, not the usage", rc == 2 and len(err.splitlines()) == 2
+          and "vexal --help" in err, err)
+    for what, args in (("NaN printed as NaN", ("norm", "nan")), ("-NaN printed as NaN", ("norm", "-nan"))):
+        check(what, expect_ok(what, *args).strip() == "NaN")
+    for what, pattern, args in (
+            ("list with extra words", r"list takes no arguments", ("list", "extra")),
+            ("demo with extra words", r"demo takes no arguments", ("demo", "extra")),
+            ("map --out to an unwritable path", r"cannot write", ("map", "call_eur", book, "T=0.5", "r=0.03",
+                                                                  "q=0", "--out", os.path.join(tmp, "no", "x.csv"))),
+            ("map ARG=@COLUMN of no such column", r"no column", ("map", "call_eur", book, "T=@when", "r=0",
+                                                                 "q=0")),
+            ("map an argument given twice", r"given twice", ("map", "call_eur", book, "T=1", "T=@K", "r=0",
+                                                             "q=0"))):
+        expect_usage_error(what, pattern, *args)
+    out = expect_ok("map ARG=@COLUMN", "map", "put_eur", chain, "S=100", "K=@strike", "T=@expiry", "r=0.03",
+                    "sigma=0.2", "q=0.01")
+    row = out.splitlines()[1].split(",")
+    single = expect_ok("put_eur single", "put_eur", "100", row[1], row[2], "0.03", "0.2", "0.01").strip()
+    check("map ARG=@COLUMN reads the column", row[-1] == single, "%r vs %r" % (row, single))
+    closes = os.path.join(ROOT, "examples", "closes.csv") + ":close"
+    for what, args, warned in (("garch-mle of price levels warns", (), True),
+                               ("garch-mle --prices does not", ("--prices",), False)):
+        rc, out, err = vexal("garch-mle", closes, *args)
+        if not (rc == 1 and "lacks the C API" in err):
+            check(what, rc == 0 and ("--prices" in err) == warned, err)
+    out = expect_ok("map --json", "--json", "map", "call_eur", book, "T=0.5", "r=0.03", "q=0.01")
+    rows = json.loads(out)
+    check("map --json: one object per row", len(rows) == 2 and rows[0]["desk; note"] == "a"
+          and rows[1]["call_eur"] == "NaN" and isinstance(rows[0]["call_eur"], float), out)
+
+
 def main():
     global CLI, WIN32
     CLI = sys.argv[1:]
@@ -358,6 +394,7 @@ def main():
         check_sequence()
         check_map(tmp)
         check_garch_mle(tmp)
+        check_plain_words(tmp)
         check_precise()
     print("%d passed, %d failed" % (results["passed"], results["failed"]))
     return 1 if results["failed"] else 0

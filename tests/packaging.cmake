@@ -66,6 +66,9 @@ if(Python3_FOUND)
   add_test(NAME python_docs_examples
     COMMAND ${py} ${VEXAL_ROOT}/tests/python_docs_check.py ${CMAKE_BINARY_DIR}/consumers/python_docs)
   set_tests_properties(python_docs_examples PROPERTIES ENVIRONMENT "VEXAL_LIBRARY=$<TARGET_FILE:vexal>")
+  # Every Python snippet of the README and docs runs as pasted (R's: scripts/r_check.sh).
+  add_test(NAME docs_snippets_python COMMAND ${py} ${VEXAL_ROOT}/tests/docs_snippets_check.py python)
+  set_tests_properties(docs_snippets_python PROPERTIES ENVIRONMENT "VEXAL_LIBRARY=$<TARGET_FILE:vexal>" TIMEOUT 900)
 
   # The header, the VBA module and the generated export list against the table.
   foreach(check header vba drift)

@@ -127,6 +127,16 @@ class Identity(unittest.TestCase):
             self.assertTrue(np.array_equal(bits(got), bits(one)), n)
         self.assertGreaterEqual(vexal.get_threads(), 1)
 
+    def test_series_padding_is_dropped(self):
+        """A DataFrame's columns of unequal lengths: NaN before the first number
+        and after the last are padding, as in the R package; the count counts
+        from the first number."""
+        a, b = [100.0, 101, 102, 99, 100], [50.0, 51, 52, 53]
+        frame = pd.DataFrame({"a": a + [np.nan], "b": [np.nan, np.nan] + b})
+        got = vexal.Price_sd(frame, pd.Series([5.0, 4.0], index=["a", "b"]))
+        want = [vexal.Price_sd(a, 5), vexal.Price_sd(b, 4)]
+        self.assertEqual(got.tolist(), want)
+
     def test_bad_arguments_are_named(self):
         s = pd.Series([100.0, 101.0], index=["a", "b"])
         cases = [

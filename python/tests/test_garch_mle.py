@@ -96,6 +96,19 @@ class GarchMle(unittest.TestCase):
         self.assertRaises(ValueError, r.forecast, -1)
         self.assertRaises(TypeError, r.forecast, 2.5)
 
+    def test_prices(self):
+        """Price levels fitted as returns warn; prices=True fits their simple returns."""
+        import warnings
+        p = np.cumprod(np.r_[100.0, 1 + self.y.to_numpy() / 100])
+        r = (p[1:] - p[:-1]) / p[:-1]
+        for args, kwargs, warned in (((p,), {}, True), ((r,), {}, False), ((p,), {"prices": True}, False)):
+            with warnings.catch_warnings(record=True) as seen:
+                warnings.simplefilter("always")
+                fit = vexal.garch_mle(*args, **kwargs)
+            self.assertEqual(any("prices=True" in str(w.message) for w in seen), warned, (kwargs, warned))
+        self.assertTrue(np.array_equal(bits(fit.params), bits(vexal.garch_mle(r).params)))
+        self.assertRaises(TypeError, vexal.garch_mle, p, prices="yes")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -346,9 +346,9 @@ give; many give a DataFrame indexed by table, fitted in parallel
 not touched."""
 
 
-def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False):
+def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False, prices=False):
     from . import _garch_mle
-    return _garch_mle.garch_mle(returns, mean, dist, h0, progress)
+    return _garch_mle.garch_mle(returns, mean, dist, h0, progress, prices)
 
 
 garch_mle.__doc__ = """GARCH(1,1) by maximum likelihood of a series of returns, or of many.
@@ -364,8 +364,11 @@ return columns (fitted in parallel into a DataFrame of results, one row per
 column) or a Dask DataFrame (one column per task). One series gives a result
 with params, std_err ("hessian", "opg", "robust" and, for normal errors,
 "bw"), loglik, aic, bic, conditional_variance, converged, forecast(h) and
-summary(). Bad input (a NaN inside the series, fewer than 10 returns, a 2-D
-array, non-numbers, an unknown option) raises ValueError or TypeError."""
+summary(). prices=True fits the simple returns (P[t] - P[t-1]) / P[t-1] of
+series of prices; a series that looks like price levels without it (every
+value positive, the mean many standard deviations) gives a warning. Bad
+input (a NaN inside the series, fewer than 10 returns, a 2-D array,
+non-numbers, an unknown option) raises ValueError or TypeError."""
 __all__.append("garch_mle")
 
 

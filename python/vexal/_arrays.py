@@ -227,6 +227,26 @@ def elements_needed(count):
     return np.where(ok, np.maximum(np.rint(np.where(ok, last, 0.0)) + 1.0, 1.0), 1.0)
 
 
+def _unpadded(blocks):
+    """Series one per row (the rows of each block go together: open, high,
+    low and close of one instrument), each moved to start at its first
+    number: NaN before the first number of any block's row and after the last
+    are padding (columns of unequal lengths in one DataFrame), and a count
+    counts from the first number, as in the R package. A NaN between numbers
+    stays, and follows the NaN rule."""
+    numbers = np.logical_or.reduce([~np.isnan(b) for b in blocks])
+    firsts = np.argmax(numbers, axis=1)
+    if not firsts.any():
+        return blocks
+    out = [np.full(b.shape, np.nan) for b in blocks]
+    for i in range(numbers.shape[0]):
+        have = np.flatnonzero(numbers[i])
+        if have.size:
+            for b, o in zip(blocks, out):
+                o[i, :have[-1] + 1 - have[0]] = b[i, have[0]:have[-1] + 1]
+    return out
+
+
 def _broadcast(fname, shapes):
     try:
         return np.broadcast_shapes(*[s for _, s in shapes])
@@ -287,6 +307,13 @@ def evaluate(fname, names, kinds, args, progress=False):
     if index is not None and frame_columns is not None and not index.equals(frame_columns):
         raise ValueError("%s(): a Series argument must be indexed by the series' columns, in their order"
                          % fname)
+
+    # Series, one per row or DataFrame column: their padding dropped.
+    if kinds[0] == "arr" and blocks and all(a.ndim == 2 and a.shape == blocks[0][1].shape for _, a in blocks):
+        moved = _unpadded([a for _, a in blocks])
+        for i, m in zip([i for i, k in enumerate(kinds) if k == "arr"], moved):
+            columns[i] = m
+        blocks = [(arg, m) for (arg, _), m in zip(blocks, moved)]
 
     # Array arguments: the count must not ask for more than each array holds.
     need = elements_needed(columns[count_at]) if blocks and count_at is not None else None

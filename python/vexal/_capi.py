@@ -75,6 +75,7 @@ FUNCTIONS = {
     'vexal_error': (ctypes.c_char_p, [ctypes.c_int]),
     'vexal_default_threads': (ctypes.c_int, []),
     'vexal_garch_mle': (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.POINTER(vexal_garch_mle_result), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double)]),
+    'vexal_garch_looks_like_prices': (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_longlong]),
     'vexal_garch_mle_forecast': (ctypes.c_int, [ctypes.POINTER(vexal_garch_mle_result), ctypes.c_longlong, ctypes.POINTER(ctypes.c_double)]),
     'vexal_garch_mle_many': (ctypes.c_int, [ctypes.c_longlong, ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.POINTER(ctypes.c_longlong), ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.POINTER(vexal_garch_mle_result), ctypes.c_int]),
     'vexal_garch_mle_many_progress': (ctypes.c_int, [ctypes.c_longlong, ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.POINTER(ctypes.c_longlong), ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.POINTER(vexal_garch_mle_result), ctypes.c_int, vexal_progress_fn, ctypes.c_void_p]),

@@ -4,6 +4,7 @@ task."""
 import ctypes
 import math
 import threading
+import warnings
 
 import numpy as np
 
@@ -31,7 +32,8 @@ def _api():
             if _fns is None:
                 fns = {}
                 try:
-                    for name in ("vexal_garch_mle", "vexal_garch_mle_forecast", "vexal_garch_mle_many_progress"):
+                    for name in ("vexal_garch_mle", "vexal_garch_mle_forecast", "vexal_garch_mle_many_progress",
+                                 "vexal_garch_looks_like_prices"):
                         fns[name] = _capi.bind(lib, name)
                 except AttributeError:
                     raise RuntimeError("garch_mle(): the loaded library (%s) has no %s"
@@ -152,36 +154,55 @@ def _row(r, dist):
                float(r.iterations)])
 
 
-def _column_row(column, mean, dist, h0):
+def _column_row(column, mean, dist, h0, prices=False):
     """One Dask column's row of results (its partitions joined)."""
-    return tuple(_row(garch_mle(column, mean, dist, h0)._result, dist))
+    return tuple(_row(garch_mle(column, mean, dist, h0, prices=prices)._result, dist))
 
 
-def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False):
+def _simple_returns(what, y, prices):
+    """The series to fit: y itself, or with prices=True the simple returns
+    (P[t] - P[t-1]) / P[t-1] of the prices y, as the CLI's --prices takes
+    them. Warns when returns look like price levels."""
+    if prices:
+        return (y[1:] - y[:-1]) / y[:-1]
+    if _api()["vexal_garch_looks_like_prices"](_ptr(y), y.size):
+        warnings.warn("garch_mle(): %s looks like price levels (all positive, the mean many standard deviations "
+                      "from 0), fitted as returns; for prices pass prices=True" % what, stacklevel=4)
+    return y
+
+
+def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False, prices=False):
     model = (mean, dist, h0)
     codes = (_option("mean", mean, _MEANS), _option("dist", dist, _DISTS), _option("h0", h0, _STARTS))
+    if not isinstance(prices, bool):
+        raise TypeError("garch_mle(): prices must be True or False, not %s" % type(prices).__name__)
     if _arrays.is_dask(returns):
         if getattr(returns, "ndim", 0) != 2 or not hasattr(returns, "columns"):
             raise TypeError("garch_mle(): a Dask collection must be a Dask DataFrame, one series per column")
         from . import _dask
-        return _dask.fit_columns(_column_row, (returns,), model, _row_fields(dist))
+        return _dask.fit_columns(_column_row, (returns,), model + (prices,), _row_fields(dist))
     kind = _arrays._pandas_kind(returns)
     a = _arrays.as_doubles("garch_mle", "returns", returns)
     if kind == "frame":
-        return _many(returns, a, codes, model, progress)
+        return _many(returns, a, codes, model, progress, prices)
     if a.ndim != 1:
         raise ValueError("garch_mle(): returns must be one series (1-D) or a DataFrame of series, not a %d-D array"
                          % a.ndim)
-    y = _trimmed("returns", a, mean == "zero")
+    y = _simple_returns("the series", _trimmed("returns", a, mean == "zero"), prices)
+    if prices:
+        y = _trimmed("returns", y, mean == "zero")
     result = _Result()
     variances = np.empty(y.size)
     _check(_api()["vexal_garch_mle"](_ptr(y), y.size, *codes, ctypes.byref(result), _ptr(variances), None))
     return GarchMLE(result, variances, model)
 
 
-def _many(frame, a, codes, model, progress):
+def _many(frame, a, codes, model, progress, prices=False):
     import pandas as pd
     columns = [_trimmed("column %r" % (c,), a[:, j], model[0] == "zero") for j, c in enumerate(frame.columns)]
+    columns = [_simple_returns("column %r" % (c,), y, prices) for c, y in zip(frame.columns, columns)]
+    if prices:
+        columns = [_trimmed("column %r" % (c,), y, model[0] == "zero") for c, y in zip(frame.columns, columns)]
     stride = max([c.size for c in columns], default=0)
     block = np.full((len(columns), stride), np.nan)
     for j, c in enumerate(columns):

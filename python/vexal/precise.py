@@ -7,7 +7,7 @@ calls). Accurate to the last few bits of a double: see docs/precise.md.
 
     >>> import vexal
     >>> vexal.precise.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
-    10.450583572185565
+    10.450583572185568
 
 In libvexal.so and Vexal64.dll; the 32-bit Vexal.dll does not have them, and
 a call there raises OSError.

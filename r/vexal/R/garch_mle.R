@@ -7,7 +7,7 @@
 .vx_se_kinds <- c("hessian", "opg", "robust", "bw")
 
 garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", "t"),
-                      h0 = c("sample", "backcast")) {
+                      h0 = c("sample", "backcast"), prices = FALSE) {
   mean <- match.arg(mean)
   dist <- match.arg(dist)
   h0 <- match.arg(h0)
@@ -20,6 +20,17 @@ garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", 
   # NAs before the first number and after the last are padding.
   have <- which(!is.na(y))
   keep <- if (length(have)) seq(have[1], have[length(have)]) else integer()
+  if (!is.logical(prices) || length(prices) != 1L || is.na(prices))
+    stop("garch_mle: prices must be TRUE or FALSE", call. = FALSE)
+  if (prices) {
+    # The simple returns (P[t] - P[t-1]) / P[t-1] of the prices, as the CLI's --prices.
+    p <- y[keep]
+    keep <- keep[-1]
+    y[keep] <- (p[-1] - p[-length(p)]) / p[-length(p)]
+  } else if (.Call(.C_vx_garch_looks_like_prices, y[keep])) {
+    warning("garch_mle: the series looks like price levels (all positive, the mean many standard deviations ",
+            "from 0), fitted as returns; for prices use prices = TRUE", call. = FALSE)
+  }
   res <- .Call(.C_vx_garch_mle, y[keep], .vx_option_mean[[mean]], .vx_option_dist[[dist]], .vx_option_h0[[h0]])
   est <- !is.na(res$params)
   if (mean == "zero") est[1] <- FALSE
@@ -64,8 +75,16 @@ garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", 
 
 coef.vexal_garch_mle <- function(object, ...) object$coefficients
 
-vcov.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust"), ...) {
-  object$cov[[match.arg(type)]]
+# The kind of covariance asked for; "bw" (Bollerslev-Wooldridge) is defined for normal errors only.
+.vx_garch_type <- function(object, type) {
+  if (type == "bw" && object$dist != "normal")
+    stop("the Bollerslev-Wooldridge covariance is for normal errors; this fit has ", object$dist, " errors",
+         call. = FALSE)
+  type
+}
+
+vcov.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust", "bw"), ...) {
+  object$cov[[.vx_garch_type(object, match.arg(type))]]
 }
 
 logLik.vexal_garch_mle <- function(object, ...) {
@@ -96,8 +115,8 @@ print.vexal_garch_mle <- function(x, digits = max(3L, getOption("digits") - 3L),
   invisible(x)
 }
 
-summary.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust"), ...) {
-  type <- match.arg(type)
+summary.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust", "bw"), ...) {
+  type <- .vx_garch_type(object, match.arg(type))
   est <- coef(object)
   se <- object$se[names(est), type]
   t <- est / se

@@ -59,7 +59,17 @@ vexal_threads <- function(n) {
     }
   }
   out <- .Call(.C_vx_map, fn, args, strides, rows, .vx$threads)
-  .vx_shape(out, given[nums][[which.max(lens)]])
+  .vx_shape(.vx_na(out, args[nums]), given[nums][[which.max(lens)]])
+}
+
+# R's missing value in, R's missing value out: where an argument is NA (not
+# NaN) and the library gave NaN, the result is NA.
+.vx_na <- function(out, nums) {
+  for (a in nums) {
+    na <- is.na(a) & !is.nan(a)
+    if (any(na)) out[rep_len(na, length(out)) & is.nan(out)] <- NA_real_
+  }
+  out
 }
 
 # The names or dimensions of the longest argument, where R users expect them.
@@ -123,11 +133,11 @@ vexal_threads <- function(n) {
   if (d[1] == 0L) stop(sprintf("%s: %s is empty", fn, names(args)[arrays[1]]), call. = FALSE)
   cols <- d[2]
   if (cols == 0L) return(numeric(0))
-  if (is.null(args[[count]])) {
-    u <- .vx_unpad(args[arrays])
-    args[arrays] <- u$mats
-    args[[count]] <- as.double(u$lengths)
-  }
+  # NAs before a series' first number and after its last are padding, in
+  # every case; without n each series is taken whole.
+  u <- .vx_unpad(args[arrays])
+  args[arrays] <- u$mats
+  if (is.null(args[[count]])) args[[count]] <- as.double(u$lengths)
   strides <- numeric(length(args))
   strides[arrays] <- d[1]
   for (j in setdiff(seq_along(args), arrays)) {
@@ -137,7 +147,7 @@ vexal_threads <- function(n) {
     else if (len != 1L)
       stop(sprintf("%s: %s must have one value, or one per series (%d)", fn, names(args)[j], cols), call. = FALSE)
   }
-  out <- .Call(.C_vx_map, fn, args, strides, cols, .vx$threads)
+  out <- .vx_na(.Call(.C_vx_map, fn, args, strides, cols, .vx$threads), args[setdiff(seq_along(args), arrays)])
   if (!is.null(dim(first)) || inherits(first, "zoo")) names(out) <- colnames(args[[arrays[1]]])
   out
 }

@@ -190,6 +190,11 @@ SEXP vx_garch_mle(SEXP returns, SEXP mean, SEXP dist, SEXP h0) {
   return out;
 }
 
+SEXP vx_garch_looks_like_prices(SEXP returns) {
+  if (TYPEOF(returns) != REALSXP) Rf_error("garch_mle: returns must be a double vector");
+  return Rf_ScalarLogical(vexal_garch_looks_like_prices(REAL(returns), XLENGTH(returns)));
+}
+
 SEXP vx_garch_mle_forecast(SEXP raw, SEXP steps) {
   using namespace vexal;
   if (TYPEOF(raw) != RAWSXP || XLENGTH(raw) != static_cast<R_xlen_t>(sizeof(GarchMleFit)))
@@ -212,6 +217,7 @@ static const R_CallMethodDef kCalls[] = {
     {"vx_default_threads", (DL_FUNC)&vx_default_threads, 0},
     {"vx_garch_mle", (DL_FUNC)&vx_garch_mle, 4},
     {"vx_garch_mle_forecast", (DL_FUNC)&vx_garch_mle_forecast, 2},
+    {"vx_garch_looks_like_prices", (DL_FUNC)&vx_garch_looks_like_prices, 1},
     {nullptr, nullptr, 0}};
 
 void attribute_visible R_init_vexal(DllInfo* dll) {
