@@ -268,12 +268,18 @@ Library open_library(const Options& opt) {
   std::exit(1);
 }
 
-double run(const Library& lib, const Call& call) {
+// The address of a call's function; a library without it ends the program.
+void* resolve(const Library& lib, const Call& call) {
   void* fp = lib.symbol(*call.info);
   if (!fp) {
     std::fprintf(stderr, "vexal: the library does not export %s\n", call.info->name);
     std::exit(1);
   }
+  return fp;
+}
+
+double run(const Library& lib, const Call& call) {
+  void* fp = resolve(lib, call);
   vexal::CallArgs args;
   for (std::size_t i = 0; i < call.info->argc; ++i) {
     if (call.info->args[i].is_array) {
@@ -711,6 +717,7 @@ int main(int argc, char** argv) {
       }
     }
     const Library lib = open_library(opt);
+    for (const Call& call : calls) resolve(lib, call);  // every function found before any runs
     if (opt.json) std::printf("[");
     for (std::size_t i = 0; i < calls.size(); ++i) {
       const double r = run(lib, calls[i]);
