@@ -448,7 +448,7 @@ void list_exports() {
   if (vexal::kLibraryHasPrecise)
     std::printf("\nprecise family (C symbols vexal_precise_*; libvexal.so and Vexal64.dll, not the 32-bit Vexal.dll):\n");
   else
-    std::printf("\nprecise family (from VexalPrecise.dll beside Vexal.dll, which has not got it; decorated names):\n");
+    std::printf("\nprecise family (in VexalPrecise.dll, the companion of Vexal.dll; decorated names):\n");
   for (const auto& e : vexal::kPrecise)
     std::printf("%-30s %-52s %s\n", vexal::exported_name(e).c_str(), signature(e).c_str(), e.summary);
 }
