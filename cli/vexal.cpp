@@ -60,28 +60,61 @@ static_assert(sizeof(kThunks) / sizeof(kThunks[0]) == vexal::kFunctionCount);
 #undef N
 #undef A
 
+void* load_library(const std::string& path) {
+#if defined(_WIN32)
+  return LoadLibraryA(path.c_str());
+#else
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+void* find_symbol(void* handle, const char* name) {
+#if defined(_WIN32)
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
+  return dlsym(handle, name);
+#endif
+}
+
+std::vector<std::string> precise_library_candidates(const std::string& library_path);
+
+// The library, and on 32-bit Windows its companion VexalPrecise.dll for the
+// precise family, loaded at the first precise function asked for.
 class Library {
  public:
-  explicit Library(const std::string& path) {
-#if defined(_WIN32)
-    handle_ = LoadLibraryA(path.c_str());
-#else
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-  }
+  explicit Library(const std::string& path) : path_(path), handle_(load_library(path)) {}
   bool ok() const { return handle_ != nullptr; }
   // A name as exported, such as the vexal_ functions of the C API.
-  void* raw(const char* name) const {
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-#else
-    return dlsym(handle_, name);
-#endif
+  void* raw(const char* name) const { return find_symbol(handle_, name); }
+  void* symbol(const vexal::ExportInfo& e) const {
+    if (e.precise && !vexal::kLibraryHasPrecise) {
+      if (!has_precise()) {
+        std::fprintf(stderr,
+                     "vexal: %s is in the precise family, which the 32-bit Vexal.dll does not have; it is in %s, "
+                     "which belongs beside Vexal.dll and was not found; tried:%s\n",
+                     e.name, vexal::kPreciseLibraryFile, precise_tried_.c_str());
+        std::exit(1);
+      }
+      return find_symbol(precise_, vexal::exported_name(e).c_str());
+    }
+    return raw(vexal::exported_name(e).c_str());
   }
-  void* symbol(const vexal::ExportInfo& e) const { return raw(vexal::exported_name(e).c_str()); }
+  // Whether the precise family can be called (loads the companion if need be).
+  bool has_precise() const {
+    if (vexal::kLibraryHasPrecise) return true;
+    if (!precise_ && precise_tried_.empty())
+      for (const std::string& path : precise_library_candidates(path_)) {
+        if ((precise_ = load_library(path))) break;
+        precise_tried_ += "\n  " + path;
+      }
+    return precise_ != nullptr;
+  }
 
  private:
+  std::string path_;
   void* handle_ = nullptr;
+  mutable void* precise_ = nullptr;
+  mutable std::string precise_tried_;
 };
 
 // The path the program was started by, for finding the executable where
@@ -115,6 +148,23 @@ std::vector<std::string> library_candidates(const std::string& given) {
 #endif
 }
 
+// The companion of the 32-bit Vexal.dll: beside the library loaded (when
+// its path names a folder), then beside the executable, then the loader's path.
+std::vector<std::string> precise_library_candidates(const std::string& library_path) {
+  const std::string file = vexal::kPreciseLibraryFile;
+  std::vector<std::string> out;
+  const auto cut = library_path.find_last_of("\\/");
+  if (cut != std::string::npos) out.push_back(library_path.substr(0, cut + 1) + file);
+#if defined(_WIN32)
+  const std::string beside_exe = executable_dir() + "\\" + file;
+#else
+  const std::string beside_exe = executable_dir() + "/" + file;
+#endif
+  if (std::find(out.begin(), out.end(), beside_exe) == out.end()) out.push_back(beside_exe);
+  out.push_back(file);
+  return out;
+}
+
 using vexal::csv::parse_number;
 using vexal::csv::read_column;
 
@@ -146,16 +196,11 @@ struct Call {
   std::vector<std::string> texts;
 };
 
-const char* kNoPrecise =
-    " is in the precise family, which the 32-bit Vexal.dll does not have (it exports exactly the 88 "
-    "legacy functions); use vexal64.exe with Vexal64.dll";
-
-// A function of either table by name; the precise family only where this
-// platform's library exports it.
+// A function of either table by name (the precise family from
+// VexalPrecise.dll on 32-bit Windows, when it is called).
 const vexal::ExportInfo& function_named(const std::string& name) {
   const vexal::ExportInfo* e = vexal::find_function(name);
   if (!e) usage_error("unknown export '" + name + "' (see 'vexal list')");
-  if (e->precise && !vexal::kLibraryHasPrecise) usage_error(name + kNoPrecise);
   return *e;
 }
 
@@ -239,12 +284,18 @@ Library open_library(const Options& opt) {
   std::exit(1);
 }
 
-double run(const Library& lib, const Call& call) {
+// The address of a call's function; a library without it ends the program.
+void* resolve(const Library& lib, const Call& call) {
   void* fp = lib.symbol(*call.info);
   if (!fp) {
     std::fprintf(stderr, "vexal: the library does not export %s\n", call.info->name);
     std::exit(1);
   }
+  return fp;
+}
+
+double run(const Library& lib, const Call& call) {
+  void* fp = resolve(lib, call);
   vexal::CallArgs args;
   for (std::size_t i = 0; i < call.info->argc; ++i) {
     if (call.info->args[i].is_array) {
@@ -437,11 +488,10 @@ std::string signature(const vexal::ExportInfo& e) {
 void list_exports() {
   for (const auto& e : vexal::kExports)
     std::printf("%-22s %-60s %s\n", e.decorated_name().c_str(), signature(e).c_str(), e.summary);
-  if (!vexal::kLibraryHasPrecise) {
-    std::printf("\nprecise family: not in the 32-bit Vexal.dll; vexal64.exe with Vexal64.dll has it\n");
-    return;
-  }
-  std::printf("\nprecise family (C symbols vexal_precise_*; libvexal.so and Vexal64.dll, not the 32-bit Vexal.dll):\n");
+  if (vexal::kLibraryHasPrecise)
+    std::printf("\nprecise family (C symbols vexal_precise_*; libvexal.so and Vexal64.dll, not the 32-bit Vexal.dll):\n");
+  else
+    std::printf("\nprecise family (in VexalPrecise.dll, the companion of Vexal.dll; decorated names):\n");
   for (const auto& e : vexal::kPrecise)
     std::printf("%-30s %-52s %s\n", vexal::exported_name(e).c_str(), signature(e).c_str(), e.summary);
 }
@@ -450,9 +500,12 @@ int help(const std::string& name) {
   const vexal::ExportInfo* e = vexal::find_function(name);
   if (!e) usage_error("unknown export '" + name + "' (see 'vexal list')");
   if (e->precise) {
-    std::printf("%s  (C: %s; not in the 32-bit Vexal.dll)\n  %s\n", e->name, vexal::exported_name(*e).c_str(),
-                e->summary);
-    if (!vexal::kLibraryHasPrecise) std::printf("  use vexal64.exe with Vexal64.dll to call it\n");
+    if (vexal::kLibraryHasPrecise)
+      std::printf("%s  (C: %s; not in the 32-bit Vexal.dll)\n  %s\n", e->name, vexal::exported_name(*e).c_str(),
+                  e->summary);
+    else
+      std::printf("%s  (Win32: %s in %s)\n  %s\n", e->name, vexal::exported_name(*e).c_str(),
+                  vexal::kPreciseLibraryFile, e->summary);
   } else {
     std::printf("%s  (Win32: %s)\n  %s\n", e->name, e->decorated_name().c_str(), e->summary);
   }
@@ -533,7 +586,7 @@ int demo(const Library& lib) {
   const double c = call_by_name(lib, "call_eur", eu);
   row("call_impvol_eur of that price (2^-16 grid)",
       call_by_name(lib, "call_impvol_eur", {num(100), num(100), num(1), num(0.05), num(c), num(0)}));
-  if (vexal::kLibraryHasPrecise) {
+  if (lib.has_precise()) {
     const double pc = call_by_name(lib, "precise_call_eur", eu);
     row("precise_call_eur (to the last bits)", pc);
     row("precise_call_impvol_eur of that price",
@@ -733,6 +786,7 @@ int main(int argc, char** argv) {
       }
     }
     const Library lib = open_library(opt);
+    for (const Call& call : calls) resolve(lib, call);  // every function found before any runs
     if (opt.json) std::printf("[");
     for (std::size_t i = 0; i < calls.size(); ++i) {
       const double r = run(lib, calls[i]);

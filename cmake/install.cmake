@@ -24,6 +24,9 @@ install(TARGETS vexal vexal_static EXPORT VexalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS vexal_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET vexal_precise)  # VexalPrecise.dll beside Vexal.dll and vexal.exe, which load it
+  install(TARGETS vexal_precise RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 # Every public header: a new one under include/ is installed (and packaged)
 # without being listed here.
 file(GLOB VEXAL_PUBLIC_HEADERS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/include/*.h)

@@ -21,5 +21,9 @@ endif()
 get_target_property(cli_name vexal_cli OUTPUT_NAME)
 vexal_version_resource(vexal ${VEXAL_DLL_NAME}.dll VFT_DLL
   "Vexal quantitative-finance functions (${bits})")
+if(TARGET vexal_precise)
+  vexal_version_resource(vexal_precise VexalPrecise.dll VFT_DLL
+    "Vexal precise family, the companion of Vexal.dll (${bits})")
+endif()
 vexal_version_resource(vexal_cli ${cli_name}.exe VFT_APP
   "Vexal command-line tool (${bits})")

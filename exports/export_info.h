@@ -27,7 +27,8 @@ struct ExportInfo {
   std::size_t argc;
   ArgInfo args[10];
   // A row of the precise table: exported as vexal_<name> by libvexal.so and
-  // Vexal64.dll, never by the 32-bit Vexal.dll, and without a decorated name.
+  // Vexal64.dll, never by the 32-bit Vexal.dll; decorated by its 32-bit
+  // companion VexalPrecise.dll.
   bool precise = false;
 
   // Bytes of arguments on the Win32 stack: 8 per number, 4 per array.
@@ -78,23 +79,28 @@ inline const ExportInfo& function_at(std::size_t index) {
 
 // The library file this platform's build makes, and the name a host asks it
 // for a function by: an export of the 88 decorated on 32-bit Windows and
-// plain elsewhere; a precise function as vexal_<name>, which the 32-bit
-// Vexal.dll does not export (kLibraryHasPrecise).
+// plain elsewhere; a precise function as vexal_<name>, except on 32-bit
+// Windows, where Vexal.dll keeps exactly the 88 (kLibraryHasPrecise false)
+// and its companion VexalPrecise.dll exports the precise family decorated
+// (precise_call_eur@48). kPreciseLibraryFile names the file that has it.
 #if defined(_WIN32) && defined(__i386__)
 inline constexpr const char* kLibraryFile = "Vexal.dll";
+inline constexpr const char* kPreciseLibraryFile = "VexalPrecise.dll";
 inline constexpr bool kDecoratedNames = true;
 inline constexpr bool kLibraryHasPrecise = false;
 #elif defined(_WIN32)
 inline constexpr const char* kLibraryFile = "Vexal64.dll";
+inline constexpr const char* kPreciseLibraryFile = kLibraryFile;
 inline constexpr bool kDecoratedNames = false;
 inline constexpr bool kLibraryHasPrecise = true;
 #else
 inline constexpr const char* kLibraryFile = "libvexal.so.1";
+inline constexpr const char* kPreciseLibraryFile = kLibraryFile;
 inline constexpr bool kDecoratedNames = false;
 inline constexpr bool kLibraryHasPrecise = true;
 #endif
 inline std::string exported_name(const ExportInfo& e) {
-  if (e.precise) return "vexal_" + std::string(e.name);
+  if (e.precise) return kLibraryHasPrecise ? "vexal_" + std::string(e.name) : e.decorated_name();
   return kDecoratedNames ? e.decorated_name() : e.name;
 }
 

@@ -10,8 +10,9 @@
  * vexal_map (vexal_batch.h) takes them by table name ("precise_call_eur").
  *
  * The 32-bit Vexal.dll keeps exactly the 88 functions of vexal.h and does
- * not export these: on 32-bit Windows link the static library, or use
- * Vexal64.dll from a 64-bit process.
+ * not export these. On 32-bit Windows link the static library, or load its
+ * companion VexalPrecise.dll, which exports them as __stdcall functions under
+ * their table names, decorated (precise_call_eur@48), not under these symbols.
  */
 #ifndef VEXAL_PRECISE_H
 #define VEXAL_PRECISE_H

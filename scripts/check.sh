@@ -68,6 +68,8 @@ windows_phase() {  # build folder, win32|win64, toolchain, CLI
 . scripts/wine_env.sh
 trap wine_env_stop EXIT
 windows_phase build-win32 win32 toolchain-i686-w64-mingw32.cmake vexal.exe
+echo "== every precise function through the Win32 CLI (VexalPrecise.dll) against the native CLI, on the precise tests' grids"
+python3 tests/precise_host_compare.py build/bin/vexal "wine build-win32/bin/vexal.exe"
 wine_env_stop
 windows_phase build-win64 win64 toolchain-x86_64-w64-mingw32.cmake vexal64.exe
 echo "== every export through the Win64 CLI against the native CLI"

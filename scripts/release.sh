@@ -2,7 +2,8 @@
 # Builds every release artefact from this tree into one folder (default
 # dist/), each named with the project version of CMakeLists.txt:
 #
-#   vexal-VERSION-win32.zip    Vexal.dll, vexal.exe, Vexal.bas, vexal.h, README.txt, LICENSE.txt
+#   vexal-VERSION-win32.zip    Vexal.dll, VexalPrecise.dll, vexal.exe, Vexal.bas, vexal.h, README.txt,
+#                              LICENSE.txt
 #   vexal-VERSION-win64.zip    Vexal64.dll, vexal64.exe, Vexal.bas, include/*.h, README.txt, LICENSE.txt
 #   vexal_VERSION_amd64.deb    libvexal.so (with its soname link) and libvexal.a, the vexal CLI
 #                              and its man page, the headers, the CMake and pkg-config files
@@ -60,16 +61,19 @@ EOF
 # --- Windows ---------------------------------------------------------------
 for arch in win32 win64; do
   if [ $arch = win32 ]; then
-    triplet=i686-w64-mingw32 dll=Vexal.dll cli=vexal.exe
+    triplet=i686-w64-mingw32 dlls="Vexal.dll VexalPrecise.dll" cli=vexal.exe
   else
-    triplet=x86_64-w64-mingw32 dll=Vexal64.dll cli=vexal64.exe
+    triplet=x86_64-w64-mingw32 dlls=Vexal64.dll cli=vexal64.exe
   fi
-  echo "== $arch: $dll, $cli"
+  echo "== $arch: $dlls $cli"
   configure_build "$work/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$triplet.cmake"
   dir=$work/stage/vexal-$version-$arch
   mkdir -p "$dir"
-  cp "$work/$arch/bin/$dll" "$work/$arch/bin/$cli" vba/Vexal.bas "$dir/"
-  "$triplet-strip" "$dir/$dll" "$dir/$cli"
+  for file in $dlls $cli; do
+    cp "$work/$arch/bin/$file" "$dir/"
+    "$triplet-strip" "$dir/$file"
+  done
+  cp vba/Vexal.bas "$dir/"
   if [ $arch = win32 ]; then
     mkdir -p "$dir/include" && cp include/vexal.h "$dir/include/"  # Vexal.dll has no C API of its own
   else

@@ -11,8 +11,9 @@ vba:    vba/Vexal.bas has one Declare per export in each branch:
         #Else from Vexal.dll with the decorated name as Alias (every Declare
         names its entry point, whatever case the editor gives its name); numbers
         ByVal and arrays ByRef, in the table's argument order. The precise
-        family is declared under #If Win64 only, each with Alias
-        "vexal_<name>", and never from Vexal.dll.
+        family is declared in both branches, never from Vexal.dll: under
+        #If Win64 from Vexal64.dll with Alias "vexal_<name>", under #Else
+        from VexalPrecise.dll with the decorated name as Alias.
 drift:  re-running tools/gen_bindings.py reproduces the checked-in files
         (python/vexal/_exports.py, vba/Vexal.bas, include/vexal_precise.h).
 """
@@ -120,8 +121,10 @@ def check_vba():
         want_name = gen_bindings.vba_function_name(TABLE + PRECISE, e)
         if vb_name != want_name:
             fail("%s: %s declared as %s" % (kind, export, vb_name))
-        if export in precise.values():
+        if export in precise.values() and branch == "Win64":
             want_lib, want_alias = "Vexal64.dll", gen_bindings.c_symbol(e)
+        elif export in precise.values():
+            want_lib, want_alias = "VexalPrecise.dll", e.decorated
         elif branch == "Win64":
             want_lib, want_alias = "Vexal64.dll", e.name
         else:
@@ -132,7 +135,7 @@ def check_vba():
         fail("vba: conditional lines %s, expected #If Win64 Then, #Else, #End If" % order)
     passed = 0
     for branch, declared in branches.items():
-        rows = TABLE + PRECISE if branch == "Win64" else TABLE
+        rows = TABLE + PRECISE
         if len(declared) != len(rows):
             fail("vba %s: %d declarations, expected %d" % (branch, len(declared), len(rows)))
         passed += compare("vba " + branch, declared, rows)

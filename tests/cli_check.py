@@ -6,7 +6,8 @@ CSV columns and calls in sequence.
 
 The list of exports is compared with python/vexal/_exports.py, which
 tools/gen_bindings.py writes from the export table and the precise table.
-The 32-bit CLI (vexal.exe over Vexal.dll) refuses the precise family clearly.
+The 32-bit CLI (vexal.exe over Vexal.dll) calls the precise family in
+VexalPrecise.dll, and says so clearly where that file is missing.
 """
 import json
 import math
@@ -22,7 +23,7 @@ from vexal._exports import EXPORTS, PRECISE  # noqa: E402
 
 C1 = 2.328306437080797e-10
 CLI = None
-WIN32 = False  # the 32-bit CLI, whose Vexal.dll has no precise family
+WIN32 = False  # the 32-bit CLI: Vexal.dll has no precise family, its companion VexalPrecise.dll has
 results = {"passed": 0, "failed": 0}
 
 
@@ -75,36 +76,57 @@ def check_list():
     check("list has nothing else", not extra, str(extra))
 
 
+def precise_symbol(name, args):
+    """The name the CLI's library exports a precise function by: its C symbol,
+    or on the 32-bit CLI its decorated name in VexalPrecise.dll."""
+    if WIN32:
+        return "%s@%d" % (name, sum(4 if kind == "arr" else 8 for _, kind in args))
+    return "vexal_" + name
+
+
 def check_precise_list(text):
     """The precise family after a blank line: a heading, then one line per
-    function with its C symbol; on the 32-bit CLI the heading says it is not there."""
+    function with the name its library exports it by."""
     lines = text.splitlines()
     check("list: the precise group has a heading", bool(lines) and lines[0].startswith("precise family"), text)
-    if WIN32:
-        check("list: the 32-bit CLI names no precise function",
-              len(lines) == 1 and "not in the 32-bit Vexal.dll" in lines[0], text)
-        return
-    want = ["vexal_%s %s(%s) %s" % (name, name, ", ".join(a for a, _ in args), summary)
+    check("list: the 32-bit CLI names VexalPrecise.dll", not WIN32 or "VexalPrecise.dll" in lines[0], text)
+    want = ["%s %s(%s) %s" % (precise_symbol(name, args), name,
+                              ", ".join(a + ("[]" if k == "arr" else "") for a, k in args), summary)
             for name, args, summary, _family in PRECISE]
     check("list: the precise group is the precise table", [" ".join(l.split()) for l in lines[1:]] == want,
           "\n".join(lines[1:]))
 
 
-def check_precise():
+def check_precise(tmp):
     """Help, a call, calls in sequence and map for the precise family; on
-    the 32-bit CLI a clear refusal of each."""
+    the 32-bit CLI without VexalPrecise.dll beside it, a clear error that
+    leaves the legacy functions working."""
     name, args, summary, _family = next(r for r in PRECISE if r[0] == "precise_call_eur")
     out = expect_ok("help precise_call_eur", "help", name)
-    check("help precise_call_eur content", out.startswith(name) and "vexal_" + name in out and summary in out
+    check("help precise_call_eur content", out.startswith(name) and precise_symbol(name, args) in out
+          and summary in out
           and all(re.search(r"^\s+%d\. %s\s+number" % (i + 1, a), out, re.M) for i, (a, _) in enumerate(args)), out)
     call = ["precise_call_eur", "100", "100", "1", "0.05", "0.2", "0"]
     out = expect_ok("demo", "demo")
-    check("demo shows the precise family where the library has it", ("precise_call_eur" in out) != WIN32, out)
+    check("demo shows the precise family", "precise_call_eur" in out, out)
     if WIN32:
-        for what, words in [("a precise call", call), ("map of a precise function", ["map", name, "book.csv"])]:
-            expect_usage_error("32-bit CLI refuses " + what, r"precise_call_eur is in the precise family, which the "
-                               r"32-bit Vexal\.dll does not have.*vexal64\.exe", *words)
-        return
+        alone = os.path.join(tmp, "alone")
+        os.makedirs(alone)
+        for f in ("vexal.exe", "Vexal.dll"):
+            with open(os.path.join(os.path.dirname(CLI[-1]), f), "rb") as src, \
+                    open(os.path.join(alone, f), "wb") as dst:
+                dst.write(src.read())
+        saved = CLI[:]
+        CLI[-1] = os.path.join(alone, "vexal.exe")
+        for what, words in [("a precise call", call), ("a precise call after a legacy one", ["norm", "0", "--"] + call)]:
+            rc, out, err = vexal(*words)
+            check("without VexalPrecise.dll, " + what + " fails clearly", rc == 1 and out == "" and re.search(
+                r"precise_call_eur is in the precise family, which the 32-bit Vexal\.dll does not have; it is in "
+                r"VexalPrecise\.dll, which belongs beside Vexal\.dll", err) is not None, repr((rc, out, err)))
+        expect_ok("without VexalPrecise.dll, a legacy call", "norm", "0")
+        check("without VexalPrecise.dll, the demo leaves the precise family out", "precise" not in
+              expect_ok("without VexalPrecise.dll, the demo", "demo"))
+        CLI[:] = saved
     v = float(expect_ok("precise_call_eur", *call))
     check("precise_call_eur value", abs(v - 10.450583572185565) <= 1e-13 * 10.45, repr(v))
     rc, out, err = vexal("--json", "precise_snorm", "-37", "--", "snorm", "-37", "--", "precise_norm", "nan")
@@ -309,8 +331,6 @@ def check_map(tmp):
         check(what + " writes no file", not os.path.exists(target))
 
     # A precise function over the same file: equal to its single calls.
-    if WIN32:
-        return
     out = expect_ok("map precise_call_eur", "map", "precise_call_eur", src, *fixed, "--threads", "3")
     lines = out.splitlines()
     check("map precise header", lines[:1] == ["S,K,sigma,desk,precise_call_eur"], repr(lines[:1]))
@@ -395,7 +415,7 @@ def main():
         check_map(tmp)
         check_garch_mle(tmp)
         check_plain_words(tmp)
-        check_precise()
+        check_precise(tmp)
     print("%d passed, %d failed" % (results["passed"], results["failed"]))
     return 1 if results["failed"] else 0
 

@@ -220,6 +220,37 @@ TEST(ExportTable, EntryPointSetsTheFloatingPointControl) {
   EXPECT_EQ(after & _MCW_PC, static_cast<unsigned int>(_PC_64));
 #endif
 }
+
+#if defined(__i386__)
+// VexalPrecise.dll, the companion of the 32-bit Vexal.dll: exactly the
+// precise table under decorated names, code only, the same imports, and
+// the same entry point (round to nearest, 64-bit x87 significand).
+TEST(ExportTable, CompanionExportsExactlyThePreciseTable) {
+  const PeExports pe = read_pe_exports(vexal::kPreciseLibraryFile);
+  EXPECT_EQ(pe.machine, 0x14cu);
+  EXPECT_EQ(pe.dll_name, vexal::kPreciseLibraryFile);
+  std::set<std::string> want;
+  for (const auto& e : vexal::kPrecise) want.insert(e.decorated_name());
+  EXPECT_EQ(std::set<std::string>(pe.names.begin(), pe.names.end()), want);
+  EXPECT_EQ(pe.names.size(), vexal::kPreciseCount);
+  EXPECT_EQ(pe.functions, pe.names.size()) << "an export by ordinal only";
+  EXPECT_TRUE(pe.all_code) << "an export that is data or a forwarder";
+  for (std::string dll : pe.imports) {
+    for (char& c : dll) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(dll == "kernel32.dll" || dll == "msvcrt.dll") << "imports " << dll;
+  }
+
+  ASSERT_EQ(GetModuleHandleA(vexal::kPreciseLibraryFile), nullptr) << "loaded before this test";
+  const unsigned int before = _controlfp(0, 0);
+  _controlfp(_RC_CHOP | _PC_53, _MCW_RC | _MCW_PC);
+  ASSERT_NE(LoadLibraryA(vexal::kPreciseLibraryFile), nullptr);
+  const unsigned int after = _controlfp(0, 0);
+  _controlfp(before, _MCW_RC | _MCW_PC);
+  EXPECT_EQ(after & _MCW_RC, static_cast<unsigned int>(_RC_NEAR));
+  EXPECT_EQ(after & _MCW_PC, static_cast<unsigned int>(_PC_64));
+  EXPECT_EQ(after & _MCW_EM, before & _MCW_EM);
+}
+#endif
 #else
 TEST(ExportTable, SharedLibraryExportsExactlyTheTable) {
   FILE* p = popen("nm -D --defined-only ./libvexal.so.1", "r");
@@ -285,10 +316,16 @@ TEST(ExportTable, EveryExportCallableByName) {
 }
 
 // The precise family through the loaded library by its C symbols, equal to
-// the in-process calls bit for bit; absent from the 32-bit Vexal.dll.
+// the in-process calls bit for bit, the value returned exactly a double;
+// absent from the 32-bit Vexal.dll, whose companion VexalPrecise.dll has it
+// under decorated names.
 TEST(ExportTable, PreciseFamilyByItsCSymbols) {
   LoadedLibrary lib;
   ASSERT_TRUE(lib.ok());
+#if defined(_WIN32) && defined(__i386__)
+  void* const companion = LoadLibraryA(vexal::kPreciseLibraryFile);
+  ASSERT_NE(companion, nullptr) << vexal::kPreciseLibraryFile;
+#endif
 #define N(x) VEXAL_N(x)
 #define A(x) VEXAL_A(x)
 #define VEXAL_CALLER_ROW(name, args, ...) \
@@ -301,15 +338,22 @@ TEST(ExportTable, PreciseFamilyByItsCSymbols) {
   for (std::size_t i = 0; i < vexal::kPreciseCount; ++i) {
     const vexal::ExportInfo& e = vexal::kPrecise[i];
     const std::string symbol = LoadedLibrary::exported_name(e);
+#if defined(_WIN32) && defined(__i386__)
+    EXPECT_EQ(symbol, e.decorated_name());
+    EXPECT_EQ(lib.find(symbol), nullptr) << symbol << " in " << LoadedLibrary::file_name();
+    EXPECT_EQ(lib.find("vexal_" + std::string(e.name)), nullptr) << e.name << " in " << LoadedLibrary::file_name();
+    void* fp = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(companion), symbol.c_str()));
+#else
     EXPECT_EQ(symbol, "vexal_" + std::string(e.name));
     void* fp = lib.find(symbol);
-    if (!vexal::kLibraryHasPrecise) {
-      EXPECT_EQ(fp, nullptr) << symbol << " in " << LoadedLibrary::file_name();
-      continue;
-    }
+#endif
     ASSERT_NE(fp, nullptr) << symbol;
     const Args a = args_for(e);
-    const double got = static_cast<double>(callers[i].through_library(fp, a)), want = callers[i].in_process(a);
+    const long double returned = callers[i].through_library(fp, a);
+    const double got = static_cast<double>(returned), want = callers[i].in_process(a);
+    if (!std::isnan(got)) {
+      EXPECT_EQ(static_cast<long double>(got), returned) << e.name << " returned extra precision";
+    }
     EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0 || (std::isnan(got) && std::isnan(want)))
         << e.name << ": " << got << " vs " << want;
   }

@@ -88,7 +88,9 @@ def main(argv):
         with open(os.path.join(src, "r", "vexal", "R", "exports.R")) as f:
             check("R function", "precise_example_half <- function(x)" in f.read())
         with open(os.path.join(src, "vba", "Vexal.bas")) as f:
-            check("VBA", 'Alias "vexal_precise_example_half" (ByVal x As Double)' in f.read())
+            bas = f.read()
+            check("VBA", 'Alias "vexal_precise_example_half" (ByVal x As Double)' in bas)
+            check("VBA, 32-bit", 'Lib "VexalPrecise.dll" Alias "precise_example_half@8" (ByVal x As Double)' in bas)
     finally:
         if len(argv) <= 1:
             shutil.rmtree(work, ignore_errors=True)

@@ -74,7 +74,9 @@ def check_zip(dist, version, arch, work):
     name = "vexal-%s-%s.zip" % (version, arch)
     top = name[:-4] + "/"
     dll, cli = ("Vexal.dll", "vexal.exe") if arch == "win32" else ("Vexal64.dll", "vexal64.exe")
-    want = [dll, cli, "Vexal.bas", "README.txt", "LICENSE.txt"]
+    # The 32-bit zip has the precise family in Vexal.dll's companion.
+    extra = ["VexalPrecise.dll"] if arch == "win32" else []
+    want = [dll, cli, "Vexal.bas", "README.txt", "LICENSE.txt"] + extra
     want += ["include/vexal.h"] if arch == "win32" else ["include/" + h for h in headers()]
     with zipfile.ZipFile(os.path.join(dist, name)) as z:
         names = [n for n in z.namelist() if not n.endswith("/")]
@@ -83,14 +85,14 @@ def check_zip(dist, version, arch, work):
     folder = os.path.join(work, top)
     with open(os.path.join(folder, "README.txt"), "rb") as f:
         readme = f.read().decode("utf-8")
-    check(version in readme and dll in readme and "Import File" in readme and "\r\n" in readme,
-          "%s: README.txt names the version, the DLL and the import, with CRLF" % name)
+    check(version in readme and all(f in readme for f in [dll] + extra) and "Import File" in readme
+          and "\r\n" in readme, "%s: README.txt names the version, the DLLs and the import, with CRLF" % name)
     with open(os.path.join(folder, "Vexal.bas"), "rb") as f, \
             open(os.path.join(ROOT, "vba", "Vexal.bas"), "rb") as g:
         check(f.read() == g.read(), "%s: Vexal.bas is the tree's module" % name)
     with open(os.path.join(folder, "LICENSE.txt"), "rb") as f:
         check(b"MIT License" in f.read(), "%s: LICENSE.txt is the MIT licence" % name)
-    for binary in (dll, cli):
+    for binary in [dll, cli] + extra:
         problems = version_resource_check.check(os.path.join(folder, binary), version)
         check(not problems, "%s: %s's version resource names %s%s" % (name, binary, version,
                                                                       "".join("; " + p for p in problems)))

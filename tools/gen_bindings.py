@@ -126,7 +126,8 @@ def python_module(exports, precise):
     out += rows("EXPORTS", exports, lambda e: (e.stack_bytes, e.summary, e.family))
     out += [")", "",
             "# The precise family (vexal.precise), one row per function, in table order; the C",
-            "# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll):",
+            "# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll,",
+            "# whose companion VexalPrecise.dll exports name@bytes, __stdcall):",
             '#   (name, ((argument, "num" | "arr"), ...), summary, family)']
     out += rows("PRECISE", precise, lambda e: (e.summary, e.family))
     out += [")", "",
@@ -228,8 +229,9 @@ def c_precise_header(precise):
            " * vexal_map (vexal_batch.h) takes them by table name (\"precise_call_eur\").",
            " *",
            " * The 32-bit Vexal.dll keeps exactly the 88 functions of vexal.h and does",
-           " * not export these: on 32-bit Windows link the static library, or use",
-           " * Vexal64.dll from a 64-bit process.",
+           " * not export these. On 32-bit Windows link the static library, or load its",
+           " * companion VexalPrecise.dll, which exports them as __stdcall functions under",
+           " * their table names, decorated (precise_call_eur@48), not under these symbols.",
            " */",
            "#ifndef VEXAL_PRECISE_H",
            "#define VEXAL_PRECISE_H",
@@ -310,12 +312,14 @@ def vba_module(exports, precise=()):
            "' The GARCH, Kelly and generator functions keep state inside the DLL: call them",
            "' from one place at a time (reset, load, fit, then read the results).",
            "' The precise family (precise_call_eur and the rest: the same arguments, accurate",
-           "' to the last bits) is in Vexal64.dll only, so 64-bit Office alone declares it.",
+           "' to the last bits) is in Vexal64.dll, and for 32-bit Office in VexalPrecise.dll,",
+           "' the companion of Vexal.dll (which keeps exactly the 88 legacy functions).",
            "",
            "Option Explicit",
            ""]
     everything = list(exports) + list(precise)
-    for branch, dll in (("#If Win64 Then", "Vexal64.dll"), ("#Else", "Vexal.dll")):
+    for branch, dll, precise_dll in (("#If Win64 Then", "Vexal64.dll", "Vexal64.dll"),
+                                     ("#Else", "Vexal.dll", "VexalPrecise.dll")):
         out.append(branch)
         family = None
         for e in exports:
@@ -329,17 +333,14 @@ def vba_module(exports, precise=()):
             alias = e.decorated if dll == "Vexal.dll" else e.name
             out.append('Public Declare PtrSafe Function %s Lib "%s" Alias "%s" (%s) As Double'
                        % (name, dll, alias, vba_params(e)))
-        if dll == "Vexal.dll":
-            out.append("' The precise family is not declared here: the 32-bit Vexal.dll keeps exactly")
-            out.append("' the 88 functions above and does not export it.")
-            continue
         for e in precise:
             if e.family != family:
                 family = e.family
                 out.append("' " + family)
             out.append("' %s" % e.description)
+            alias = e.decorated if precise_dll == "VexalPrecise.dll" else c_symbol(e)
             out.append('Public Declare PtrSafe Function %s Lib "%s" Alias "%s" (%s) As Double'
-                       % (vba_function_name(everything, e), dll, c_symbol(e), vba_params(e)))
+                       % (vba_function_name(everything, e), precise_dll, alias, vba_params(e)))
     out.append("#End If")
     return "\r\n".join(out) + "\r\n"
 

@@ -11,7 +11,8 @@ Attribute VB_Name = "Vexal"
 ' The GARCH, Kelly and generator functions keep state inside the DLL: call them
 ' from one place at a time (reset, load, fit, then read the results).
 ' The precise family (precise_call_eur and the rest: the same arguments, accurate
-' to the last bits) is in Vexal64.dll only, so 64-bit Office alone declares it.
+' to the last bits) is in Vexal64.dll, and for 32-bit Office in VexalPrecise.dll,
+' the companion of Vexal.dll (which keeps exactly the 88 legacy functions).
 
 Option Explicit
 
@@ -451,6 +452,66 @@ Public Declare PtrSafe Function RanMTInit Lib "Vexal.dll" Alias "RanMTInit@8" (B
 Public Declare PtrSafe Function gaussMT Lib "Vexal.dll" Alias "gaussMT@0" () As Double
 ' lognormal price one step dt after S; mu drift per time unit, sigma per square root of it
 Public Declare PtrSafe Function F_NextPrice Lib "Vexal.dll" Alias "F_NextPrice@32" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal dt As Double) As Double
-' The precise family is not declared here: the 32-bit Vexal.dll keeps exactly
-' the 88 functions above and does not export it.
+' precise normal density and distribution
+' standard normal density at x, to a few ulp
+Public Declare PtrSafe Function precise_norm Lib "VexalPrecise.dll" Alias "precise_norm@8" (ByVal x As Double) As Double
+' standard normal distribution function at x, to a few ulp down to x = -37.5
+Public Declare PtrSafe Function precise_snorm Lib "VexalPrecise.dll" Alias "precise_snorm@8" (ByVal x As Double) As Double
+' precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
+' European call price, accurate far out of the money
+Public Declare PtrSafe Function precise_call_eur Lib "VexalPrecise.dll" Alias "precise_call_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put price, accurate far out of the money
+Public Declare PtrSafe Function precise_put_eur Lib "VexalPrecise.dll" Alias "precise_put_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call delta, d price / d S
+Public Declare PtrSafe Function precise_call_delta_eur Lib "VexalPrecise.dll" Alias "precise_call_delta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put delta, d price / d S
+Public Declare PtrSafe Function precise_put_delta_eur Lib "VexalPrecise.dll" Alias "precise_put_delta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European gamma, d2 price / d S2 (call and put)
+Public Declare PtrSafe Function precise_gamma_eur Lib "VexalPrecise.dll" Alias "precise_gamma_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European vega per 1.0 of sigma (call and put)
+Public Declare PtrSafe Function precise_vega_eur Lib "VexalPrecise.dll" Alias "precise_vega_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_call_theta_eur Lib "VexalPrecise.dll" Alias "precise_call_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_put_theta_eur Lib "VexalPrecise.dll" Alias "precise_put_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European call rho per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_eur Lib "VexalPrecise.dll" Alias "precise_call_rho_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' European put rho per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_eur Lib "VexalPrecise.dll" Alias "precise_put_rho_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' risk-neutral probability that S ends above K
+Public Declare PtrSafe Function precise_prob_itm Lib "VexalPrecise.dll" Alias "precise_prob_itm@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' precise European implied volatility
+' volatility at which precise_call_eur gives price, to machine precision (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_eur Lib "VexalPrecise.dll" Alias "precise_call_impvol_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_eur Lib "VexalPrecise.dll" Alias "precise_put_impvol_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)
+' American call price, to about 1e-9 relative
+Public Declare PtrSafe Function precise_call_american Lib "VexalPrecise.dll" Alias "precise_call_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put price, to about 1e-9 relative
+Public Declare PtrSafe Function precise_put_american Lib "VexalPrecise.dll" Alias "precise_put_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call delta, d price / d S
+Public Declare PtrSafe Function precise_call_delta_american Lib "VexalPrecise.dll" Alias "precise_call_delta_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put delta, d price / d S
+Public Declare PtrSafe Function precise_put_delta_american Lib "VexalPrecise.dll" Alias "precise_put_delta_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call gamma, d2 price / d S2
+Public Declare PtrSafe Function precise_call_gamma_american Lib "VexalPrecise.dll" Alias "precise_call_gamma_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put gamma, d2 price / d S2
+Public Declare PtrSafe Function precise_put_gamma_american Lib "VexalPrecise.dll" Alias "precise_put_gamma_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call vega per 1.0 of sigma
+Public Declare PtrSafe Function precise_call_vega_american Lib "VexalPrecise.dll" Alias "precise_call_vega_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put vega per 1.0 of sigma
+Public Declare PtrSafe Function precise_put_vega_american Lib "VexalPrecise.dll" Alias "precise_put_vega_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_call_theta_american Lib "VexalPrecise.dll" Alias "precise_call_theta_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put theta per time unit, -d price / d T
+Public Declare PtrSafe Function precise_put_theta_american Lib "VexalPrecise.dll" Alias "precise_put_theta_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American call rho per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_american Lib "VexalPrecise.dll" Alias "precise_call_rho_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' American put rho per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_american Lib "VexalPrecise.dll" Alias "precise_put_rho_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
+' volatility at which precise_call_american gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_american Lib "VexalPrecise.dll" Alias "precise_call_impvol_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' volatility at which precise_put_american gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_american Lib "VexalPrecise.dll" Alias "precise_put_impvol_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 #End If

@@ -13,7 +13,8 @@ or many on state of their own. See docs/python.md.
 The precise family (docs/precise.md) is the submodule vexal.precise, with
 the same names less the prefix and the same array, pandas and Dask
 behaviour: vexal.precise.call_eur(100, 100, 1, 0.05, 0.2, 0). It is in
-libvexal.so and Vexal64.dll, not in the 32-bit Vexal.dll.
+libvexal.so and Vexal64.dll; a 32-bit Windows Python binds it from
+VexalPrecise.dll beside Vexal.dll at the first precise call.
 
     >>> import vexal
     >>> vexal.call_eur(100, 100, 1, 0.05, 0.2, 0)      # doctest: +SKIP
@@ -119,13 +120,17 @@ _FUNCS = {}   # table name -> ctypes function of the loaded library
 _CALLS = {}   # table name -> the Python function (vexal.call_eur, vexal.precise.call_eur)
 
 
-def _bind(lib):
+def _bind(lib, companion=False):
     """Set up every export of lib; returns the names it lacks. The precise
-    family is bound where the library has it (not in the 32-bit Vexal.dll)."""
+    family is bound where the library has it (not in the 32-bit Vexal.dll:
+    companion=True binds it from VexalPrecise.dll, under decorated names)."""
     found, missing, decorated = {}, [], _decorated()
     rows = [(name, args, "%s@%d" % (name, stack_bytes) if decorated else name, True)
             for name, args, stack_bytes, _summary, _family in EXPORTS]
-    if not decorated:
+    if companion:
+        rows = [(name, args, "%s@%d" % (name, sum(4 if k == "arr" else 8 for _, k in args)), True)
+                for name, args, _summary, _family in PRECISE]
+    elif not decorated:
         rows += [(name, args, "vexal_" + name, False) for name, args, _summary, _family in PRECISE]
     for name, args, symbol, required in rows:
         try:
@@ -148,10 +153,31 @@ def _function(name):
     if fn is None:
         library()
         fn = _FUNCS.get(name)
+        if fn is None and _decorated():
+            _load_companion()
+            fn = _FUNCS.get(name)
         if fn is None:  # only a precise function can be missing from a loaded library
             raise OSError("vexal: %s does not export vexal_%s: the precise family is in libvexal.so and "
                           "Vexal64.dll (64-bit Python), not in the 32-bit Vexal.dll" % (_lib_path, name))
     return fn
+
+
+def _load_companion():
+    """32-bit Windows: the precise family from VexalPrecise.dll, beside the
+    Vexal.dll loaded (or through the system loader when that was a bare name)."""
+    folder = os.path.dirname(_lib_path)
+    path = os.path.join(folder, "VexalPrecise.dll") if folder else "VexalPrecise.dll"
+    with _lock:
+        if PRECISE[0][0] in _FUNCS:  # bound by another thread meanwhile
+            return
+        try:
+            lib = ctypes.WinDLL(path)
+        except OSError as e:
+            raise OSError("vexal: the precise family is not in the 32-bit Vexal.dll but in VexalPrecise.dll "
+                          "beside it, which does not load: %s: %s" % (path, e)) from None
+        missing = _bind(lib, companion=True)
+        if missing:
+            raise OSError("vexal: %s does not export %s" % (path, ", ".join(missing)))
 
 
 class _NotScalar(Exception):
@@ -280,7 +306,7 @@ def _make(name, args, stack_bytes, summary, family, python_name=None):
         lines += ["", "Array arguments hold at least nearest(%s - 1) + 1 elements (one at least);"
                   % names[count_at], "a list, tuple or numpy array; float64 contiguous arrays are not copied."]
     if stack_bytes is None:
-        lines += ["", "C symbol vexal_%s (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll)." % name]
+        lines += ["", "C symbol vexal_%s (libvexal.so, Vexal64.dll; in 32-bit Windows VexalPrecise.dll)." % name]
     else:
         lines += ["", "Win32 export: %s@%d." % (name, stack_bytes)]
     call.__doc__ = "\n".join(lines)

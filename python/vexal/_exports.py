@@ -94,7 +94,8 @@ EXPORTS = (
 )
 
 # The precise family (vexal.precise), one row per function, in table order; the C
-# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll):
+# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll,
+# whose companion VexalPrecise.dll exports name@bytes, __stdcall):
 #   (name, ((argument, "num" | "arr"), ...), summary, family)
 PRECISE = (
     ('precise_norm', (('x', 'num'),), 'standard normal density at x, to a few ulp', 'precise normal density and distribution'),
