@@ -51,6 +51,23 @@ TEST(Precise, NormalWithinFourUlp) {
   EXPECT_LE(cdf.err, 4);
 }
 
+// Points of 0.66 < -x < 5.66 where Cody's rational in x/sqrt 2 was 5 to 7
+// ulp off (mpmath at 40 digits: x, N(x) as hi + lo); now within 4.
+TEST(Precise, NormalMidTailWithinFourUlp) {
+  struct Case { double x, hi, lo; };
+  const Case cases[] = {
+      {-2.777298919355662, 0.0027406371920821572, -1.763501622043362e-19},
+      {-3.298779146507265, 0.00048553138816959064, 2.5061507575391538e-21},
+      {-3.495088285177556, 0.0002369524856263334, -3.0828023502307665e-21},
+      {-3.6770362129838516, 0.00011797977687474383, -3.887306478114612e-21},
+      {-3.847625136351697, 5.963418052467817e-05, -2.9648257202554403e-21},
+      {-3.3101725044844, 0.0004661924476238094, -2.5052465924581402e-20},
+      {-4.05, 2.5608816474041506e-05, 1.1854409092851252e-21},
+      {-0.6818602827912922, 0.247663650807943, 1.2397018814700909e-17},
+  };
+  for (const auto& c : cases) EXPECT_LE(ulps(precise_snorm(c.x), c.hi, c.lo), 4) << c.x;
+}
+
 // Prices and the probability within 1e-12 where the true value is at least
 // 1e-250; Greeks within 1e-9, theta within 1e-9 of the larger of its value
 // and 1e-5 of the sum of its terms' sizes (it crosses zero); put-call parity.
