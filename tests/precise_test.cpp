@@ -129,6 +129,30 @@ TEST(Precise, EuropeanTable) {
   EXPECT_LE(parity.err, 8);
 }
 
+// Thetas where sigma sqrt(T) is large and both prices sit near their
+// bounds: the result is a few tiny terms of one sign (or the rate times a
+// bound plus them), to 1e-12 relative; the first call's true value,
+// -2.7e-716, is below the doubles. mpmath at 50 digits.
+TEST(Precise, ThetaAtLargeTotalVolatility) {
+  struct Case { double S, K, T, r, sigma, q, call, put; };
+  const Case cases[] = {
+      {80.12251005494771, 187.12012736382698, 8.931981833226653, 0.10145197763487387, 38.476966181941314, 0.0, -0.0, 7.6707459219862831},
+      {99.4689518041594, 100.0, 8.887639126193895, 0.0, 22.240222679140174, 0.0, -3.3328085629775065e-237, -3.3328085629775065e-237},
+      {275.6441627141911, 100.0, 3.0183023478917943, 0.0, 38.439711268711804, 0.02194648510643979, 5.6616838996362599, -5.4701897913349998e-240},
+      {42.45746420218242, 100.0, 4.549746666919702, 0.11136122563558375, 4.1684260444364, 0.0, -0.001030958864598638, 6.708497971754597},
+      {150.0, 100.0, 2.0, 0.05, 9.0, 0.0, -2.3778550444817256e-7, 4.5241868523942936},
+      {60.0, 100.0, 0.5, 0.0, 12.0, 0.03, 1.7411196351347113, -0.032081856150801392},
+      {120.0, 100.0, 30.0, -0.02, 1.6, 0.0, -0.00056569050654929192, -3.6448032912875674},
+  };
+  auto near = [](double v, double truth) {
+    return std::fabs(truth) < 1e-308 ? v <= 0 && v > -1e-308 : std::fabs(v - truth) <= 1e-12 * std::fabs(truth);
+  };
+  for (const auto& c : cases) {
+    EXPECT_PRED2(near, precise_call_theta_eur(c.S, c.K, c.T, c.r, c.sigma, c.q), c.call) << c.S << " " << c.sigma;
+    EXPECT_PRED2(near, precise_put_theta_eur(c.S, c.K, c.T, c.r, c.sigma, c.q), c.put) << c.S << " " << c.sigma;
+  }
+}
+
 // Well conditioned: kappa = P / (sigma dP/dsigma) <= 100, where a relative
 // error e in the price moves sigma by kappa e; sigma may also move by what 4
 // ulp of ln(S/K) and of (r - q) T move it (delta S / vega per unit of x).
