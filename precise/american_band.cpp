@@ -32,6 +32,9 @@
 #include "precise/functions.h"
 #include "precise/lanes.h"
 
+// Lanes pass between functions only where those are inlined.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace vexal::american {
 
 namespace {
@@ -101,6 +104,22 @@ struct End {
     tau1 = node(1);
     H1 = H[1];
   }
+  // ln(K/U) or ln(L/X) at four points, from the series' variable x there,
+  // or (where below >= 0) from H growing like tau below the first node.
+  lanes::V y(const lanes::V& x, const lanes::V& below) const {
+    using namespace lanes;
+    const V x2 = 2 * x;
+    V b1 = {}, b2 = {};
+    for (int c = n; c >= 1; --c) {
+      const V t = x2 * b1 - b2 + a[c];
+      b2 = b1;
+      b1 = t;
+    }
+    V H = x * b1 - b2 + a[0];
+    H = pick(below >= 0, H1 * below, H);
+    return root(pick(H > 0, H, V{}));
+  }
+
   // ln(K/U) or ln(L/X) at tau in [0, T].
   double y(double tau) const {
     double H;
@@ -121,18 +140,20 @@ struct End {
   }
 };
 
-// A quadrature point of a node's integral: u = tau sin^4(theta),
-// s = tau - u = tau cos^2(theta) (1 + sin^2(theta)), with the weight du and
-// the fixed factors of the integrand.
-struct Point {
-  double u, du, v, drift, er, eq;
+// The quadrature points of every node's integral, u = tau sin^4(theta),
+// s = tau - u = tau cos^2(theta) (1 + sin^2(theta)), by (end, node, point):
+// where each end's series is evaluated (its variable x, or u over its first
+// node where u lies below it, else -1), the weights du e^{-r s} and
+// du e^{-q s}, the drift of d- and sigma sqrt(s) with its inverse.
+struct Points {
+  std::vector<double> x_up, below_up, x_low, below_low, wr, wq, drift, v, inv_v;
 };
 
 struct Band {
   double K = 0, T = 0, r = 0, sigma = 0, q = 0, X = 0;
   int n = 0, l = 0;
   End up, low;
-  std::vector<Point> pts;  // (end, node, point), end 0 upper, 1 lower
+  Points pts;
   double lnK = 0, lnX = 0;
 
   double U(double tau) const { return K * std::exp(-up.y(tau)); }
@@ -152,36 +173,48 @@ struct Band {
     lnX = std::log(X);
     const Rule& g = rule(l);
     const double mu = r - q - sigma * sigma / 2;
-    pts.clear();
+    pts = Points();
+    const double tau1_up = up.node(1), tau1_low = low.node(1);
     for (int e = 0; e < 2; ++e)
       for (int j = 1; j <= n; ++j) {
         const double tau = (e == 0 ? up : low).node(j);
         for (int k = 0; k < l; ++k) {
           const double st = g.sin_t[k], ct = g.cos_t[k], st2 = st * st;
-          const double s = tau * ct * ct * (1 + st2);
-          pts.push_back({tau * st2 * st2, g.w[k] * 4 * tau * st2 * st * ct, sigma * std::sqrt(s), mu * s,
-                         std::exp(-r * s), std::exp(-q * s)});
+          const double u = tau * st2 * st2, s = tau * ct * ct * (1 + st2);
+          const double du = g.w[k] * 4 * tau * st2 * st * ct, v = sigma * std::sqrt(s);
+          pts.x_up.push_back(std::min(1.0, 2 * std::sqrt(std::sqrt(u / T)) - 1));
+          pts.below_up.push_back(u < tau1_up ? u / tau1_up : -1.0);
+          pts.x_low.push_back(std::min(1.0, 2 * std::sqrt(u / T) - 1));
+          pts.below_low.push_back(u < tau1_low ? u / tau1_low : -1.0);
+          pts.wr.push_back(du * std::exp(-r * s));
+          pts.wq.push_back(du * std::exp(-q * s));
+          pts.drift.push_back(mu * s);
+          pts.v.push_back(v);
+          pts.inv_v.push_back(1 / v);
         }
       }
   }
 
-  // ln(N/D) + ln(K/B) at node j of end e, lnB = ln B.
+  // ln(N/D) + ln(K/B) at node j of end e, lnB = ln B; the integrals four
+  // points at a time (precise/lanes.h).
   double residual(int e, int j, double lnB) const {
+    using namespace lanes;
     const double tau = (e == 0 ? up : low).node(j), v0 = sigma * std::sqrt(tau);
     const double d0 = (lnB - lnK + (r - q - sigma * sigma / 2) * tau) / v0;
     double N = std::exp(-r * tau) * norm_cdf(d0), D = std::exp(-q * tau) * norm_cdf(d0 + v0);
-    double In = 0, Id = 0;
-    const Point* P = pts.data() + (static_cast<std::size_t>(e) * n + (j - 1)) * l;
-    for (int k = 0; k < l; ++k) {
-      const Point& p = P[k];
-      const double a = (lnB - lnK + up.y(p.u) + p.drift) / p.v;
-      const double b = (lnB - lnX - low.y(p.u) + p.drift) / p.v;
-      double unused;
-      In += p.du * p.er * (lanes::cdf_pdf(a, unused) + lanes::cdf_pdf(-b, unused));
-      Id += p.du * p.eq * (lanes::cdf_pdf(a + p.v, unused) + lanes::cdf_pdf(-(b + p.v), unused));
+    const std::size_t row = (static_cast<std::size_t>(e) * n + (j - 1)) * l;
+    V In = {}, Id = {}, unused;
+    for (int k = 0; k < l; k += 4) {
+      const std::size_t i = row + k;
+      const V yu = up.y(load(&pts.x_up[i]), load(&pts.below_up[i]));
+      const V yl = low.y(load(&pts.x_low[i]), load(&pts.below_low[i]));
+      const V drift = load(&pts.drift[i]), v = load(&pts.v[i]), inv_v = load(&pts.inv_v[i]);
+      const V a = ((lnB - lnK) + yu + drift) * inv_v, b = ((lnB - lnX) - yl + drift) * inv_v;
+      In += load(&pts.wr[i]) * (cdf_pdf(a, unused) + cdf_pdf(-b, unused));
+      Id += load(&pts.wq[i]) * (cdf_pdf(a + v, unused) + cdf_pdf(-(b + v), unused));
     }
-    N += r * In;
-    D += q * Id;
+    N += r * sum(In);
+    D += q * sum(Id);
     return std::log(N / D) + lnK - lnB;
   }
 
@@ -308,12 +341,16 @@ void tree_region(double K, double H, double r, double sigma, double q, int M, st
   const double p = (std::exp((r - q) * dt) - down) / (up - down), disc = std::exp(-r * dt);
   lo.assign(M + 1, NAN);
   hi.assign(M + 1, NAN);
+  // The spot at node (j, i), K e^{j mu + (2i - j) st}, as K e^{j mu - j st}
+  // times powers of e^{2 st} (a guess needs no better).
+  const double ratio = std::exp(2 * st);
   std::vector<double> V(M + 1);
-  for (int i = 0; i <= M; ++i) V[i] = std::max(K - K * std::exp(M * mu + (2 * i - M) * st), 0.0);
+  double x = K * std::exp(M * (mu - st));
+  for (int i = 0; i <= M; ++i, x *= ratio) V[i] = std::max(K - x, 0.0);
   for (int j = M - 1; j >= 0; --j) {
     const int k = M - j;
-    for (int i = 0; i <= j; ++i) {
-      const double x = K * std::exp(j * mu + (2 * i - j) * st);
+    x = K * std::exp(j * (mu - st));
+    for (int i = 0; i <= j; ++i, x *= ratio) {
       const double hold = disc * (p * V[i + 1] + (1 - p) * V[i]);
       if (K - x > hold) {
         V[i] = K - x;
