@@ -216,8 +216,9 @@ TEST(PreciseAmerican, EveryRegimeOfRAndQ) {
 // The band regime (q < r < 0) by the two ends' equations, where the band
 // stays open to 4T: within 1e-9 of the same solve at twice the nodes and
 // quadrature, which itself moves by less than 1e-10 at twice those again
-// (checked on the first few); the tree at 4000 steps within its own error.
-// Puts and the mirror calls through the library's functions.
+// (checked on the first few, with their vega and rho); the tree at 4000
+// steps within its own error. Puts and the mirror calls through the
+// library's functions.
 TEST(PreciseAmerican, BandAgainstItsReference) {
   std::mt19937 gen(2029);
   std::uniform_real_distribution<double> U(0, 1);
@@ -239,6 +240,19 @@ TEST(PreciseAmerican, BandAgainstItsReference) {
       am::Value finer;
       ASSERT_TRUE(am::band_value(S, 100, T, r, sigma, q, finer, kFiner));
       EXPECT_NEAR(ref.price / finer.price, 1, 1e-10) << where;
+      // Vega and rho against differences of the reference, inside the band.
+      auto at = [&](double r_, double sigma_) {
+        am::Value v;
+        return am::band_value(S, 100, T, r_, sigma_, q, v, am::kBandReference) ? v.price : NAN;
+      };
+      const double h = std::min(1e-4, std::min(-r, r - q) / 20);
+      const double vega = slope([&](double x) { return at(r, x); }, sigma, sigma * 1e-3);
+      const double rho = slope([&](double x) { return at(x, sigma); }, r, h);
+      const double scale = 1e-3 * ref.price;
+      EXPECT_NEAR(vexal::precise_put_vega_american(S, 100, T, r, sigma, q), vega,
+                  1e-6 * std::max(std::fabs(vega), scale)) << where;
+      EXPECT_NEAR(vexal::precise_put_rho_american(S, 100, T, r, sigma, q), rho,
+                  1e-6 * std::max(std::fabs(rho), scale)) << where;
     }
     EXPECT_NEAR(got.price / am::put_tree(S, 100, T, r, sigma, q, 4000), 1, 3e-5) << where;
     EXPECT_EQ(vexal::precise_put_american(S, 100, T, r, sigma, q), got.price) << where;
