@@ -30,7 +30,7 @@ double implied(Price price, Price european_impvol, double S, double K, double T,
   // in the money, where the time value is below the price's last bits, the
   // two differ by a few ulp of those terms, and the answer is the lower end.
   const double terms = S * std::fmax(1, std::exp(-q * T)) + K * std::fmax(1, std::exp(-r * T));
-  if (fa > 8 * 0x1p-52 * terms) return NAN;
+  if (fa > (terms < INFINITY ? 8 * 0x1p-52 * terms : 0.0)) return NAN;
   if (fa >= 0) return 0.0;
   double b = european_impvol(S, K, T, r, P, q);
   if (!(b > 0) || !std::isfinite(b)) b = 1;
