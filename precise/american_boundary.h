@@ -99,20 +99,41 @@ Premium put_premium(const Boundary& b, double S, double K, double r, double sigm
 
 // The put on a binomial tree with Black-Scholes values at its last step,
 // extrapolated from n and 2n steps (american_tree.cpp): for the band regime
-// q < r < 0, and where the boundary solve reports failure.
+// q < r < 0 where the two ends meet before 4T, and where the boundary solve
+// reports failure.
 double put_tree(double S, double K, double T, double r, double sigma, double q, int n);
 
-// The American put priced by the method at setting s, with its delta and
-// gamma, in every regime of r and q. S, K, T, sigma positive and finite.
+// A price with its delta and gamma.
 struct Value {
   double price = 0, delta = 0, gamma = 0;
 };
+
+// The band solve's setting: a coarse solve at n0 nodes per end and l0
+// quadrature points, a fine one at (n, l) from it, and the premium by
+// `points` Gauss-Legendre points; the library's, and a finer one the tests
+// take as reference.
+struct BandSetting {
+  int n0, l0, n, l, points;
+};
+inline constexpr BandSetting kBandPrecise = {6, 16, 12, 32, 256};
+inline constexpr BandSetting kBandReference = {12, 32, 24, 64, 512};
+
+// The put in the band regime q < r < 0 by the two ends' equations
+// (american_band.cpp); false where that solve does not hold (the ends meet
+// before 4T, or it fails its own checks).
+bool band_value(double S, double K, double T, double r, double sigma, double q, Value& out,
+                const BandSetting& set = kBandPrecise);
+
+// The American put priced by the method at setting s, with its delta and
+// gamma, in every regime of r and q. S, K, T, sigma positive and finite.
+// In the band regime the two ends' solve where it holds, else (or with
+// band false) the tree; *tree, if given, says whether the tree answered.
 Value put_value(double S, double K, double T, double r, double sigma, double q,
-                const Setting& s, Isa isa = best_isa());
+                const Setting& s, Isa isa = best_isa(), bool band = true, bool* tree = nullptr);
 
 // The American call by the put-call symmetry C(S, K, r, q) = P(K, S, q, r).
 Value call_value(double S, double K, double T, double r, double sigma, double q,
-                 const Setting& s, Isa isa = best_isa());
+                 const Setting& s, Isa isa = best_isa(), bool band = true, bool* tree = nullptr);
 
 }  // namespace vexal::american
 

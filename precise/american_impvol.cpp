@@ -3,7 +3,8 @@
 // a bracket that the European implied volatility closes from above (an
 // American price is at least the European one, so the American sigma is at
 // most the European sigma of the same price). The price at sigma = 0 is the
-// lower end of the attainable range: below it NaN, at it 0. Above the
+// lower end of the attainable range: below it NaN, at it (within the
+// rounding of its terms) 0. Above the
 // range (no sigma up to 2^10 reaches the price) NaN.
 #include <cmath>
 
@@ -24,8 +25,13 @@ double implied(Price price, Price european_impvol, double S, double K, double T,
     return NAN;
   auto f = [&](double sigma) { return price(S, K, T, r, sigma, q) - P; };
   double a = 0, fa = f(0);
-  if (fa > 0) return NAN;
-  if (fa == 0) return 0.0;
+  // The value at sigma = 0 is the best of K e^{-rt} - S e^{-qt} (or its
+  // negative) over t, in other arithmetic than the price at sigma > 0: deep
+  // in the money, where the time value is below the price's last bits, the
+  // two differ by a few ulp of those terms, and the answer is the lower end.
+  const double terms = S * std::fmax(1, std::exp(-q * T)) + K * std::fmax(1, std::exp(-r * T));
+  if (fa > (terms < INFINITY ? 8 * 0x1p-52 * terms : 0.0)) return NAN;
+  if (fa >= 0) return 0.0;
   double b = european_impvol(S, K, T, r, P, q);
   if (!(b > 0) || !std::isfinite(b)) b = 1;
   double fb = f(b);

@@ -7,7 +7,8 @@
 //   theta_C = r C - (r - q) S e^{-qT} N(d1)  - vega sigma / (2T),
 //   theta_P = r P + (r - q) S e^{-qT} N(-d1) - vega sigma / (2T),
 // whose terms are of the size of the result, and in the money by parity,
-// theta_C - theta_P = q S e^{-qT} - r K e^{-rT}.
+// theta_C - theta_P = q S e^{-qT} - r K e^{-rT}; where the out-of-the-money
+// price is near its bound, from the gap below the bounds (theta_wide).
 // Past expiry (T <= 0) the Greeks of the payoff: delta 1 (or -1) in the
 // money, 0 otherwise; the rest 0.
 #include <cmath>
@@ -20,7 +21,9 @@ namespace vexal {
 
 namespace {
 
+using precise::kInvSqrt2Pi;
 using precise::Market;
+using precise::mills;
 using precise::norm_cdf;
 using precise::norm_pdf;
 
@@ -37,7 +40,27 @@ Market market(double S, double K, double T, double r, double sigma, double q) {
   return Market(S, K, T, r, sigma, q);
 }
 
+// Theta where the out-of-the-money price is near its bound (t - |h| > 0.85,
+// as in black_otm): both prices are their bound less the same gap
+// G = A N(-d1) + B N(d2) (C = A - G, P = B - G), and theta = qA + dG/dT
+// (call) or rB + dG/dT (put), with
+//   dG/dT = -sqrt(AB) v (q Y(-d1) + r Y(d2) + s/2T),
+// v = e^{-(h^2+t^2)/2} / sqrt(2 pi) and Y the Mills ratio, both arguments
+// below 0. The forms above would take it as a difference of terms of size
+// rB and qA, which loses everything as s grows and G falls to e^{-s^2/8}.
+// The factor sqrt(AB) v goes through logarithms where v would underflow.
+double theta_wide(const Market& m, bool call) {
+  const double E = (m.h * m.h + m.t * m.t) / 2;
+  double w = m.scale() * (kInvSqrt2Pi * std::exp(-E));
+  if (E > 700 || !(w > 0 && w < INFINITY))
+    w = kInvSqrt2Pi * std::exp((std::log(m.S) + std::log(m.K)) / 2 - (m.r + m.q) * m.T / 2 - E);
+  const double d1 = m.h + m.t, d2 = m.h - m.t;
+  const double dG = -w * (m.q * mills(-d1) + m.r * mills(d2) + m.s / (2 * m.T));
+  return (call ? m.q * m.A() : m.r * m.B()) + dG;
+}
+
 double theta(const Market& m, bool call) {
+  if (m.s > 0 && m.t - std::fabs(m.h) > 0.85) return theta_wide(m, call);
   const double vega = m.A() * norm_pdf(m.h + m.t) * std::sqrt(m.T);
   const double decay = m.s > 0 ? vega * m.sigma / (2 * m.T) : 0.0;
   const double carry = (m.r - m.q) * m.A();

@@ -51,6 +51,23 @@ TEST(Precise, NormalWithinFourUlp) {
   EXPECT_LE(cdf.err, 4);
 }
 
+// Points of 0.66 < -x < 5.66 where Cody's rational in x/sqrt 2 was 5 to 7
+// ulp off (mpmath at 40 digits: x, N(x) as hi + lo); now within 4.
+TEST(Precise, NormalMidTailWithinFourUlp) {
+  struct Case { double x, hi, lo; };
+  const Case cases[] = {
+      {-2.777298919355662, 0.0027406371920821572, -1.763501622043362e-19},
+      {-3.298779146507265, 0.00048553138816959064, 2.5061507575391538e-21},
+      {-3.495088285177556, 0.0002369524856263334, -3.0828023502307665e-21},
+      {-3.6770362129838516, 0.00011797977687474383, -3.887306478114612e-21},
+      {-3.847625136351697, 5.963418052467817e-05, -2.9648257202554403e-21},
+      {-3.3101725044844, 0.0004661924476238094, -2.5052465924581402e-20},
+      {-4.05, 2.5608816474041506e-05, 1.1854409092851252e-21},
+      {-0.6818602827912922, 0.247663650807943, 1.2397018814700909e-17},
+  };
+  for (const auto& c : cases) EXPECT_LE(ulps(precise_snorm(c.x), c.hi, c.lo), 4) << c.x;
+}
+
 // Prices and the probability within 1e-12 where the true value is at least
 // 1e-250; Greeks within 1e-9, theta within 1e-9 of the larger of its value
 // and 1e-5 of the sum of its terms' sizes (it crosses zero); put-call parity.
@@ -110,6 +127,30 @@ TEST(Precise, EuropeanTable) {
   }
   parity.print("eps of the largest term");
   EXPECT_LE(parity.err, 8);
+}
+
+// Thetas where sigma sqrt(T) is large and both prices sit near their
+// bounds: the result is a few tiny terms of one sign (or the rate times a
+// bound plus them), to 1e-12 relative; the first call's true value,
+// -2.7e-716, is below the doubles. mpmath at 50 digits.
+TEST(Precise, ThetaAtLargeTotalVolatility) {
+  struct Case { double S, K, T, r, sigma, q, call, put; };
+  const Case cases[] = {
+      {80.12251005494771, 187.12012736382698, 8.931981833226653, 0.10145197763487387, 38.476966181941314, 0.0, -0.0, 7.6707459219862831},
+      {99.4689518041594, 100.0, 8.887639126193895, 0.0, 22.240222679140174, 0.0, -3.3328085629775065e-237, -3.3328085629775065e-237},
+      {275.6441627141911, 100.0, 3.0183023478917943, 0.0, 38.439711268711804, 0.02194648510643979, 5.6616838996362599, -5.4701897913349998e-240},
+      {42.45746420218242, 100.0, 4.549746666919702, 0.11136122563558375, 4.1684260444364, 0.0, -0.001030958864598638, 6.708497971754597},
+      {150.0, 100.0, 2.0, 0.05, 9.0, 0.0, -2.3778550444817256e-7, 4.5241868523942936},
+      {60.0, 100.0, 0.5, 0.0, 12.0, 0.03, 1.7411196351347113, -0.032081856150801392},
+      {120.0, 100.0, 30.0, -0.02, 1.6, 0.0, -0.00056569050654929192, -3.6448032912875674},
+  };
+  auto near = [](double v, double truth) {
+    return std::fabs(truth) < 1e-308 ? v <= 0 && v > -1e-308 : std::fabs(v - truth) <= 1e-12 * std::fabs(truth);
+  };
+  for (const auto& c : cases) {
+    EXPECT_PRED2(near, precise_call_theta_eur(c.S, c.K, c.T, c.r, c.sigma, c.q), c.call) << c.S << " " << c.sigma;
+    EXPECT_PRED2(near, precise_put_theta_eur(c.S, c.K, c.T, c.r, c.sigma, c.q), c.put) << c.S << " " << c.sigma;
+  }
 }
 
 // Well conditioned: kappa = P / (sigma dP/dsigma) <= 100, where a relative
