@@ -206,7 +206,7 @@ Public Declare PtrSafe Function F_NextPrice Lib "Vexal64.dll" Alias "F_NextPrice
 ' precise normal density and distribution
 ' standard normal density at x, to a few ulp
 Public Declare PtrSafe Function precise_norm Lib "Vexal64.dll" Alias "vexal_precise_norm" (ByVal x As Double) As Double
-' standard normal distribution function at x, to a few ulp down to x = -37.5
+' standard normal distribution function at x, to a few ulp down to x = -37.5; within 4 ulp (2.9 measured) down to x = -37.5
 Public Declare PtrSafe Function precise_snorm Lib "Vexal64.dll" Alias "vexal_precise_snorm" (ByVal x As Double) As Double
 ' precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
 ' European call price, accurate far out of the money
@@ -221,9 +221,9 @@ Public Declare PtrSafe Function precise_put_delta_eur Lib "Vexal64.dll" Alias "v
 Public Declare PtrSafe Function precise_gamma_eur Lib "Vexal64.dll" Alias "vexal_precise_gamma_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European vega per 1.0 of sigma (call and put)
 Public Declare PtrSafe Function precise_vega_eur Lib "Vexal64.dll" Alias "vexal_precise_vega_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European call theta per time unit, -d price / d T
+' European call theta per time unit, -d price / d T; full relative accuracy at any sigma sqrt(T), down to the smallest doubles
 Public Declare PtrSafe Function precise_call_theta_eur Lib "Vexal64.dll" Alias "vexal_precise_call_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put theta per time unit, -d price / d T
+' European put theta per time unit, -d price / d T; full relative accuracy at any sigma sqrt(T), down to the smallest doubles
 Public Declare PtrSafe Function precise_put_theta_eur Lib "Vexal64.dll" Alias "vexal_precise_put_theta_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call rho per 1.0 of r
 Public Declare PtrSafe Function precise_call_rho_eur Lib "Vexal64.dll" Alias "vexal_precise_call_rho_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
@@ -237,9 +237,9 @@ Public Declare PtrSafe Function precise_call_impvol_eur Lib "Vexal64.dll" Alias 
 ' volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)
 Public Declare PtrSafe Function precise_put_impvol_eur Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_eur" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)
-' American call price, to about 1e-9 relative
+' American call price, to about 1e-9 relative; the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5
 Public Declare PtrSafe Function precise_call_american Lib "Vexal64.dll" Alias "vexal_precise_call_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' American put price, to about 1e-9 relative
+' American put price, to about 1e-9 relative; the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5
 Public Declare PtrSafe Function precise_put_american Lib "Vexal64.dll" Alias "vexal_precise_put_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' American call delta, d price / d S
 Public Declare PtrSafe Function precise_call_delta_american Lib "Vexal64.dll" Alias "vexal_precise_call_delta_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
@@ -261,9 +261,9 @@ Public Declare PtrSafe Function precise_put_theta_american Lib "Vexal64.dll" Ali
 Public Declare PtrSafe Function precise_call_rho_american Lib "Vexal64.dll" Alias "vexal_precise_call_rho_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' American put rho per 1.0 of r
 Public Declare PtrSafe Function precise_put_rho_american Lib "Vexal64.dll" Alias "vexal_precise_put_rho_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' volatility at which precise_call_american gives price (NaN if unreachable)
+' volatility at which precise_call_american gives price (NaN if unreachable); 0 where the price is within rounding of its zero-volatility value
 Public Declare PtrSafe Function precise_call_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' volatility at which precise_put_american gives price (NaN if unreachable)
+' volatility at which precise_put_american gives price (NaN if unreachable); 0 where the price is within rounding of its zero-volatility value
 Public Declare PtrSafe Function precise_put_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 #Else
 ' normal density and distribution
@@ -455,7 +455,7 @@ Public Declare PtrSafe Function F_NextPrice Lib "Vexal.dll" Alias "F_NextPrice@3
 ' precise normal density and distribution
 ' standard normal density at x, to a few ulp
 Public Declare PtrSafe Function precise_norm Lib "VexalPrecise.dll" Alias "precise_norm@8" (ByVal x As Double) As Double
-' standard normal distribution function at x, to a few ulp down to x = -37.5
+' standard normal distribution function at x, to a few ulp down to x = -37.5; within 4 ulp (2.9 measured) down to x = -37.5
 Public Declare PtrSafe Function precise_snorm Lib "VexalPrecise.dll" Alias "precise_snorm@8" (ByVal x As Double) As Double
 ' precise European prices and Greeks; T in the time unit of r, sigma, q (years for annual rates)
 ' European call price, accurate far out of the money
@@ -470,9 +470,9 @@ Public Declare PtrSafe Function precise_put_delta_eur Lib "VexalPrecise.dll" Ali
 Public Declare PtrSafe Function precise_gamma_eur Lib "VexalPrecise.dll" Alias "precise_gamma_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European vega per 1.0 of sigma (call and put)
 Public Declare PtrSafe Function precise_vega_eur Lib "VexalPrecise.dll" Alias "precise_vega_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European call theta per time unit, -d price / d T
+' European call theta per time unit, -d price / d T; full relative accuracy at any sigma sqrt(T), down to the smallest doubles
 Public Declare PtrSafe Function precise_call_theta_eur Lib "VexalPrecise.dll" Alias "precise_call_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' European put theta per time unit, -d price / d T
+' European put theta per time unit, -d price / d T; full relative accuracy at any sigma sqrt(T), down to the smallest doubles
 Public Declare PtrSafe Function precise_put_theta_eur Lib "VexalPrecise.dll" Alias "precise_put_theta_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' European call rho per 1.0 of r
 Public Declare PtrSafe Function precise_call_rho_eur Lib "VexalPrecise.dll" Alias "precise_call_rho_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
@@ -486,9 +486,9 @@ Public Declare PtrSafe Function precise_call_impvol_eur Lib "VexalPrecise.dll" A
 ' volatility at which precise_put_eur gives price, to machine precision (NaN if unreachable)
 Public Declare PtrSafe Function precise_put_impvol_eur Lib "VexalPrecise.dll" Alias "precise_put_impvol_eur@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)
-' American call price, to about 1e-9 relative
+' American call price, to about 1e-9 relative; the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5
 Public Declare PtrSafe Function precise_call_american Lib "VexalPrecise.dll" Alias "precise_call_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' American put price, to about 1e-9 relative
+' American put price, to about 1e-9 relative; the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5
 Public Declare PtrSafe Function precise_put_american Lib "VexalPrecise.dll" Alias "precise_put_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' American call delta, d price / d S
 Public Declare PtrSafe Function precise_call_delta_american Lib "VexalPrecise.dll" Alias "precise_call_delta_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
@@ -510,8 +510,8 @@ Public Declare PtrSafe Function precise_put_theta_american Lib "VexalPrecise.dll
 Public Declare PtrSafe Function precise_call_rho_american Lib "VexalPrecise.dll" Alias "precise_call_rho_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
 ' American put rho per 1.0 of r
 Public Declare PtrSafe Function precise_put_rho_american Lib "VexalPrecise.dll" Alias "precise_put_rho_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByVal q As Double) As Double
-' volatility at which precise_call_american gives price (NaN if unreachable)
+' volatility at which precise_call_american gives price (NaN if unreachable); 0 where the price is within rounding of its zero-volatility value
 Public Declare PtrSafe Function precise_call_impvol_american Lib "VexalPrecise.dll" Alias "precise_call_impvol_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
-' volatility at which precise_put_american gives price (NaN if unreachable)
+' volatility at which precise_put_american gives price (NaN if unreachable); 0 where the price is within rounding of its zero-volatility value
 Public Declare PtrSafe Function precise_put_impvol_american Lib "VexalPrecise.dll" Alias "precise_put_impvol_american@48" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 #End If

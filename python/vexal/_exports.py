@@ -184,6 +184,13 @@ NOTES = {
     'exittime': 'price relative to 1 now; in time units',
     'exittime_ab': 'price relative to 1 now; in time units',
     'F_NextPrice': 'mu drift per time unit, sigma per square root of it',
+    'precise_snorm': 'within 4 ulp (2.9 measured) down to x = -37.5',
+    'precise_call_theta_eur': 'full relative accuracy at any sigma sqrt(T), down to the smallest doubles',
+    'precise_put_theta_eur': 'full relative accuracy at any sigma sqrt(T), down to the smallest doubles',
+    'precise_call_american': 'the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5',
+    'precise_put_american': 'the band regime (a put with q < r < 0, a call with r < q < 0): 1e-9 while the band stays open past 4T, else a tree at about 3e-5',
+    'precise_call_impvol_american': '0 where the price is within rounding of its zero-volatility value',
+    'precise_put_impvol_american': '0 where the price is within rounding of its zero-volatility value',
 }
 STATE = frozenset((
     'Price_input',
