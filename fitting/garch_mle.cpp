@@ -119,7 +119,8 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
   double ln_c = 0, d_ln_c = 0, nu2 = 0;
   double sk_mean = 0, sk_sd = 0, sk_dmean_dxi = 0, sk_dsd_dxi = 0, sk_dmean_dnu = 0, sk_dsd_dnu = 0;
   double sk_dln_dxi = 0, sk_dln_dnu = 0;  // of ln(g sd) beyond ln_c
-  double ged_lambda = 0, ged_ln_g = 0, ged_dln_lambda = 0, ged_dln_g = 0;
+  double sk_w_up = 0, sk_w_down = 0, sk_inv_xi = 0, inv_nu2 = 0;
+  double ged_ln_lambda = 0, ged_ln_g = 0, ged_dln_lambda = 0, ged_dln_g = 0;
   if (dist == GarchDist::t || dist == GarchDist::skewt) {
     nu2 = nu - 2;
     ln_c = ln_gamma(0.5 * (nu + 1)) - ln_gamma(0.5 * nu) - 0.5 * std::log(kPi * nu2);
@@ -140,12 +141,15 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
     ln_c += kLn2 - std::log(xi + xi_inv) + std::log(k.sd);
     sk_dln_dxi = -(1 - xi_inv * xi_inv) / (xi + xi_inv) + dln_sd_dxi;
     sk_dln_dnu = dln_sd_dnu;
+    sk_w_up = 1 / (xi * xi * nu2);
+    sk_w_down = xi * xi / nu2;
+    sk_inv_xi = xi_inv;
+    inv_nu2 = 1 / nu2;
   }
   if (dist == GarchDist::ged) {
     const double inv = 1 / nu, inv2 = inv * inv;
-    const double ln_lambda = 0.5 * (-(2 * inv) * kLn2 + ln_gamma(inv) - ln_gamma(3 * inv));
-    ged_lambda = std::exp(ln_lambda);
-    ged_ln_g = std::log(nu) - ln_lambda - (1 + inv) * kLn2 - ln_gamma(inv);
+    ged_ln_lambda = 0.5 * (-(2 * inv) * kLn2 + ln_gamma(inv) - ln_gamma(3 * inv));
+    ged_ln_g = std::log(nu) - ged_ln_lambda - (1 + inv) * kLn2 - ln_gamma(inv);
     ged_dln_lambda = 0.5 * (2 * inv2 * kLn2 - digamma(inv) * inv2 + 3 * digamma(3 * inv) * inv2);
     ged_dln_g = inv - ged_dln_lambda + kLn2 * inv2 + digamma(inv) * inv2;
   }
@@ -191,24 +195,30 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
         break;
       }
       case GarchDist::skewt: {
-        const double root = std::sqrt(h), z = e / root, r = z * sk_sd + sk_mean;
+        const double root = std::sqrt(h), inv_root = 1 / root, z = e * inv_root, r = z * sk_sd + sk_mean;
         const bool up = r >= 0;
-        const double xi2 = up ? xi * xi : 1 / (xi * xi);
-        const double q = r * r / (xi2 * nu2), log1q = std::log1p(q), f = (nu + 1) / (1 + q);
+        const double w = up ? sk_w_up : sk_w_down;  // 1 / (xi^(+-2) (nu - 2))
+        // log rather than log1p: the same to an ulp of the term, and far faster.
+        const double q = r * r * w, log1q = std::log(1 + q), f = (nu + 1) / (1 + q);
         ll += ln_c - 0.5 * std::log(h) - 0.5 * (nu + 1) * log1q;
-        const double dl_dr = -f * r / (xi2 * nu2);
-        dl_de = dl_dr * sk_sd / root;
-        dl_dh = -0.5 * (1 + dl_dr * z * sk_sd) / h;
-        dl_dxi = sk_dln_dxi + dl_dr * (z * sk_dsd_dxi + sk_dmean_dxi) + (up ? f * q : -f * q) / xi;
-        dl_dnu = d_ln_c - 0.5 * log1q + 0.5 * f * q / nu2 + sk_dln_dnu + dl_dr * (z * sk_dsd_dnu + sk_dmean_dnu);
+        const double dl_dr = -f * r * w, fq = f * q;
+        dl_de = dl_dr * sk_sd * inv_root;
+        dl_dh = -0.5 * (1 + dl_dr * z * sk_sd) * inv_root * inv_root;
+        if (grad) {
+          dl_dxi = sk_dln_dxi + dl_dr * (z * sk_dsd_dxi + sk_dmean_dxi) + (up ? fq : -fq) * sk_inv_xi;
+          dl_dnu = d_ln_c - 0.5 * log1q + 0.5 * fq * inv_nu2 + sk_dln_dnu + dl_dr * (z * sk_dsd_dnu + sk_dmean_dnu);
+        }
         break;
       }
       case GarchDist::ged: {
-        const double root = std::sqrt(h), a = std::fabs(e) / (root * ged_lambda), an = std::pow(a, nu);
-        ll += ged_ln_g - 0.5 * an - 0.5 * std::log(h);
+        // a = |e| / (lambda sqrt h), a^nu by way of ln a.
+        const double ln_h = std::log(h);
+        const double ln_a = e != 0 ? std::log(std::fabs(e)) - 0.5 * ln_h - ged_ln_lambda : 0;
+        const double an = e != 0 ? std::exp(nu * ln_a) : 0;
+        ll += ged_ln_g - 0.5 * an - 0.5 * ln_h;
         dl_dh = 0.5 * (0.5 * nu * an - 1) / h;
         dl_de = e != 0 ? -0.5 * nu * an / e : 0;
-        dl_dnu = ged_dln_g - (a > 0 ? 0.5 * an * (std::log(a) - nu * ged_dln_lambda) : 0);
+        dl_dnu = ged_dln_g - 0.5 * an * (ln_a - nu * ged_dln_lambda);
         break;
       }
     }
@@ -550,9 +560,9 @@ void start_point(const Problem& p, double* th) {
   th[kSkew] = 1;
   for (double persistence : {0.7, 0.9, 0.97})
     for (double alpha : {0.03, 0.08, 0.15, 0.25})
-      for (double lean : {0.0, 0.8}) {
-        if (lean > 0 && !p.gjr) continue;
-        // GJR: alpha + gamma / 2 = alpha, gamma a share `lean` of it on the falls.
+      for (double lean : {0.0, 0.5}) {
+        if ((lean > 0) != p.gjr) continue;
+        // GJR: alpha + gamma / 2 = alpha, half of it on the falls alone.
         const double trial[kS] = {mean, phi, var * (1 - persistence), alpha * (1 - lean), 2 * alpha * lean,
                                   persistence - alpha, nu0, 1};
         const double ll = evaluate(p, trial, nullptr, nullptr);
