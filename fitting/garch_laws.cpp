@@ -236,8 +236,7 @@ void garch_law_tail(GarchDist dist, double nu, double skew, double p, double& qu
   for (int i = 0; i < 200; ++i) {
     const double f = law.cdf(z) - p;
     if (f == 0) break;
-    if (f < 0) lo = z;
-    else hi = z;
+    (f < 0 ? lo : hi) = z;
     const double d = law.pdf(z);
     double next = d > 0 ? z - f / d : 0.5 * (lo + hi);
     if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);

@@ -323,7 +323,8 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
 
 template <GarchDist dist>
 double evaluate_law(const Problem& p, const double* th, double* grad, Extras* x) {
-  if (p.ar) return p.gjr ? evaluate_model<dist, true, true>(p, th, grad, x) : evaluate_model<dist, true, false>(p, th, grad, x);
+  if (p.ar)
+    return p.gjr ? evaluate_model<dist, true, true>(p, th, grad, x) : evaluate_model<dist, true, false>(p, th, grad, x);
   return p.gjr ? evaluate_model<dist, false, true>(p, th, grad, x) : evaluate_model<dist, false, false>(p, th, grad, x);
 }
 
