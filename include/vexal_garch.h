@@ -19,6 +19,11 @@
  * without variation, an unknown option, a null pointer where data is needed.
  * Results of the many-series forms are bit for bit those of vexal_garch_mle,
  * whatever the number of threads.
+ *
+ * vexal_garch_mle2 (below) fits the wider family: an AR(1) mean, GJR
+ * volatility, skewed-t and GED errors, chosen by a vexal_garch_options whose
+ * zero value is vexal_garch_mle's default; with one-step Value-at-Risk and
+ * expected shortfall, and a rolling backtest over threads.
  */
 #ifndef VEXAL_GARCH_H
 #define VEXAL_GARCH_H
