@@ -358,14 +358,21 @@ TEST(GarchModels, Backtest) {
   EXPECT_NEAR(r.christoffersen_ind.p_value, std::erfc(std::sqrt(static_cast<double>(ind) / 2)), 1e-12);
   EXPECT_NEAR(r.christoffersen_cc.p_value, std::exp(-static_cast<double>(pof + ind) / 2), 1e-12);
 
-  // Day 0 and the day after a refit are the single fit's one-step risk.
+  // A refit's day is the single fit's one-step risk; the next day filters
+  // that day's return with the same parameters.
   for (long long t : {0LL, 2 * every}) {
     vexal_garch_mle2_result f;
-    double v, s;
+    double v, s, m, h, q, qs;
     ASSERT_EQ(vexal_garch_mle2(y.data() + t, window, &o, &f, nullptr, nullptr), VEXAL_OK);
     ASSERT_EQ(vexal_garch_mle2_risk(&f, 0.01, &v, &s), VEXAL_OK);
     EXPECT_EQ(v, var[t]);
     EXPECT_EQ(s, es[t]);
+    ASSERT_EQ(vexal_garch_mle2_forecast(&f, 1, &m, &h), VEXAL_OK);
+    const double e = y[window + t] - m, next = f.params[2] + (f.params[3] + (e < 0 ? f.params[4] : 0)) * e * e +
+                                              f.params[5] * h;
+    vexal::garch_law_tail(vexal::GarchDist::skewt, f.params[6], f.params[7], 0.01, q, qs);
+    EXPECT_NEAR(var[t + 1], -(f.params[0] + std::sqrt(next) * q), 1e-12);
+    EXPECT_NEAR(es[t + 1], -(f.params[0] + std::sqrt(next) * qs), 1e-12);
   }
 
   for (int threads : {2, 3}) {
