@@ -459,6 +459,18 @@ void minimise(const Problem& p, double* u, Fit& fit) {
   double hinv[kS * kS] = {};
   for (int i = 0; i < k; ++i) hinv[i * k + i] = 1;
   double g[kS], f = objective(p, u, g);
+  if (!p.first_models) {
+    // The later models start from the inverse of the diagonal curvature,
+    // by forward differences of the gradient.
+    for (int i = 0; i < k; ++i) {
+      double up[kS], gi[kS];
+      std::copy(u, u + k, up);
+      up[i] += 1e-4;
+      objective(p, up, gi);
+      const double c = (gi[i] - g[i]) / 1e-4;
+      hinv[i * k + i] = c > 0 && std::isfinite(c) ? 1 / c : 1;
+    }
+  }
   fit.converged = 0;
   int it = 0;
   for (; it < kMaxIterations; ++it) {
@@ -509,7 +521,7 @@ void minimise(const Problem& p, double* u, Fit& fit) {
       yy += yv[i] * yv[i];
     }
     if (sy > 1e-12 * std::sqrt(yy) * max_abs(s, k)) {
-      if (it == 0)
+      if (it == 0 && p.first_models)
         for (int i = 0; i < k; ++i) hinv[i * k + i] = sy / yy;
       double hy[kS], yhy = 0;
       for (int i = 0; i < k; ++i) {
@@ -719,6 +731,30 @@ void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchMode
   start_point(p, th);
   to_u(p, th, u);
   minimise(p, u, fit);
+  if (!p.first_models) {
+    // A share of the persistence run to its edge may be a false stop: the
+    // gradient in u vanishes there whatever the slope in theta. Search again
+    // from within and keep the better.
+    const int v = (spec.mean != GarchMean::zero) + p.ar + 1;
+    double again[kS];
+    std::copy(u, u + kS, again);
+    bool edge = false;
+    for (int i = v; i < v + (p.gjr ? 3 : 2); ++i)
+      if (std::fabs(u[i]) > 8) {
+        again[i] = u[i] > 0 ? 3 : -3;
+        edge = true;
+      }
+    if (edge) {
+      GarchModelFit second{};
+      minimise(p, again, second);
+      double g1[kS], g2[kS];
+      if (objective(p, again, g2) < objective(p, u, g1)) {
+        std::copy(again, again + kS, u);
+        fit.converged = second.converged;
+      }
+      fit.iterations += second.iterations;
+    }
+  }
   to_theta(p, u, th);
 
   // Hessian by central differences of the analytic gradient.
