@@ -25,8 +25,16 @@
 // logit((nu - 2) / 498) for the t laws, logit(nu / 50) for the error law and
 // ln skew. They keep omega > 0, alpha >= 0, alpha + gamma >= 0, beta >= 0,
 // P < 1, 2 < nu < 500 (0 < nu < 50) and skew > 0, from the best point of a
-// coarse grid. The Hessian is the central difference of the analytic
-// gradient in the model's own parameters, taken once at the optimum.
+// coarse grid. With GJR the shares depend on P(z < 0), which for the skewed
+// t moves with nu and skew; its derivatives there are central differences.
+// The Hessian is the central difference of the analytic gradient in the
+// model's own parameters, taken once at the optimum.
+//
+// The first models (constant or zero mean, GARCH, normal or t errors) keep
+// the arithmetic they were released with, to the last bit. The later ones
+// start BFGS from the inverse of the diagonal curvature, sum their
+// logarithms as logarithms of products during the search, and search again
+// from within when a share of P runs to its edge.
 #include "fitting/garch_mle.h"
 
 #include <algorithm>
