@@ -21,7 +21,9 @@ extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
     case VEXAL_E_GARCH_SHORT: return "a series of fewer than 10 returns";
     case VEXAL_E_GARCH_NOT_FINITE: return "a NaN or infinity inside a series of returns";
     case VEXAL_E_GARCH_CONSTANT: return "a series of returns without variation";
-    case VEXAL_E_GARCH_OPTION: return "an unknown mean, error law or start-up of the GARCH fit";
+    case VEXAL_E_GARCH_OPTION: return "an unknown mean, volatility model, error law or start-up of the GARCH fit";
+    case VEXAL_E_GARCH_LEVEL: return "a Value-at-Risk level outside (0, 0.5)";
+    case VEXAL_E_GARCH_WINDOW: return "a backtest window of fewer returns than a fit needs, or refit_every below 1";
     default: return "unknown return code";
   }
 }

@@ -20,5 +20,10 @@
   F(vexal_garch_mle_forecast) \
   F(vexal_garch_mle_many) \
   F(vexal_garch_mle_many_progress) \
+  F(vexal_garch_mle2) \
+  F(vexal_garch_mle2_forecast) \
+  F(vexal_garch_mle2_risk) \
+  F(vexal_garch_backtest) \
+  F(vexal_garch_backtest_progress) \
 
 #endif

@@ -18,18 +18,26 @@ struct CapiOption {
 inline constexpr CapiOption kCapiOptions[] = {
     {"mean", "constant", VEXAL_GARCH_CONSTANT},
     {"mean", "zero", VEXAL_GARCH_ZERO},
+    {"mean", "ar1", VEXAL_GARCH_AR1},
+    {"vol", "garch", VEXAL_GARCH_GARCH},
+    {"vol", "gjr", VEXAL_GARCH_GJR},
     {"dist", "normal", VEXAL_GARCH_NORMAL},
     {"dist", "t", VEXAL_GARCH_T},
+    {"dist", "skewt", VEXAL_GARCH_SKEWT},
+    {"dist", "ged", VEXAL_GARCH_GED},
     {"h0", "sample", VEXAL_GARCH_SAMPLE},
     {"h0", "backcast", VEXAL_GARCH_BACKCAST},
 };
 
 inline constexpr CapiOption kCapiSlots[] = {
-    {"params", "mu", VEXAL_GARCH_MU},
-    {"params", "omega", VEXAL_GARCH_OMEGA},
-    {"params", "alpha", VEXAL_GARCH_ALPHA},
-    {"params", "beta", VEXAL_GARCH_BETA},
-    {"params", "nu", VEXAL_GARCH_NU},
+    {"params", "mu", VEXAL_GARCH_PARAM_MU},
+    {"params", "ar1", VEXAL_GARCH_PARAM_AR1},
+    {"params", "omega", VEXAL_GARCH_PARAM_OMEGA},
+    {"params", "alpha", VEXAL_GARCH_PARAM_ALPHA},
+    {"params", "gamma", VEXAL_GARCH_PARAM_GAMMA},
+    {"params", "beta", VEXAL_GARCH_PARAM_BETA},
+    {"params", "nu", VEXAL_GARCH_PARAM_NU},
+    {"params", "skew", VEXAL_GARCH_PARAM_SKEW},
 };
 
 }  // namespace vexal

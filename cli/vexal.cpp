@@ -685,17 +685,17 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
     else usage_error("garch-mle takes one file, not '" + source + "' and '" + w + "'");
   }
   if (source.empty()) usage_error("garch-mle takes a file: FILE.csv or FILE.csv:COLUMN");
-  const int mean = option("mean"), dist = option("dist"), h0 = option("h0");
+  const int mean = option("mean");
   std::vector<double> y = read_column(source);
   if (prices) {
     for (std::size_t t = y.size() - 1; t > 0; --t) y[t] = (y[t] - y[t - 1]) / y[t - 1];
     y.erase(y.begin());
   }
   const Library lib = open_library(opt);
-  using Fit = decltype(&vexal_garch_mle);
-  const auto fit = reinterpret_cast<Fit>(lib.raw("vexal_garch_mle"));
+  using Fit = decltype(&vexal_garch_mle2);
+  const auto fit = reinterpret_cast<Fit>(lib.raw("vexal_garch_mle2"));
   if (!fit) {
-    std::fprintf(stderr, "vexal: the library has no vexal_garch_mle (the 32-bit DLL lacks the C API)\n");
+    std::fprintf(stderr, "vexal: the library has no vexal_garch_mle2 (the 32-bit DLL lacks the C API)\n");
     return 1;
   }
   using LooksLikePrices = decltype(&vexal_garch_looks_like_prices);
@@ -705,32 +705,44 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
                  "vexal: warning: '%s' looks like price levels (all positive, the mean many standard deviations "
                  "from 0); fitting them as returns. For prices, add --prices.\n",
                  source.c_str());
-  vexal_garch_mle_result r;
-  if (const int rc = fit(y.data(), static_cast<long long>(y.size()), mean, dist, h0, &r, nullptr, nullptr);
-      rc != VEXAL_OK) {
+  const vexal_garch_options model{option("mean"), option("vol"), option("dist"), option("h0")};
+  vexal_garch_mle2_result r;
+  if (const int rc = fit(y.data(), static_cast<long long>(y.size()), &model, &r, nullptr, nullptr); rc != VEXAL_OK) {
     std::fprintf(stderr, "vexal: garch-mle of '%s': %s\n", source.c_str(), error_text(lib, rc).c_str());
     return 1;
   }
-  std::printf("GARCH(1,1) by maximum likelihood of %zu %sreturns in %s: %s mean, %s errors, h0 %s\n", y.size(),
-              prices ? "simple " : "", source.c_str(), mean ? "zero" : "constant", dist ? "Student-t" : "normal",
-              h0 ? "backcast" : "sample");
+  auto chosen_name = [&](const char* group) {
+    for (const auto& [g, o] : chosen)
+      if (g == group) return o->value;
+    return "";
+  };
+  std::printf("GARCH(1,1) by maximum likelihood of %zu %sreturns in %s: %s mean, %s variance, %s errors, h0 %s\n",
+              y.size(), prices ? "simple " : "", source.c_str(), chosen_name("mean"), chosen_name("vol"),
+              model.dist == VEXAL_GARCH_T ? "Student-t" : chosen_name("dist"), chosen_name("h0"));
   std::printf("log-likelihood %.6f   AIC %.4f   BIC %.4f   %s after %d iterations\n\n", r.loglik, r.aic, r.bic,
-              r.converged ? "converged" : "NOT CONVERGED", r.iterations);
+              r.converged == 1 ? "converged" : r.converged == 2 ? "stopped at a bound" : "NOT CONVERGED",
+              r.iterations);
   std::printf("%-6s %14s %14s %9s %9s %14s\n", "", "estimate", "std. error", "t", "P>|t|", "robust s.e.");
-  const char* names[std::size(vexal::kCapiSlots)];
-  for (const vexal::CapiOption& s : vexal::kCapiSlots) names[s.code] = s.value;
-  for (int i = 0; i < (dist ? 5 : 4); ++i) {
-    if (i == 0 && mean == VEXAL_GARCH_ZERO) {
-      std::printf("%-6s %14.6g %14s\n", names[i], r.params[i], "(fixed)");
+  for (const vexal::CapiOption& s : vexal::kCapiSlots) {
+    const int i = s.code;
+    if (i == VEXAL_GARCH_PARAM_MU && mean == VEXAL_GARCH_ZERO) {
+      std::printf("%-6s %14.6g %14s\n", s.value, 0.0, "(fixed)");
+      continue;
+    }
+    if (std::isnan(r.params[i])) continue;  // not a parameter of this model
+    if (r.at_bound & (1 << i)) {
+      std::printf("%-6s %14.6g %14s   at its bound%s\n", s.value, r.params[i], "",
+                  std::isinf(r.params[i]) ? ": the normal law fits at least as well" : "");
       continue;
     }
     const double t = r.params[i] / r.se_hessian[i];
-    std::printf("%-6s %14.6g %14.6g %9.3f %9.4f %14.6g\n", names[i], r.params[i], r.se_hessian[i], t,
+    std::printf("%-6s %14.6g %14.6g %9.3f %9.4f %14.6g\n", s.value, r.params[i], r.se_hessian[i], t,
                 std::erfc(std::fabs(t) / std::sqrt(2.0)), r.se_robust[i]);
   }
   std::printf("\nstandard errors from the inverse Hessian; robust: the sandwich H^-1 OPG H^-1\n");
-  std::printf("persistence %.6f   half-life %.4g observations   unconditional variance %.6g\n", r.persistence,
-              r.half_life, r.unconditional_variance);
+  std::printf("persistence %.6f%s   half-life %.4g observations   unconditional variance %.6g\n", r.persistence,
+              r.at_bound & (1 << VEXAL_GARCH_PARAMS) ? " (at the stationarity bound 1)" : "", r.half_life,
+              r.unconditional_variance);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -1,161 +1,308 @@
-// GARCH(1,1) by maximum likelihood.
+// GARCH(1,1) and GJR-GARCH(1,1) by maximum likelihood.
 //
 // The series is divided by its scale c (the standard deviation; the root
 // mean square for a zero mean), so that returns in percent and in decimals
 // give the same fit; mu and omega are scaled back by c and c^2, and the
 // log-likelihood by -n ln c.
 //
-// Start-up: the pre-sample e^2 and h both equal s, so h[0] = omega + (alpha +
-// beta) s, where s is the mean of e[t]^2 over the whole series at the current
-// mu, or with `backcast` the average of the first 75 e[t]^2 weighted
-// 0.94^t. Either way s depends on mu, and so does the gradient.
+// The residual is e[t] = y[t] - mu (- ar1 y[t-1]); with an AR(1) mean the
+// first observation is conditioned on and the likelihood runs over t >= 1.
 //
-// The gradient is that of the recursion itself: dh[t]/dtheta follows
-//   dh[t] = (-2 alpha e[t-1], 1, e[t-1]^2, h[t-1]) + beta dh[t-1]
-// with the start dh[0] = ((alpha + beta) ds/dmu, 1, s, s).
+// Start-up: the pre-sample e^2 and h both equal s, the asymmetric term at its
+// symmetric expectation, so h[0] = omega + (alpha + gamma / 2 + beta) s, where
+// s is the mean of e[t]^2 over the whole series at the current mean
+// parameters, or with `backcast` the average of the first 75 e[t]^2 weighted
+// 0.94^t. Either way s depends on the mean, and so does the gradient.
+//
+// The gradient is that of the recursion itself: with a = alpha + gamma 1[e < 0],
+// dh[t]/dtheta follows
+//   dh[t] = (2 a e[t-1] de[t-1], 1, e[t-1]^2, 1[e[t-1] < 0] e[t-1]^2, h[t-1]) + beta dh[t-1]
+// in (mean parameters, omega, alpha, gamma, beta).
 //
 // The search is a quasi-Newton (BFGS) minimisation of -loglik / n over
-//   u = (mu, ln omega, logit(alpha + beta), logit(alpha / (alpha + beta)), logit((nu - 2) / 498)),
-// which keeps omega > 0, alpha, beta >= 0, alpha + beta < 1 and 2 < nu < 500, from
-// the best point of a coarse grid. The Hessian is the central difference of
-// the analytic gradient in the model's own parameters, taken once at the
-// optimum.
+// unconstrained coordinates u: the mean parameters as they are, ln omega,
+// logit(P) and shares of P = alpha + gamma P(z < 0) + beta (the persistence),
+// logit((nu - 2) / 498) for the t laws, logit(nu / 50) for the error law and
+// ln skew. They keep omega > 0, alpha >= 0, alpha + gamma >= 0, beta >= 0,
+// P < 1, 2 < nu < 500 (0 < nu < 50) and skew > 0, from the best point of a
+// coarse grid. With GJR the shares depend on P(z < 0), which for the skewed
+// t moves with nu and skew; its derivatives there are central differences.
+// The Hessian is the central difference of the analytic gradient in the
+// model's own parameters, taken once at the optimum.
+//
+// The first models (constant or zero mean, GARCH, normal or t errors) keep
+// the arithmetic they were released with, to the last bit. The later ones
+// start BFGS from the inverse of the diagonal curvature, sum their
+// logarithms as logarithms of products during the search, and search again
+// from within when a share of P runs to its edge.
 #include "fitting/garch_mle.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 #include <limits>
+
+#include "fitting/garch_laws.h"
 
 namespace vexal {
 namespace {
 
+using garch_laws::digamma;
+using garch_laws::ln_gamma;
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kLn2Pi = 1.83787706640934548356;
+constexpr double kLn2 = 0.69314718055994530942;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kBackcastDecay = 0.94;
 constexpr std::int64_t kBackcastLength = 75;
 constexpr int kMaxIterations = 200;
 constexpr double kNuMax = 500;  // beyond it the t law is the normal law to the fit's precision
+constexpr double kGedNuMax = 50;
 constexpr double kGradientTolerance = 1e-8;  // on the largest component of d(-loglik / n) / du
-
-// ln Gamma(x), x > 0: Stirling's series after shifting x to 16 or more.
-double ln_gamma(double x) {
-  double product = 1;
-  for (; x < 16; x += 1) product *= x;
-  const double z = 1 / (x * x);
-  const double series = (1.0 / 12 - z * (1.0 / 360 - z * (1.0 / 1260 - z * (1.0 / 1680)))) / x;
-  return (x - 0.5) * std::log(x) - x + 0.5 * kLn2Pi + series - std::log(product);
-}
-
-// psi(x) = d ln Gamma(x) / dx, x > 0, the same way.
-double digamma(double x) {
-  double shift = 0;
-  for (; x < 16; x += 1) shift += 1 / x;
-  const double z = 1 / (x * x);
-  return std::log(x) - 0.5 / x - z * (1.0 / 12 - z * (1.0 / 120 - z * (1.0 / 252 - z * (1.0 / 240)))) - shift;
-}
+constexpr int kS = kGarchSlots;
 
 double logistic(double x) { return 1 / (1 + std::exp(-x)); }
+
+// A running product kept as p 2^e, for the sum of many logarithms in one:
+// exact to a few ulps per factor, against a logarithm per factor.
+struct LogSum {
+  double p = 1;
+  int e = 0, count = 0;
+  void add(double v) {
+    p *= v;
+    if (++count == 8) {  // 8 factors of the scaled series' range stay far from overflow
+      int ex;
+      p = std::frexp(p, &ex);
+      e += ex;
+      count = 0;
+    }
+  }
+  double value() const { return std::log(p) + e * 0.69314718055994530942; }
+};
 
 struct Problem {
   const double* y;
   std::int64_t n;
+  std::int64_t first;  // the first observation in the likelihood
   double inv_scale;
-  GarchMleModel model;
-  int free[kGarchParams];  // the estimated parameters' indices in theta
+  GarchSpec spec;
+  int free[kS];  // the estimated parameters' slots
   int k;
+  bool ar, gjr;
+  bool first_models;  // constant or zero mean, GARCH, normal or t: the fit as it first was
 };
 
 // What one evaluation may also gather, on the scaled series.
 struct Extras {
-  double* opg = nullptr;   // 5 x 5: sum of the scores' outer products
-  double* info = nullptr;  // 5 x 5: Bollerslev-Wooldridge information, mean block apart
+  double* opg = nullptr;   // 8 x 8: sum of the scores' outer products
+  double* info = nullptr;  // 8 x 8: Bollerslev-Wooldridge information, mean block apart
   double* h = nullptr;     // h[t]
   double* z = nullptr;     // e[t] / sqrt(h[t])
   double last_e = 0, last_h = 0;
 };
 
-// Log-likelihood of the scaled series at theta = (mu, omega, alpha, beta, nu),
-// and its gradient in theta when `grad` is given.
-double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
-  const double mu = th[0], omega = th[1], alpha = th[2], beta = th[3], nu = th[4];
+// Log-likelihood of the scaled series at theta (the eight slots), and its
+// gradient in theta when `grad` is given; one instance per law and model.
+template <GarchDist dist, bool ar, bool gjr>
+double evaluate_model(const Problem& p, const double* th, double* grad, Extras* x) {
+  const double mu = th[kMu], phi = th[kAr1], omega = th[kOmega], alpha = th[kAlpha], gamma = th[kGamma],
+               beta = th[kBeta], nu = th[kNu], xi = th[kSkew];
   const double* y = p.y;
-  const std::int64_t n = p.n;
+  const std::int64_t n = p.n, first = p.first;
   const double c = p.inv_scale;
+  auto residual = [&](std::int64_t t) { return ar ? y[t] * c - mu - phi * (y[t - 1] * c) : y[t] * c - mu; };
 
-  double s = 0, ds = 0;
-  if (!p.model.backcast) {
-    double sum = 0, sum2 = 0;
-    for (std::int64_t t = 0; t < n; ++t) {
-      const double e = y[t] * c - mu;
+  double s = 0, ds = 0, ds_phi = 0;
+  if (!p.spec.backcast) {
+    double sum = 0, sum2 = 0, sum_x = 0;
+    for (std::int64_t t = first; t < n; ++t) {
+      const double e = residual(t);
       sum += e;
       sum2 += e * e;
+      if (ar) sum_x += e * (y[t - 1] * c);
     }
-    s = sum2 / static_cast<double>(n);
-    ds = -2 * sum / static_cast<double>(n);
+    const double m = static_cast<double>(n - first);
+    s = sum2 / m;
+    ds = -2 * sum / m;
+    ds_phi = -2 * sum_x / m;
   } else {
     double weight = 1, total = 0;
-    for (std::int64_t t = 0; t < std::min(n, kBackcastLength); ++t) {
-      const double e = y[t] * c - mu;
+    for (std::int64_t t = first; t < std::min(n, first + kBackcastLength); ++t) {
+      const double e = residual(t);
       s += weight * e * e;
       ds -= 2 * weight * e;
+      if (ar) ds_phi -= 2 * weight * e * (y[t - 1] * c);
       total += weight;
       weight *= kBackcastDecay;
     }
     s /= total;
     ds /= total;
+    ds_phi /= total;
   }
 
-  const bool student = p.model.student_t;
+  // The error law's constants.
   double ln_c = 0, d_ln_c = 0, nu2 = 0;
-  if (student) {
+  double sk_mean = 0, sk_sd = 0, sk_dmean_dxi = 0, sk_dsd_dxi = 0, sk_dmean_dnu = 0, sk_dsd_dnu = 0;
+  double sk_dln_dxi = 0, sk_dln_dnu = 0;  // of ln(g sd) beyond ln_c
+  double sk_w_up = 0, sk_w_down = 0, sk_inv_xi = 0, inv_nu2 = 0;
+  double ged_ln_lambda = 0, ged_lambda = 0, ged_ln_g = 0, ged_dln_lambda = 0, ged_dln_g = 0;
+  if (dist == GarchDist::t || dist == GarchDist::skewt) {
     nu2 = nu - 2;
     ln_c = ln_gamma(0.5 * (nu + 1)) - ln_gamma(0.5 * nu) - 0.5 * std::log(kPi * nu2);
     d_ln_c = 0.5 * (digamma(0.5 * (nu + 1)) - digamma(0.5 * nu)) - 0.5 / nu2;
   }
+  if (dist == GarchDist::skewt) {
+    const garch_laws::SkewT k = garch_laws::skew_t(nu, xi);
+    const double dm1_dnu = k.m1 * (0.5 / nu2 + 0.5 * (digamma(0.5 * (nu + 1)) - digamma(0.5 * nu)) - 1 / (nu - 1));
+    const double var = k.sd * k.sd, xi_inv = 1 / xi;
+    sk_mean = k.mean;
+    sk_sd = k.sd;
+    sk_dmean_dxi = k.m1 * (1 + xi_inv * xi_inv);
+    sk_dmean_dnu = dm1_dnu * (xi - xi_inv);
+    const double dln_sd_dxi = 0.5 * (1 - k.m1 * k.m1) * (2 * xi - 2 * xi_inv * xi_inv * xi_inv) / var;
+    const double dln_sd_dnu = 0.5 * 2 * k.m1 * dm1_dnu * (2 - xi * xi - xi_inv * xi_inv) / var;
+    sk_dsd_dxi = k.sd * dln_sd_dxi;
+    sk_dsd_dnu = k.sd * dln_sd_dnu;
+    ln_c += kLn2 - std::log(xi + xi_inv) + std::log(k.sd);
+    sk_dln_dxi = -(1 - xi_inv * xi_inv) / (xi + xi_inv) + dln_sd_dxi;
+    sk_dln_dnu = dln_sd_dnu;
+    sk_w_up = 1 / (xi * xi * nu2);
+    sk_w_down = xi * xi / nu2;
+    sk_inv_xi = xi_inv;
+    inv_nu2 = 1 / nu2;
+  }
+  if (dist == GarchDist::ged) {
+    const double inv = 1 / nu, inv2 = inv * inv;
+    ged_ln_lambda = 0.5 * (-(2 * inv) * kLn2 + ln_gamma(inv) - ln_gamma(3 * inv));
+    ged_lambda = std::exp(ged_ln_lambda);
+    ged_ln_g = std::log(nu) - ged_ln_lambda - (1 + inv) * kLn2 - ln_gamma(inv);
+    ged_dln_lambda = 0.5 * (2 * inv2 * kLn2 - digamma(inv) * inv2 + 3 * digamma(3 * inv) * inv2);
+    ged_dln_g = inv - ged_dln_lambda + kLn2 * inv2 + digamma(inv) * inv2;
+  }
 
-  double h = omega + (alpha + beta) * s;
-  double d[4] = {(alpha + beta) * ds, 1, s, s};  // dh / d(mu, omega, alpha, beta)
-  double g[kGarchParams] = {0, 0, 0, 0, 0};
-  double ll = 0, e_prev = 0, h_prev = 0;
-  for (std::int64_t t = 0; t < n; ++t) {
-    const double e = y[t] * c - mu;
-    if (t > 0) {
+  const double a0 = gjr ? alpha + 0.5 * gamma : alpha;
+  double h = omega + (a0 + beta) * s;
+  // dh / d(mu, ar1, omega, alpha, gamma, beta)
+  double d[6] = {(a0 + beta) * ds, (a0 + beta) * ds_phi, 1, s, 0.5 * s, s};
+  double g[kS] = {0, 0, 0, 0, 0, 0, 0, 0};
+  double ll = 0, e_prev = 0, h_prev = 0, x_prev = 0;
+  // The search's evaluations of the later models sum ln h and ln(1 + q) as
+  // logarithms of products; the final one, and the first models, term by term.
+  constexpr bool first_models = !ar && !gjr && (dist == GarchDist::normal || dist == GarchDist::t);
+  const bool fast = !first_models && !x;
+  LogSum sum_ln_h, sum_ln_q;
+  for (std::int64_t t = first; t < n; ++t) {
+    const double e = residual(t);
+    const double xr = ar ? y[t - 1] * c : 0;  // de / dar1 = -xr
+    if (t > first) {
       const double e2 = e_prev * e_prev;
+      const bool down = gjr && e_prev < 0;
+      const double a = down ? alpha + gamma : alpha;
       if (grad) {
-        d[0] = -2 * alpha * e_prev + beta * d[0];
-        d[1] = 1 + beta * d[1];
-        d[2] = e2 + beta * d[2];
-        d[3] = h_prev + beta * d[3];
+        d[0] = -2 * a * e_prev + beta * d[0];
+        if (ar) d[1] = -2 * a * e_prev * x_prev + beta * d[1];
+        d[2] = 1 + beta * d[2];
+        d[3] = e2 + beta * d[3];
+        if (gjr) d[4] = (down ? e2 : 0) + beta * d[4];
+        d[5] = h_prev + beta * d[5];
       }
-      h = omega + alpha * e2 + beta * h_prev;
+      h = omega + a * e2 + beta * h_prev;
     }
-    double dl_dh, dl_de, dl_dnu = 0;
-    if (!student) {
-      const double r = e / h;
-      ll -= 0.5 * (kLn2Pi + std::log(h) + e * r);
-      dl_dh = 0.5 * (e * r - 1) / h;
-      dl_de = -r;
-    } else {
-      const double q = e * e / (h * nu2), log1q = std::log1p(q), f = (nu + 1) / (1 + q);
-      ll += ln_c - 0.5 * std::log(h) - 0.5 * (nu + 1) * log1q;
-      dl_dh = 0.5 * (f * q - 1) / h;
-      dl_de = -f * e / (h * nu2);
-      dl_dnu = d_ln_c - 0.5 * log1q + 0.5 * f * q / nu2;
+    double dl_dh = 0, dl_de = 0, dl_dnu = 0, dl_dxi = 0;
+    switch (dist) {
+      case GarchDist::normal: {
+        const double r = e / h;
+        if (fast) {
+          sum_ln_h.add(h);
+          ll -= 0.5 * (kLn2Pi + e * r);
+        } else {
+          ll -= 0.5 * (kLn2Pi + std::log(h) + e * r);
+        }
+        dl_dh = 0.5 * (e * r - 1) / h;
+        dl_de = -r;
+        break;
+      }
+      case GarchDist::t: {
+        // log1p for the first models, whose doubles stay as they were; log
+        // (far faster, and the same to an ulp of the term) for the rest.
+        const double q = e * e / (h * nu2), f = (nu + 1) / (1 + q);
+        double log1q = 0;
+        if (fast) {
+          sum_ln_h.add(h);
+          sum_ln_q.add(1 + q);
+          ll += ln_c;
+        } else {
+          log1q = first_models ? std::log1p(q) : std::log(1 + q);
+          ll += ln_c - 0.5 * std::log(h) - 0.5 * (nu + 1) * log1q;
+        }
+        dl_dh = 0.5 * (f * q - 1) / h;
+        dl_de = -f * e / (h * nu2);
+        dl_dnu = d_ln_c - 0.5 * log1q + 0.5 * f * q / nu2;
+        break;
+      }
+      case GarchDist::skewt: {
+        const double root = std::sqrt(h), inv_root = 1 / root, z = e * inv_root, r = z * sk_sd + sk_mean;
+        const bool up = r >= 0;
+        const double w = up ? sk_w_up : sk_w_down;  // 1 / (xi^(+-2) (nu - 2))
+        const double q = r * r * w, f = (nu + 1) / (1 + q);
+        double log1q = 0;
+        if (fast) {
+          sum_ln_h.add(h);
+          sum_ln_q.add(1 + q);
+          ll += ln_c;
+        } else {
+          log1q = std::log(1 + q);
+          ll += ln_c - 0.5 * std::log(h) - 0.5 * (nu + 1) * log1q;
+        }
+        const double dl_dr = -f * r * w, fq = f * q;
+        dl_de = dl_dr * sk_sd * inv_root;
+        dl_dh = -0.5 * (1 + dl_dr * z * sk_sd) * inv_root * inv_root;
+        if (grad) {
+          dl_dxi = sk_dln_dxi + dl_dr * (z * sk_dsd_dxi + sk_dmean_dxi) + (up ? fq : -fq) * sk_inv_xi;
+          dl_dnu = d_ln_c - 0.5 * log1q + 0.5 * fq * inv_nu2 + sk_dln_dnu + dl_dr * (z * sk_dsd_dnu + sk_dmean_dnu);
+        }
+        break;
+      }
+      case GarchDist::ged: {
+        // a = |e| / (lambda sqrt h), a^nu by way of ln a.
+        double ln_a;
+        if (fast) {
+          sum_ln_h.add(h);
+          ln_a = e != 0 ? std::log(std::fabs(e) / (std::sqrt(h) * ged_lambda)) : 0;
+          ll += ged_ln_g;
+        } else {
+          const double ln_h = std::log(h);
+          ln_a = e != 0 ? std::log(std::fabs(e)) - 0.5 * ln_h - ged_ln_lambda : 0;
+          ll += ged_ln_g - 0.5 * ln_h;
+        }
+        const double an = e != 0 ? std::exp(nu * ln_a) : 0;
+        ll -= 0.5 * an;
+        dl_dh = 0.5 * (0.5 * nu * an - 1) / h;
+        dl_de = e != 0 ? -0.5 * nu * an / e : 0;
+        dl_dnu = ged_dln_g - 0.5 * an * (ln_a - nu * ged_dln_lambda);
+        break;
+      }
     }
     if (grad) {
-      const double score[kGarchParams] = {dl_dh * d[0] - dl_de, dl_dh * d[1], dl_dh * d[2], dl_dh * d[3], dl_dnu};
-      for (int i = 0; i < kGarchParams; ++i) g[i] += score[i];
+      const double score[kS] = {dl_dh * d[0] - dl_de, dl_dh * d[1] - dl_de * xr, dl_dh * d[2], dl_dh * d[3],
+                                dl_dh * d[4],         dl_dh * d[5],             dl_dnu,       dl_dxi};
+      for (int i = 0; i < kS; ++i) g[i] += score[i];
       if (x && x->opg)
-        for (int i = 0; i < kGarchParams; ++i)
-          for (int j = 0; j < kGarchParams; ++j) x->opg[i * kGarchParams + j] += score[i] * score[j];
+        for (int i = 0; i < p.k; ++i)
+          for (int j = 0; j < p.k; ++j) x->opg[p.free[i] * kS + p.free[j]] += score[p.free[i]] * score[p.free[j]];
       if (x && x->info) {
-        // E[-d2 l / dtheta2 | past] = m m' / h + dh dh' / (2 h^2), m = dmu/dtheta,
-        // with the blocks between mu and the variance's parameters left out.
+        // E[-d2 l / dtheta2 | past] = m m' / h + dh dh' / (2 h^2), m = de/dtheta,
+        // with the blocks between the mean and the variance's parameters left out.
         const double w = 0.5 / (h * h);
-        x->info[0] += 1 / h + w * d[0] * d[0];
-        for (int i = 1; i < 4; ++i)
-          for (int j = 1; j < 4; ++j) x->info[i * kGarchParams + j] += w * d[i] * d[j];
+        x->info[kMu * kS + kMu] += 1 / h + w * d[0] * d[0];
+        if (ar) {
+          x->info[kMu * kS + kAr1] += xr / h + w * d[0] * d[1];
+          x->info[kAr1 * kS + kMu] += xr / h + w * d[0] * d[1];
+          x->info[kAr1 * kS + kAr1] += xr * xr / h + w * d[1] * d[1];
+        }
+        for (int i = kOmega; i <= kBeta; ++i)
+          for (int j = kOmega; j <= kBeta; ++j) x->info[i * kS + j] += w * d[i] * d[j];
       }
     }
     if (x) {
@@ -164,53 +311,147 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
     }
     e_prev = e;
     h_prev = h;
+    x_prev = xr;
+  }
+  if (fast) {
+    const double ln_q = sum_ln_q.value();
+    ll -= 0.5 * sum_ln_h.value();
+    if (dist == GarchDist::t || dist == GarchDist::skewt) {
+      ll -= 0.5 * (nu + 1) * ln_q;
+      g[kNu] -= 0.5 * ln_q;
+    }
   }
   if (x) {
     x->last_e = e_prev;
     x->last_h = h_prev;
   }
   if (grad)
-    for (int i = 0; i < kGarchParams; ++i) grad[i] = g[i];
+    for (int i = 0; i < kS; ++i) grad[i] = g[i];
   return ll;
 }
 
+template <GarchDist dist>
+double evaluate_law(const Problem& p, const double* th, double* grad, Extras* x) {
+  if (p.ar)
+    return p.gjr ? evaluate_model<dist, true, true>(p, th, grad, x) : evaluate_model<dist, true, false>(p, th, grad, x);
+  return p.gjr ? evaluate_model<dist, false, true>(p, th, grad, x) : evaluate_model<dist, false, false>(p, th, grad, x);
+}
+
+double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
+  switch (p.spec.dist) {
+    case GarchDist::normal: return evaluate_law<GarchDist::normal>(p, th, grad, x);
+    case GarchDist::t: return evaluate_law<GarchDist::t>(p, th, grad, x);
+    case GarchDist::skewt: return evaluate_law<GarchDist::skewt>(p, th, grad, x);
+    case GarchDist::ged: break;
+  }
+  return evaluate_law<GarchDist::ged>(p, th, grad, x);
+}
+
+double kappa_of(const Problem& p, double nu, double xi) {
+  return p.spec.dist == GarchDist::skewt ? garch_law_below_zero(GarchDist::skewt, nu, xi) : 0.5;
+}
+
+bool has_nu(const GarchSpec& s) { return s.dist != GarchDist::normal; }
+double nu_max(const GarchSpec& s) { return s.dist == GarchDist::ged ? kGedNuMax : kNuMax; }
+double nu_floor(const GarchSpec& s) { return s.dist == GarchDist::ged ? 0 : 2; }
+
+// The coordinates: how many precede the persistence, and where nu and skew lie.
 void to_theta(const Problem& p, const double* u, double* th) {
   int i = 0;
-  th[0] = p.model.zero_mean ? 0 : u[i++];
-  th[1] = std::exp(u[i++]);
-  const double persistence = logistic(u[i]), share = logistic(u[i + 1]);
-  i += 2;
-  th[2] = persistence * share;
-  th[3] = persistence * (1 - share);
-  th[4] = p.model.student_t ? 2 + (kNuMax - 2) * logistic(u[i]) : 0;
+  th[kMu] = p.spec.mean == GarchMean::zero ? 0 : u[i++];
+  th[kAr1] = p.ar ? u[i++] : 0;
+  th[kOmega] = std::exp(u[i++]);
+  const int v = i;
+  i += p.gjr ? 3 : 2;
+  const double lo = nu_floor(p.spec);
+  th[kNu] = has_nu(p.spec) ? lo + (nu_max(p.spec) - lo) * logistic(u[i++]) : 0;
+  th[kSkew] = p.spec.dist == GarchDist::skewt ? std::exp(u[i]) : 1;
+  const double persistence = logistic(u[v]), share = logistic(u[v + 1]);
+  if (!p.gjr) {
+    th[kAlpha] = persistence * share;
+    th[kBeta] = persistence * (1 - share);
+    th[kGamma] = 0;
+  } else {
+    // share of the shocks' part A = alpha + gamma kappa; split of A between
+    // the rises ((1 - kappa) alpha) and the falls (kappa (alpha + gamma)).
+    const double kappa = kappa_of(p, th[kNu], th[kSkew]), split = logistic(u[v + 2]);
+    const double a = persistence * share;
+    th[kAlpha] = a * split / (1 - kappa);
+    th[kGamma] = a * (1 - split) / kappa - th[kAlpha];
+    th[kBeta] = persistence * (1 - share);
+  }
 }
+
+double logit(double x) { return std::log(x / (1 - x)); }
 
 void to_u(const Problem& p, const double* th, double* u) {
   int i = 0;
-  if (!p.model.zero_mean) u[i++] = th[0];
-  u[i++] = std::log(th[1]);
-  const double persistence = th[2] + th[3], share = th[2] / persistence;
-  u[i++] = std::log(persistence / (1 - persistence));
-  u[i++] = std::log(share / (1 - share));
-  if (p.model.student_t) {
-    const double x = (th[4] - 2) / (kNuMax - 2);
-    u[i] = std::log(x / (1 - x));
+  if (p.spec.mean != GarchMean::zero) u[i++] = th[kMu];
+  if (p.ar) u[i++] = th[kAr1];
+  u[i++] = std::log(th[kOmega]);
+  if (!p.gjr) {
+    const double persistence = th[kAlpha] + th[kBeta], share = th[kAlpha] / persistence;
+    u[i++] = std::log(persistence / (1 - persistence));
+    u[i++] = std::log(share / (1 - share));
+  } else {
+    const double kappa = kappa_of(p, th[kNu], th[kSkew]);
+    const double a = th[kAlpha] + th[kGamma] * kappa, persistence = a + th[kBeta];
+    u[i++] = logit(persistence);
+    u[i++] = logit(a / persistence);
+    u[i++] = logit(th[kAlpha] * (1 - kappa) / a);
   }
+  if (has_nu(p.spec)) {
+    const double lo = nu_floor(p.spec), x = (th[kNu] - lo) / (nu_max(p.spec) - lo);
+    u[i++] = std::log(x / (1 - x));
+  }
+  if (p.spec.dist == GarchDist::skewt) u[i] = std::log(th[kSkew]);
 }
 
 // f(u) = -loglik / n and its gradient in u.
 double objective(const Problem& p, const double* u, double* gu) {
-  double th[kGarchParams], g[kGarchParams];
+  double th[kS], g[kS];
   to_theta(p, u, th);
   const double ll = evaluate(p, th, g, nullptr);
-  const double scale = -1 / static_cast<double>(p.n);
-  const double persistence = th[2] + th[3], share = persistence > 0 ? th[2] / persistence : 0;
+  const double scale = -1 / static_cast<double>(p.n - p.first);
   int i = 0;
-  if (!p.model.zero_mean) gu[i++] = scale * g[0];
-  gu[i++] = scale * g[1] * th[1];
-  gu[i++] = scale * (g[2] * share + g[3] * (1 - share)) * persistence * (1 - persistence);
-  gu[i++] = scale * (g[2] - g[3]) * persistence * share * (1 - share);
-  if (p.model.student_t) gu[i] = scale * g[4] * (th[4] - 2) * (1 - (th[4] - 2) / (kNuMax - 2));
+  if (p.spec.mean != GarchMean::zero) gu[i++] = scale * g[kMu];
+  if (p.ar) gu[i++] = scale * g[kAr1];
+  gu[i++] = scale * g[kOmega] * th[kOmega];
+  const int v = i;
+  i += p.gjr ? 3 : 2;
+  double d_nu = 0;  // dnu / du
+  if (has_nu(p.spec)) {
+    const double lo = nu_floor(p.spec);
+    d_nu = (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.spec) - lo));
+    gu[i++] = scale * g[kNu] * (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.spec) - lo));
+  }
+  if (p.spec.dist == GarchDist::skewt) gu[i] = scale * g[kSkew] * th[kSkew];
+  if (!p.gjr) {
+    const double persistence = th[kAlpha] + th[kBeta], share = persistence > 0 ? th[kAlpha] / persistence : 0;
+    gu[v] = scale * (g[kAlpha] * share + g[kBeta] * (1 - share)) * persistence * (1 - persistence);
+    gu[v + 1] = scale * (g[kAlpha] - g[kBeta]) * persistence * share * (1 - share);
+    return scale * ll;
+  }
+  const double persistence = logistic(u[v]), share = logistic(u[v + 1]), split = logistic(u[v + 2]);
+  const double kappa = kappa_of(p, th[kNu], th[kSkew]), a = persistence * share;
+  // alpha = a split / (1 - kappa), gamma = a (1 - split) / kappa - alpha, beta = persistence (1 - share).
+  const double dalpha_da = split / (1 - kappa), dgamma_da = (1 - split) / kappa - dalpha_da;
+  const double g_a = g[kAlpha] * dalpha_da + g[kGamma] * dgamma_da;
+  gu[v] = scale * (g_a * share + g[kBeta] * (1 - share)) * persistence * (1 - persistence);
+  gu[v + 1] = scale * (g_a - g[kBeta]) * persistence * share * (1 - share);
+  const double dalpha_ds = a / (1 - kappa), dgamma_ds = -a / kappa - dalpha_ds;
+  gu[v + 2] = scale * (g[kAlpha] * dalpha_ds + g[kGamma] * dgamma_ds) * split * (1 - split);
+  if (p.spec.dist == GarchDist::skewt) {
+    // kappa = P(z < 0) moves with nu and skew: its derivatives by central differences.
+    const double dalpha_dk = a * split / ((1 - kappa) * (1 - kappa));
+    const double dgamma_dk = -a * (1 - split) / (kappa * kappa) - dalpha_dk;
+    const double g_k = scale * (g[kAlpha] * dalpha_dk + g[kGamma] * dgamma_dk);
+    const double nu = th[kNu], xi = th[kSkew], hn = 1e-6 * nu, hx = 1e-6 * xi;
+    const double dk_dnu = (kappa_of(p, nu + hn, xi) - kappa_of(p, nu - hn, xi)) / (2 * hn);
+    const double dk_dxi = (kappa_of(p, nu, xi + hx) - kappa_of(p, nu, xi - hx)) / (2 * hx);
+    gu[i - 1] += g_k * dk_dnu * d_nu;
+    gu[i] += g_k * dk_dxi * xi;
+  }
   return scale * ll;
 }
 
@@ -221,11 +462,24 @@ double max_abs(const double* v, int k) {
 }
 
 // BFGS with a backtracking (Armijo) line search; u is updated in place.
-void minimise(const Problem& p, double* u, GarchMleFit& fit) {
+template <class Fit>
+void minimise(const Problem& p, double* u, Fit& fit) {
   const int k = p.k;
-  double hinv[kGarchParams * kGarchParams] = {};
+  double hinv[kS * kS] = {};
   for (int i = 0; i < k; ++i) hinv[i * k + i] = 1;
-  double g[kGarchParams], f = objective(p, u, g);
+  double g[kS], f = objective(p, u, g);
+  if (!p.first_models) {
+    // The later models start from the inverse of the diagonal curvature,
+    // by forward differences of the gradient.
+    for (int i = 0; i < k; ++i) {
+      double up[kS], gi[kS];
+      std::copy(u, u + k, up);
+      up[i] += 1e-4;
+      objective(p, up, gi);
+      const double c = (gi[i] - g[i]) / 1e-4;
+      hinv[i * k + i] = c > 0 && std::isfinite(c) ? 1 / c : 1;
+    }
+  }
   fit.converged = 0;
   int it = 0;
   for (; it < kMaxIterations; ++it) {
@@ -234,7 +488,7 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
       fit.converged = 1;
       break;
     }
-    double dir[kGarchParams], slope = 0;
+    double dir[kS], slope = 0;
     for (int i = 0; i < k; ++i) {
       dir[i] = 0;
       for (int j = 0; j < k; ++j) dir[i] -= hinv[i * k + j] * g[j];
@@ -251,9 +505,12 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
     }
     const double longest = max_abs(dir, k);
     double step = longest > 2 ? 2 / longest : 1;  // at most 2 in any coordinate
-    double un[kGarchParams], gn[kGarchParams], fn = 0;
+    double un[kS], gn[kS], fn = 0;
     bool moved = false;
-    for (int tries = 0; tries < 30; ++tries, step *= 0.5) {
+    // Near the optimum a decrease may be lost in rounding: the later models
+    // give up after 5 halvings there, the first ones after 30 as they did.
+    const int most = !p.first_models && max_abs(g, k) < 1e-6 ? 5 : 30;
+    for (int tries = 0; tries < most; ++tries, step *= 0.5) {
       for (int i = 0; i < k; ++i) un[i] = u[i] + step * dir[i];
       fn = objective(p, un, gn);
       if (std::isfinite(fn) && fn <= f + 1e-4 * step * slope && fn < f) {
@@ -265,7 +522,7 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
       fit.converged = max_abs(g, k) < 1e-6;
       break;
     }
-    double s[kGarchParams], yv[kGarchParams], sy = 0, yy = 0;
+    double s[kS], yv[kS], sy = 0, yy = 0;
     for (int i = 0; i < k; ++i) {
       s[i] = un[i] - u[i];
       yv[i] = gn[i] - g[i];
@@ -273,9 +530,9 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
       yy += yv[i] * yv[i];
     }
     if (sy > 1e-12 * std::sqrt(yy) * max_abs(s, k)) {
-      if (it == 0)
+      if (it == 0 && p.first_models)
         for (int i = 0; i < k; ++i) hinv[i * k + i] = sy / yy;
-      double hy[kGarchParams], yhy = 0;
+      double hy[kS], yhy = 0;
       for (int i = 0; i < k; ++i) {
         hy[i] = 0;
         for (int j = 0; j < k; ++j) hy[i] += hinv[i * k + j] * yv[j];
@@ -298,7 +555,7 @@ void minimise(const Problem& p, double* u, GarchMleFit& fit) {
 // Inverts the symmetric k x k matrix a in place (Gauss-Jordan, pivoting on
 // the largest diagonal entry); false when it is singular.
 bool invert(double* a, int k) {
-  bool used[kGarchParams] = {};
+  bool used[kS] = {};
   for (int step = 0; step < k; ++step) {
     int piv = -1;
     for (int i = 0; i < k; ++i)
@@ -323,7 +580,7 @@ bool invert(double* a, int k) {
 
 // out = a b a (k x k).
 void sandwich(const double* a, const double* b, double* out, int k) {
-  double ab[kGarchParams * kGarchParams];
+  double ab[kS * kS];
   for (int i = 0; i < k; ++i)
     for (int j = 0; j < k; ++j) {
       double v = 0;
@@ -338,89 +595,134 @@ void sandwich(const double* a, const double* b, double* out, int k) {
     }
 }
 
-// The free block of a 5 x 5 matrix.
+// The free block of an 8 x 8 matrix.
 void free_block(const Problem& p, const double* full, double* out) {
   for (int i = 0; i < p.k; ++i)
-    for (int j = 0; j < p.k; ++j) out[i * p.k + j] = full[p.free[i] * kGarchParams + p.free[j]];
+    for (int j = 0; j < p.k; ++j) out[i * p.k + j] = full[p.free[i] * kS + p.free[j]];
 }
 
 // Standard errors and the covariance in the series' own units from a
 // covariance of the free parameters of the scaled series (NaN when it could
 // not be formed).
 void store_std_err(const Problem& p, const double* cov, bool ok, double scale, double* se, double* full) {
-  const double unit[kGarchParams] = {scale, scale * scale, 1, 1, 1};
-  for (int i = 0; i < kGarchParams; ++i) se[i] = kNaN;
-  for (int i = 0; i < kGarchParams * kGarchParams; ++i) full[i] = kNaN;
+  const double unit[kS] = {scale, 1, scale * scale, 1, 1, 1, 1, 1};
+  for (int i = 0; i < kS; ++i) se[i] = kNaN;
+  for (int i = 0; i < kS * kS; ++i) full[i] = kNaN;
   if (!ok) return;
   for (int i = 0; i < p.k; ++i) {
     const double v = cov[i * p.k + i];
     se[p.free[i]] = v >= 0 ? std::sqrt(v) * unit[p.free[i]] : kNaN;
     for (int j = 0; j < p.k; ++j)
-      full[p.free[i] * kGarchParams + p.free[j]] = cov[i * p.k + j] * unit[p.free[i]] * unit[p.free[j]];
+      full[p.free[i] * kS + p.free[j]] = cov[i * p.k + j] * unit[p.free[i]] * unit[p.free[j]];
   }
 }
 
 // The best point of a coarse grid over (alpha, alpha + beta) with omega
-// matching the sample variance, and over nu for t errors.
+// matching the sample variance; over gamma for GJR, and over nu (and skew)
+// for the laws that have them.
 void start_point(const Problem& p, double* th) {
-  double mean = 0;
-  if (!p.model.zero_mean) {
-    for (std::int64_t t = 0; t < p.n; ++t) mean += p.y[t] * p.inv_scale;
-    mean /= static_cast<double>(p.n);
+  double mean = 0, phi = 0;
+  const std::int64_t n = p.n, first = p.first;
+  if (p.ar) {
+    // Least squares of y[t] on y[t-1].
+    double mx = 0, my = 0;
+    for (std::int64_t t = 1; t < n; ++t) {
+      mx += p.y[t - 1] * p.inv_scale;
+      my += p.y[t] * p.inv_scale;
+    }
+    mx /= static_cast<double>(n - 1);
+    my /= static_cast<double>(n - 1);
+    double sxy = 0, sxx = 0;
+    for (std::int64_t t = 1; t < n; ++t) {
+      const double dx = p.y[t - 1] * p.inv_scale - mx;
+      sxy += dx * (p.y[t] * p.inv_scale - my);
+      sxx += dx * dx;
+    }
+    phi = sxx > 0 ? std::clamp(sxy / sxx, -0.9, 0.9) : 0;
+    mean = my - phi * mx;
+  } else if (p.spec.mean != GarchMean::zero) {
+    for (std::int64_t t = 0; t < n; ++t) mean += p.y[t] * p.inv_scale;
+    mean /= static_cast<double>(n);
   }
   double var = 0;
-  for (std::int64_t t = 0; t < p.n; ++t) {
-    const double e = p.y[t] * p.inv_scale - mean;
+  for (std::int64_t t = first; t < n; ++t) {
+    const double e = p.y[t] * p.inv_scale - mean - (p.ar ? phi * (p.y[t - 1] * p.inv_scale) : 0);
     var += e * e;
   }
-  var /= static_cast<double>(p.n);
+  var /= static_cast<double>(n - first);
   double best = -std::numeric_limits<double>::infinity();
-  th[0] = mean;
-  th[1] = 0.1 * var;
-  th[2] = 0.05;
-  th[3] = 0.85;
-  th[4] = p.model.student_t ? 8 : 0;
+  const double nu0 = p.spec.dist == GarchDist::ged ? 1.5 : has_nu(p.spec) ? 8 : 0;
+  th[kMu] = mean;
+  th[kAr1] = phi;
+  th[kOmega] = 0.1 * var;
+  th[kAlpha] = 0.05;
+  th[kGamma] = 0;
+  th[kBeta] = 0.85;
+  th[kNu] = nu0;
+  th[kSkew] = 1;
   for (double persistence : {0.7, 0.9, 0.97})
-    for (double alpha : {0.03, 0.08, 0.15, 0.25}) {
-      const double trial[kGarchParams] = {mean, var * (1 - persistence), alpha, persistence - alpha, th[4]};
+    for (double alpha : {0.03, 0.08, 0.15, 0.25})
+      for (double lean : {0.0, 0.5}) {
+        if ((lean > 0) != p.gjr) continue;
+        // GJR: alpha + gamma / 2 = alpha, half of it on the falls alone.
+        const double trial[kS] = {mean, phi, var * (1 - persistence), alpha * (1 - lean), 2 * alpha * lean,
+                                  persistence - alpha, nu0, 1};
+        const double ll = evaluate(p, trial, nullptr, nullptr);
+        if (ll > best) {
+          best = ll;
+          std::copy(trial, trial + kS, th);
+        }
+      }
+  if (has_nu(p.spec)) {
+    const double t_nus[] = {4.0, 20.0}, ged_nus[] = {1.0, 2.0};
+    for (double nu : p.spec.dist == GarchDist::ged ? ged_nus : t_nus) {
+      double trial[kS];
+      std::copy(th, th + kS, trial);
+      trial[kNu] = nu;
       const double ll = evaluate(p, trial, nullptr, nullptr);
       if (ll > best) {
         best = ll;
-        std::copy(trial, trial + kGarchParams, th);
+        th[kNu] = nu;
       }
     }
-  if (p.model.student_t)
-    for (double nu : {4.0, 20.0}) {
-      double trial[kGarchParams];
-      std::copy(th, th + kGarchParams, trial);
-      trial[4] = nu;
+  }
+  if (p.spec.dist == GarchDist::skewt)
+    for (double xi : {0.8, 1.25}) {
+      double trial[kS];
+      std::copy(th, th + kS, trial);
+      trial[kSkew] = xi;
       const double ll = evaluate(p, trial, nullptr, nullptr);
       if (ll > best) {
         best = ll;
-        th[4] = nu;
+        th[kSkew] = xi;
       }
     }
 }
 
 }  // namespace
 
-GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleModel& model) {
-  if (n < 10) return GarchMleInput::too_short;
+GarchMleInput garch_check(const double* y, std::int64_t n, const GarchSpec& spec) {
+  if (n < (spec.mean == GarchMean::ar1 ? 11 : 10)) return GarchMleInput::too_short;
   for (std::int64_t t = 0; t < n; ++t)
     if (!std::isfinite(y[t])) return GarchMleInput::not_finite;
   for (std::int64_t t = 1; t < n; ++t)
     if (y[t] != y[0]) return GarchMleInput::ok;
-  return model.zero_mean && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
+  return spec.mean == GarchMean::zero && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
 }
 
-void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, GarchMleFit& fit, double* variances,
-                   double* residuals) {
+namespace {
+
+// The fit inside the parameter space's open box (garch_fit below adds what
+// happens at its edges).
+void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchModelFit& fit, double* variances,
+                double* residuals) {
+  const bool zero_mean = spec.mean == GarchMean::zero;
   // The scale: the standard deviation (root mean square for a zero mean),
   // formed on y / max|y| so that no square overflows.
   double top = 0;
   for (std::int64_t t = 0; t < n; ++t) top = std::max(top, std::fabs(y[t]));
   double mean = 0, sum2 = 0;
-  if (!model.zero_mean) {
+  if (!zero_mean) {
     for (std::int64_t t = 0; t < n; ++t) mean += y[t] / top;
     mean /= static_cast<double>(n);
   }
@@ -430,82 +732,216 @@ void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, 
   }
   const double scale = top * std::sqrt(sum2 / static_cast<double>(n));
 
-  Problem p{y, n, 1 / scale, model, {}, 0};
-  for (int i = 0; i < kGarchParams; ++i)
-    if ((i != 0 || !model.zero_mean) && (i != 4 || model.student_t)) p.free[p.k++] = i;
+  Problem p{y, n, spec.mean == GarchMean::ar1 ? 1 : 0, 1 / scale, spec, {}, 0, spec.mean == GarchMean::ar1,
+            spec.vol == GarchVol::gjr,
+            spec.mean != GarchMean::ar1 && spec.vol == GarchVol::garch &&
+                (spec.dist == GarchDist::normal || spec.dist == GarchDist::t)};
+  const bool present[kS] = {!zero_mean, p.ar, true, true, p.gjr, true, has_nu(spec), spec.dist == GarchDist::skewt};
+  for (int i = 0; i < kS; ++i)
+    if (present[i]) p.free[p.k++] = i;
 
-  double th[kGarchParams], u[kGarchParams];
+  double th[kS], u[kS];
   start_point(p, th);
   to_u(p, th, u);
   minimise(p, u, fit);
+  if (!p.first_models) {
+    // A share of the persistence run to its edge may be a false stop: the
+    // gradient in u vanishes there whatever the slope in theta. Search again
+    // from within and keep the better.
+    const int v = (spec.mean != GarchMean::zero) + p.ar + 1;
+    double again[kS];
+    std::copy(u, u + kS, again);
+    bool edge = false;
+    for (int i = v; i < v + (p.gjr ? 3 : 2); ++i)
+      if (std::fabs(u[i]) > 8) {
+        again[i] = u[i] > 0 ? 3 : -3;
+        edge = true;
+      }
+    if (edge) {
+      GarchModelFit second{};
+      minimise(p, again, second);
+      double g1[kS], g2[kS];
+      if (objective(p, again, g2) < objective(p, u, g1)) {
+        std::copy(again, again + kS, u);
+        fit.converged = second.converged;
+      }
+      fit.iterations += second.iterations;
+    }
+  }
   to_theta(p, u, th);
 
   // Hessian by central differences of the analytic gradient.
   const int k = p.k;
-  double hess[kGarchParams * kGarchParams];
+  double hess[kS * kS];
   for (int j = 0; j < k; ++j) {
     const int q = p.free[j];
     const double step = 1e-5 * std::max(std::fabs(th[q]), 0.1);
-    double up[kGarchParams], down[kGarchParams], gu[kGarchParams], gd[kGarchParams];
-    std::copy(th, th + kGarchParams, up);
-    std::copy(th, th + kGarchParams, down);
+    double up[kS], down[kS], gu[kS], gd[kS];
+    std::copy(th, th + kS, up);
+    std::copy(th, th + kS, down);
     up[q] += step;
     down[q] -= step;
     evaluate(p, up, gu, nullptr);
     evaluate(p, down, gd, nullptr);
     for (int i = 0; i < k; ++i) hess[i * k + j] = (gu[p.free[i]] - gd[p.free[i]]) / (2 * step);
   }
-  double info_hess[kGarchParams * kGarchParams];
+  double info_hess[kS * kS];
   for (int i = 0; i < k; ++i)
     for (int j = 0; j < k; ++j) info_hess[i * k + j] = -0.5 * (hess[i * k + j] + hess[j * k + i]);
 
-  double opg_full[kGarchParams * kGarchParams] = {}, bw_full[kGarchParams * kGarchParams] = {};
+  const bool normal = spec.dist == GarchDist::normal;
+  double opg_full[kS * kS] = {}, bw_full[kS * kS] = {};
   Extras x;
   x.opg = opg_full;
-  x.info = model.student_t ? nullptr : bw_full;
+  x.info = normal ? bw_full : nullptr;
   x.h = variances;
   x.z = residuals;
-  double g[kGarchParams];
+  double g[kS];
   const double ll = evaluate(p, th, g, &x);
 
-  double cov_h[kGarchParams * kGarchParams], opg[kGarchParams * kGarchParams], cov_opg[kGarchParams * kGarchParams];
+  double cov_h[kS * kS], opg[kS * kS], cov_opg[kS * kS];
   std::copy(info_hess, info_hess + k * k, cov_h);
   const bool ok_h = invert(cov_h, k);
   free_block(p, opg_full, opg);
   std::copy(opg, opg + k * k, cov_opg);
   const bool ok_opg = invert(cov_opg, k);
-  double cov_robust[kGarchParams * kGarchParams];
+  double cov_robust[kS * kS];
   if (ok_h) sandwich(cov_h, opg, cov_robust, k);
   store_std_err(p, cov_h, ok_h, scale, fit.std_err[kSeHessian], fit.cov[kSeHessian]);
   store_std_err(p, cov_opg, ok_opg, scale, fit.std_err[kSeOpg], fit.cov[kSeOpg]);
   store_std_err(p, cov_robust, ok_h, scale, fit.std_err[kSeRobust], fit.cov[kSeRobust]);
-  if (model.student_t) {
+  if (!normal) {
     store_std_err(p, nullptr, false, scale, fit.std_err[kSeBw], fit.cov[kSeBw]);
   } else {
-    double a[kGarchParams * kGarchParams], cov_bw[kGarchParams * kGarchParams];
+    double a[kS * kS], cov_bw[kS * kS];
     free_block(p, bw_full, a);
     const bool ok_bw = invert(a, k);
     if (ok_bw) sandwich(a, opg, cov_bw, k);
     store_std_err(p, cov_bw, ok_bw, scale, fit.std_err[kSeBw], fit.cov[kSeBw]);
   }
 
-  const double s2 = scale * scale, dn = static_cast<double>(n);
-  fit.params[0] = th[0] * scale;
-  fit.params[1] = th[1] * s2;
-  fit.params[2] = th[2];
-  fit.params[3] = th[3];
-  fit.params[4] = model.student_t ? th[4] : kNaN;
+  const double s2 = scale * scale, dn = static_cast<double>(n - p.first);
+  fit.spec = spec;
+  fit.params[kMu] = zero_mean ? kNaN : th[kMu] * scale;
+  fit.params[kAr1] = p.ar ? th[kAr1] : kNaN;
+  fit.params[kOmega] = th[kOmega] * s2;
+  fit.params[kAlpha] = th[kAlpha];
+  fit.params[kGamma] = p.gjr ? th[kGamma] : kNaN;
+  fit.params[kBeta] = th[kBeta];
+  fit.params[kNu] = has_nu(spec) ? th[kNu] : kNaN;
+  fit.params[kSkew] = spec.dist == GarchDist::skewt ? th[kSkew] : kNaN;
   fit.loglik = ll - dn * std::log(scale);
   fit.aic = -2 * fit.loglik + 2 * k;
   fit.bic = -2 * fit.loglik + k * std::log(dn);
-  fit.persistence = th[2] + th[3];
+  fit.persistence = p.gjr ? th[kAlpha] + th[kGamma] * kappa_of(p, th[kNu], th[kSkew]) + th[kBeta]
+                          : th[kAlpha] + th[kBeta];
   fit.half_life = std::log(0.5) / std::log(fit.persistence);
-  fit.unconditional_variance = fit.params[1] / (1 - fit.persistence);
+  fit.unconditional_variance = fit.params[kOmega] / (1 - fit.persistence);
+  fit.last_return = y[n - 1];
   fit.last_residual = x.last_e * scale;
   fit.last_variance = x.last_h * s2;
-  fit.observations = n;
-  if (variances)
-    for (std::int64_t t = 0; t < n; ++t) variances[t] *= s2;
+  fit.observations = n - p.first;
+  if (variances) {
+    for (std::int64_t t = p.first; t < n; ++t) variances[t] *= s2;
+    if (p.ar) variances[0] = kNaN;
+  }
+  if (residuals && p.ar) residuals[0] = kNaN;
+}
+
+}  // namespace
+
+// The fit, and its edges. The t law's nu stops at a cap, past which the
+// t likelihood can only rise to the normal law's, its limit as nu grows:
+// where nu ends within 1 % of the cap, the normal fit is made too, and kept
+// (with nu infinite and without its standard errors) if its likelihood is
+// at least as high. A fit whose nu is at its cap or whose persistence is
+// within 1e-7 of 1 stopped at an edge of the parameter space, not where the
+// gradient vanishes: at_bound says which, and converged is 2.
+void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchModelFit& fit, double* variances,
+               double* residuals) {
+  fit_inside(y, n, spec, fit, variances, residuals);
+  fit.at_bound = 0;
+  if (spec.dist == GarchDist::t && fit.params[kNu] >= 0.99 * kNuMax) {
+    GarchSpec normal = spec;
+    normal.dist = GarchDist::normal;
+    GarchModelFit nf{};
+    std::vector<double> h(variances ? static_cast<std::size_t>(n) : 0), z(residuals ? static_cast<std::size_t>(n) : 0);
+    fit_inside(y, n, normal, nf, variances ? h.data() : nullptr, residuals ? z.data() : nullptr);
+    if (nf.loglik >= fit.loglik) {
+      const double extra = std::log(static_cast<double>(nf.observations));
+      const std::int32_t iterations = fit.iterations + nf.iterations;
+      fit = nf;
+      fit.spec = spec;
+      fit.params[kNu] = std::numeric_limits<double>::infinity();
+      fit.aic += 2;  // nu counted as estimated, at infinity
+      fit.bic += extra;
+      fit.iterations = iterations;
+      if (variances) std::copy(h.begin(), h.end(), variances);
+      if (residuals) std::copy(z.begin(), z.end(), residuals);
+    }
+    fit.at_bound |= 1 << kNu;
+  }
+  if (fit.persistence > 1 - 1e-7) fit.at_bound |= 1 << kGarchSlots;
+  if (fit.at_bound && fit.converged) fit.converged = 2;
+}
+
+void garch_step(const GarchModelFit& fit, double y_prev, double e_prev, double h_prev, double& mean, double& h) {
+  const double* th = fit.params;
+  const double mu = fit.spec.mean == GarchMean::zero ? 0 : th[kMu];
+  mean = fit.spec.mean == GarchMean::ar1 ? mu + th[kAr1] * y_prev : mu;
+  const double a = fit.spec.vol == GarchVol::gjr && e_prev < 0 ? th[kAlpha] + th[kGamma] : th[kAlpha];
+  h = th[kOmega] + a * e_prev * e_prev + th[kBeta] * h_prev;
+}
+
+void garch_forecast(const GarchModelFit& fit, std::int64_t steps, double* mean, double* variance) {
+  double m, h;
+  garch_step(fit, fit.last_return, fit.last_residual, fit.last_variance, m, h);
+  const double mu = fit.spec.mean == GarchMean::zero ? 0 : fit.params[kMu];
+  const double phi = fit.spec.mean == GarchMean::ar1 ? fit.params[kAr1] : 0;
+  for (std::int64_t j = 0; j < steps; ++j) {
+    if (mean) mean[j] = m;
+    if (variance) variance[j] = h;
+    m = mu + phi * m;
+    h = fit.params[kOmega] + fit.persistence * h;
+  }
+}
+
+// The fit of the first models, in their five slots mu, omega, alpha, beta, nu.
+GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleModel& model) {
+  GarchSpec spec;
+  spec.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
+  return garch_check(y, n, spec);
+}
+
+void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, GarchMleFit& fit, double* variances,
+                   double* residuals) {
+  GarchSpec spec;
+  spec.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
+  spec.dist = model.student_t ? GarchDist::t : GarchDist::normal;
+  spec.backcast = model.backcast;
+  GarchModelFit f{};
+  garch_fit(y, n, spec, f, variances, residuals);
+  const int slot[kGarchParams] = {kMu, kOmega, kAlpha, kBeta, kNu};
+  for (int i = 0; i < kGarchParams; ++i) {
+    fit.params[i] = f.params[slot[i]];
+    for (int kind = 0; kind < kGarchStdErrKinds; ++kind) {
+      fit.std_err[kind][i] = f.std_err[kind][slot[i]];
+      for (int j = 0; j < kGarchParams; ++j)
+        fit.cov[kind][i * kGarchParams + j] = f.cov[kind][slot[i] * kS + slot[j]];
+    }
+  }
+  if (model.zero_mean) fit.params[0] = 0;
+  fit.loglik = f.loglik;
+  fit.aic = f.aic;
+  fit.bic = f.bic;
+  fit.persistence = f.persistence;
+  fit.half_life = f.half_life;
+  fit.unconditional_variance = f.unconditional_variance;
+  fit.last_residual = f.last_residual;
+  fit.last_variance = f.last_variance;
+  fit.observations = f.observations;
+  fit.iterations = f.iterations;
+  fit.converged = f.converged;
 }
 
 void garch_mle_forecast(const GarchMleFit& fit, std::int64_t steps, double* out) {

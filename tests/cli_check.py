@@ -353,8 +353,10 @@ def check_garch_mle(tmp):
         check("garch-mle table: " + row, re.search(row, out) is not None, out)
     closes = os.path.join(ROOT, "examples", "closes.csv")
     out = expect_ok("garch-mle --prices --dist t", "garch-mle", closes + ":close", "--prices", "--dist", "t")
-    check("garch-mle t row", re.search(r"^nu\s+\d", out, re.M) is not None, out)
-    expect_usage_error("garch-mle: an unknown law", r"--dist takes normal or t", "garch-mle", data, "--dist", "ged")
+    check("garch-mle t row: nu at its bound, the normal law's likelihood",
+          re.search(r"^nu\s+inf\s+at its bound", out, re.M) is not None and "stopped at a bound" in out, out)
+    expect_usage_error("garch-mle: an unknown law", r"--dist takes normal, t, skewt or ged", "garch-mle", data,
+                       "--dist", "cauchy")
     short = os.path.join(tmp, "short.csv")
     with open(short, "w") as f:
         f.write("r\n0.1\n-0.2\n0.3\n")

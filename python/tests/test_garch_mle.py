@@ -1,5 +1,6 @@
 """vexal.garch_mle: the published benchmark through the binding, frames in
 parallel and Dask against single fits bit for bit, refused input."""
+import math
 import os
 import sys
 import unittest
@@ -83,8 +84,9 @@ class GarchMle(unittest.TestCase):
             (ValueError, "does not vary", (np.ones(50),), {}),
             (TypeError, "numbers", (["a"] * 20,), {}),
             (TypeError, "numbers", ("1,2,3",), {}),
-            (ValueError, "mean", (y,), {"mean": "ar1"}),
-            (ValueError, "dist", (y,), {"dist": "ged"}),
+            (ValueError, "mean", (y,), {"mean": "ar2"}),
+            (ValueError, "dist", (y,), {"dist": "cauchy"}),
+            (ValueError, "vol", (y,), {"vol": "egarch"}),
             (TypeError, "h0", (y,), {"h0": 0}),
             (ValueError, "column 'b'", (pd.DataFrame({"a": y[:50], "b": hole[80:130]}),), {}),
         ]
@@ -108,6 +110,36 @@ class GarchMle(unittest.TestCase):
             self.assertEqual(any("prices=True" in str(w.message) for w in seen), warned, (kwargs, warned))
         self.assertTrue(np.array_equal(bits(fit.params), bits(vexal.garch_mle(r).params)))
         self.assertRaises(TypeError, vexal.garch_mle, p, prices="yes")
+
+    def test_models_risk_and_backtest(self):
+        """Every model through the binding; VaR and ES; the backtest's
+        statistics from its own exceedances, the same at any thread count;
+        the t fit at its bound reports the normal law's likelihood."""
+        y = self.y.to_numpy()
+        for vol, dist, mean in (("gjr", "skewt", "constant"), ("garch", "ged", "zero"), ("gjr", "t", "ar1")):
+            fit = vexal.garch_mle(y, mean=mean, vol=vol, dist=dist)
+            self.assertTrue(fit.converged or fit.at_bound, (vol, dist, mean))
+            self.assertEqual("gamma" in fit.params.index, vol == "gjr")
+            self.assertTrue(0 < fit.var(0.05) < fit.var(0.01) < fit.es(0.01))
+            self.assertRaises(ValueError, fit.var, 0.5)
+        bt = [None, None]
+        for k, threads in enumerate((1, 2)):
+            vexal.set_threads(threads)
+            bt[k] = vexal.garch_backtest(y[:700], window=500, refit_every=5, level=0.05, vol="gjr")
+        vexal.set_threads(None)
+        self.assertTrue(np.array_equal(bits(bt[0].var), bits(bt[1].var)))
+        b = bt[0]
+        x, n = int(b.exceed.sum()), b.days
+        self.assertEqual(x, b.exceedances)
+        pi = x / n
+        lr = -2 * ((n - x) * math.log(0.95) + x * math.log(0.05) - (n - x) * math.log(1 - pi) - x * math.log(pi))
+        self.assertAlmostEqual(b.kupiec[0], lr, delta=1e-10 * max(1, lr))
+        self.assertRaises(ValueError, vexal.garch_backtest, y[:700], 500, 1, 0.7)
+        closes = pd.read_csv(os.path.join(os.path.dirname(DATA), "..", "..", "examples", "closes.csv")).close
+        t_fit = vexal.garch_mle(closes.to_numpy(), dist="t", prices=True)
+        normal = vexal.garch_mle(closes.to_numpy(), prices=True)
+        self.assertGreaterEqual(t_fit.loglik, normal.loglik)
+        self.assertEqual((t_fit.at_bound, t_fit.converged), (["nu"], False))
 
 
 if __name__ == "__main__":

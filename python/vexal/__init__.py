@@ -372,30 +372,54 @@ give; many give a DataFrame indexed by table, fitted in parallel
 not touched."""
 
 
-def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False, prices=False):
+def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=False, prices=False, vol="garch"):
     from . import _garch_mle
-    return _garch_mle.garch_mle(returns, mean, dist, h0, progress, prices)
+    return _garch_mle.garch_mle(returns, mean, dist, h0, progress, prices, vol)
+
+
+def garch_backtest(returns, window, refit_every=1, level=0.01, mean="constant", dist="normal", h0="sample",
+                   vol="garch", progress=False):
+    """A rolling out-of-sample Value-at-Risk backtest of a GARCH model.
+
+For each day t from window on, the model (mean, vol, dist, h0 as in
+garch_mle) is fitted to the previous window returns, refitted every
+refit_every days and filtered with the last parameters in between, and the
+one-step VaR and ES at level (in (0, 0.5)) are forecast for day t. Returns
+an object with var, es (positive for losses), exceed (booleans: the return
+fell below -var), kupiec, christoffersen_ind and christoffersen_cc, each a
+(statistic, p-value) pair. Runs on all cores (vexal.set_threads), the same
+doubles at any number of threads; progress=True shows a bar, Ctrl-C stops
+it. Bad input (NaN inside, too short, constant, an unknown option, a level
+outside (0, 0.5)) raises ValueError or TypeError naming the problem."""
+    from . import _garch_mle
+    return _garch_mle.garch_backtest(returns, window, refit_every, level, mean, dist, h0, vol, progress)
 
 
 garch_mle.__doc__ = """GARCH(1,1) by maximum likelihood of a series of returns, or of many.
 
-y[t] = mu + e[t], e[t] = sqrt(h[t]) z[t], h[t] = omega + alpha e[t-1]^2 + beta h[t-1].
-mean: "constant" (mu estimated) or "zero"; dist: "normal" or "t"
-(standardised Student-t, nu estimated); h0: "sample" (pre-sample e^2 and h
-equal to the mean squared residual) or "backcast" (the first 75 squared
-residuals weighted 0.94^t). Returns in percent or in decimals give the same fit.
+y[t] = mu + ar1 y[t-1] + e[t], e[t] = sqrt(h[t]) z[t],
+h[t] = omega + (alpha + gamma 1[e[t-1] < 0]) e[t-1]^2 + beta h[t-1].
+mean: "constant" (mu estimated), "zero" or "ar1" (mu and ar1, the first
+return conditioned on); vol: "garch" (gamma = 0) or "gjr"; dist: "normal",
+"t" (standardised Student-t, nu estimated), "skewt" (Fernandez-Steel skewed
+t, nu and skew) or "ged" (generalised error law, shape nu); h0: "sample"
+(pre-sample e^2 and h equal to the mean squared residual) or "backcast"
+(the first 75 squared residuals weighted 0.94^t). Returns in percent or in
+decimals give the same fit. A parameter at a bound of its range (nu
+infinite where the normal law fits at least as well; the persistence at 1)
+is listed in at_bound, and converged is then False.
 
 returns: one series (1-D; NaN padding at either end dropped), a DataFrame of
 return columns (fitted in parallel into a DataFrame of results, one row per
 column) or a Dask DataFrame (one column per task). One series gives a result
 with params, std_err ("hessian", "opg", "robust" and, for normal errors,
-"bw"), loglik, aic, bic, conditional_variance, converged, forecast(h) and
-summary(). prices=True fits the simple returns (P[t] - P[t-1]) / P[t-1] of
+"bw"), loglik, aic, bic, conditional_variance, converged, at_bound,
+forecast(h), forecast_mean(h), var(level), es(level) and summary(). prices=True fits the simple returns (P[t] - P[t-1]) / P[t-1] of
 series of prices; a series that looks like price levels without it (every
 value positive, the mean many standard deviations) gives a warning. Bad
 input (a NaN inside the series, fewer than 10 returns, a 2-D array,
 non-numbers, an unknown option) raises ValueError or TypeError."""
-__all__.append("garch_mle")
+__all__ += ["garch_mle", "garch_backtest"]
 
 
 from . import precise  # noqa: E402  (vexal.precise: the precise family)

@@ -14,28 +14,40 @@ VEXAL_E_MEMORY = -7
 VEXAL_E_RESOURCES = -8
 VEXAL_GARCH_CONSTANT = 0
 VEXAL_GARCH_ZERO = 1
+VEXAL_GARCH_AR1 = 2
+VEXAL_GARCH_GARCH = 0
+VEXAL_GARCH_GJR = 1
 VEXAL_GARCH_NORMAL = 0
 VEXAL_GARCH_T = 1
+VEXAL_GARCH_SKEWT = 2
+VEXAL_GARCH_GED = 3
 VEXAL_GARCH_SAMPLE = 0
 VEXAL_GARCH_BACKCAST = 1
-VEXAL_GARCH_MU = 0
-VEXAL_GARCH_OMEGA = 1
-VEXAL_GARCH_ALPHA = 2
-VEXAL_GARCH_BETA = 3
-VEXAL_GARCH_NU = 4
 VEXAL_E_GARCH_SHORT = -21
 VEXAL_E_GARCH_NOT_FINITE = -22
 VEXAL_E_GARCH_CONSTANT = -23
 VEXAL_E_GARCH_OPTION = -24
+VEXAL_GARCH_PARAM_MU = 0
+VEXAL_GARCH_PARAM_AR1 = 1
+VEXAL_GARCH_PARAM_OMEGA = 2
+VEXAL_GARCH_PARAM_ALPHA = 3
+VEXAL_GARCH_PARAM_GAMMA = 4
+VEXAL_GARCH_PARAM_BETA = 5
+VEXAL_GARCH_PARAM_NU = 6
+VEXAL_GARCH_PARAM_SKEW = 7
+VEXAL_GARCH_PARAMS = 8
+VEXAL_E_GARCH_LEVEL = -25
+VEXAL_E_GARCH_WINDOW = -26
 
 # The option groups (names to codes) and the slot groups (names in slot order).
 OPTIONS = {
-    'mean': {'constant': VEXAL_GARCH_CONSTANT, 'zero': VEXAL_GARCH_ZERO},
-    'dist': {'normal': VEXAL_GARCH_NORMAL, 't': VEXAL_GARCH_T},
+    'mean': {'constant': VEXAL_GARCH_CONSTANT, 'zero': VEXAL_GARCH_ZERO, 'ar1': VEXAL_GARCH_AR1},
+    'vol': {'garch': VEXAL_GARCH_GARCH, 'gjr': VEXAL_GARCH_GJR},
+    'dist': {'normal': VEXAL_GARCH_NORMAL, 't': VEXAL_GARCH_T, 'skewt': VEXAL_GARCH_SKEWT, 'ged': VEXAL_GARCH_GED},
     'h0': {'sample': VEXAL_GARCH_SAMPLE, 'backcast': VEXAL_GARCH_BACKCAST},
 }
 SLOTS = {
-    'params': ('mu', 'omega', 'alpha', 'beta', 'nu'),
+    'params': ('mu', 'ar1', 'omega', 'alpha', 'gamma', 'beta', 'nu', 'skew'),
 }
 
 vexal_progress_fn = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_longlong, ctypes.c_longlong, ctypes.c_void_p)
@@ -62,6 +74,62 @@ class vexal_garch_mle_result(ctypes.Structure):
     ]
 
 
+class vexal_garch_options(ctypes.Structure):
+    _fields_ = [
+        ('mean', ctypes.c_int),
+        ('vol', ctypes.c_int),
+        ('dist', ctypes.c_int),
+        ('h0', ctypes.c_int),
+    ]
+
+
+class vexal_garch_mle2_result(ctypes.Structure):
+    _fields_ = [
+        ('options', vexal_garch_options),
+        ('params', ctypes.c_double * 8),
+        ('se_hessian', ctypes.c_double * 8),
+        ('se_opg', ctypes.c_double * 8),
+        ('se_robust', ctypes.c_double * 8),
+        ('se_bw', ctypes.c_double * 8),
+        ('cov_hessian', ctypes.c_double * 64),
+        ('cov_opg', ctypes.c_double * 64),
+        ('cov_robust', ctypes.c_double * 64),
+        ('cov_bw', ctypes.c_double * 64),
+        ('loglik', ctypes.c_double),
+        ('aic', ctypes.c_double),
+        ('bic', ctypes.c_double),
+        ('persistence', ctypes.c_double),
+        ('half_life', ctypes.c_double),
+        ('unconditional_variance', ctypes.c_double),
+        ('last_return', ctypes.c_double),
+        ('last_residual', ctypes.c_double),
+        ('last_variance', ctypes.c_double),
+        ('observations', ctypes.c_longlong),
+        ('iterations', ctypes.c_int),
+        ('converged', ctypes.c_int),
+        ('at_bound', ctypes.c_int),
+    ]
+
+
+class vexal_garch_test(ctypes.Structure):
+    _fields_ = [
+        ('statistic', ctypes.c_double),
+        ('p_value', ctypes.c_double),
+    ]
+
+
+class vexal_garch_backtest_result(ctypes.Structure):
+    _fields_ = [
+        ('days', ctypes.c_longlong),
+        ('exceedances', ctypes.c_longlong),
+        ('fits', ctypes.c_longlong),
+        ('converged', ctypes.c_longlong),
+        ('kupiec', vexal_garch_test),
+        ('christoffersen_ind', vexal_garch_test),
+        ('christoffersen_cc', vexal_garch_test),
+    ]
+
+
 # Every function: (result type, argument types), in header order.
 FUNCTIONS = {
     'vexal_map': (ctypes.c_int, [ctypes.c_char_p, ctypes.c_longlong, ctypes.POINTER(ctypes.POINTER(ctypes.c_double)), ctypes.POINTER(ctypes.c_longlong), ctypes.POINTER(ctypes.c_double), ctypes.c_int]),
@@ -79,6 +147,11 @@ FUNCTIONS = {
     'vexal_garch_mle_forecast': (ctypes.c_int, [ctypes.POINTER(vexal_garch_mle_result), ctypes.c_longlong, ctypes.POINTER(ctypes.c_double)]),
     'vexal_garch_mle_many': (ctypes.c_int, [ctypes.c_longlong, ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.POINTER(ctypes.c_longlong), ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.POINTER(vexal_garch_mle_result), ctypes.c_int]),
     'vexal_garch_mle_many_progress': (ctypes.c_int, [ctypes.c_longlong, ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.POINTER(ctypes.c_longlong), ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.POINTER(vexal_garch_mle_result), ctypes.c_int, vexal_progress_fn, ctypes.c_void_p]),
+    'vexal_garch_mle2': (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.POINTER(vexal_garch_options), ctypes.POINTER(vexal_garch_mle2_result), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double)]),
+    'vexal_garch_mle2_forecast': (ctypes.c_int, [ctypes.POINTER(vexal_garch_mle2_result), ctypes.c_longlong, ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double)]),
+    'vexal_garch_mle2_risk': (ctypes.c_int, [ctypes.POINTER(vexal_garch_mle2_result), ctypes.c_double, ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double)]),
+    'vexal_garch_backtest': (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.c_longlong, ctypes.c_longlong, ctypes.c_double, ctypes.POINTER(vexal_garch_options), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(vexal_garch_backtest_result), ctypes.c_int]),
+    'vexal_garch_backtest_progress': (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_longlong, ctypes.c_longlong, ctypes.c_longlong, ctypes.c_double, ctypes.POINTER(vexal_garch_options), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_ubyte), ctypes.POINTER(vexal_garch_backtest_result), ctypes.c_int, vexal_progress_fn, ctypes.c_void_p]),
 }
 
 
