@@ -6,11 +6,12 @@
 .vx_garch_names <- .vx_slots_params
 .vx_se_kinds <- c("hessian", "opg", "robust", "bw")
 
-garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", "t"),
-                      h0 = c("sample", "backcast"), prices = FALSE) {
+garch_mle <- function(returns, mean = c("constant", "zero", "ar1"), dist = c("normal", "t", "skewt", "ged"),
+                      h0 = c("sample", "backcast"), prices = FALSE, vol = c("garch", "gjr")) {
   mean <- match.arg(mean)
   dist <- match.arg(dist)
   h0 <- match.arg(h0)
+  vol <- match.arg(vol)
   call <- match.call()
   if (inherits(returns, "zoo") || is.data.frame(returns) || !is.null(dim(returns))) {
     if (NCOL(returns) != 1L) stop("garch_mle: one series of returns (one column)", call. = FALSE)
@@ -31,26 +32,63 @@ garch_mle <- function(returns, mean = c("constant", "zero"), dist = c("normal", 
     warning("garch_mle: the series looks like price levels (all positive, the mean many standard deviations ",
             "from 0), fitted as returns; for prices use prices = TRUE", call. = FALSE)
   }
-  res <- .Call(.C_vx_garch_mle, y[keep], .vx_option_mean[[mean]], .vx_option_dist[[dist]], .vx_option_h0[[h0]])
+  res <- .Call(.C_vx_garch_mle, y[keep], .vx_option_mean[[mean]], .vx_option_vol[[vol]], .vx_option_dist[[dist]],
+               .vx_option_h0[[h0]])
+  k <- length(.vx_garch_names)
   est <- !is.na(res$params)
-  if (mean == "zero") est[1] <- FALSE
   free <- .vx_garch_names[est]
-  se <- matrix(res$se, 5L, 4L, dimnames = list(.vx_garch_names, .vx_se_kinds))[free, , drop = FALSE]
-  cov <- lapply(seq_len(4L), function(k)
-    matrix(res$cov[, k], 5L, 5L, byrow = TRUE, dimnames = list(.vx_garch_names, .vx_garch_names))[free, free, drop = FALSE])
+  se <- matrix(res$se, k, 4L, dimnames = list(.vx_garch_names, .vx_se_kinds))[free, , drop = FALSE]
+  cov <- lapply(seq_len(4L), function(j)
+    matrix(res$cov[, j], k, k, byrow = TRUE, dimnames = list(.vx_garch_names, .vx_garch_names))[free, free, drop = FALSE])
   names(cov) <- .vx_se_kinds
   mu <- if (mean == "zero") 0 else res$params[1]
   stats <- as.list(res$stats)
+  bits <- as.integer(stats$at_bound)
+  at_bound <- .vx_garch_names[bitwAnd(bits, bitwShiftL(1L, seq_len(k) - 1L)) != 0]
+  if (bitwAnd(bits, bitwShiftL(1L, k)) != 0) at_bound <- c(at_bound, "persistence")
   structure(list(
     call = call, coefficients = setNames(res$params[est], free), se = se, cov = cov,
     loglik = stats$loglik, aic = stats$aic, bic = stats$bic, nobs = as.integer(stats$nobs),
     persistence = stats$persistence, half_life = stats$half_life,
     unconditional_variance = stats$unconditional_variance,
-    iterations = as.integer(stats$iterations), converged = stats$converged == 1,
-    mean = mean, dist = dist, h0 = h0, mu = mu,
+    iterations = as.integer(stats$iterations), converged = stats$converged == 1, at_bound = at_bound,
+    mean = mean, vol = vol, dist = dist, h0 = h0, mu = mu,
     x = y[keep], variance = res$h, std_residuals = res$z,
     index = .vx_index(returns, keep), raw = res$raw),
     class = "vexal_garch_mle")
+}
+
+# One-step Value-at-Risk and expected shortfall of the next return, positive for losses.
+garch_var <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, as.double(level))[1]
+garch_es <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, as.double(level))[2]
+
+garch_backtest <- function(returns, window, refit_every = 1, level = 0.01,
+                           mean = c("constant", "zero", "ar1"), dist = c("normal", "t", "skewt", "ged"),
+                           h0 = c("sample", "backcast"), vol = c("garch", "gjr")) {
+  mean <- match.arg(mean)
+  dist <- match.arg(dist)
+  h0 <- match.arg(h0)
+  vol <- match.arg(vol)
+  y <- .vx_double(if (inherits(returns, "zoo")) zoo::coredata(returns) else unlist(returns, use.names = FALSE),
+                  "garch_backtest", "returns")
+  res <- .Call(.C_vx_garch_backtest, y, as.double(window), as.double(refit_every), as.double(level),
+               .vx_option_mean[[mean]], .vx_option_vol[[vol]], .vx_option_dist[[dist]], .vx_option_h0[[h0]],
+               .vx$threads)
+  s <- as.list(res$stats)
+  structure(list(var = res$var, es = res$es, exceed = res$exceed, days = s$days, exceedances = s$exceedances,
+                 fits = s$fits, kupiec = c(statistic = s$kupiec, p_value = s$kupiec_p),
+                 christoffersen_ind = c(statistic = s$christoffersen_ind, p_value = s$christoffersen_ind_p),
+                 christoffersen_cc = c(statistic = s$christoffersen_cc, p_value = s$christoffersen_cc_p),
+                 level = level), class = "vexal_garch_backtest")
+}
+
+print.vexal_garch_backtest <- function(x, ...) {
+  cat("Value-at-Risk backtest at level", x$level, ":", x$days, "days,", x$exceedances, "exceedances,",
+      x$fits, "fits\n")
+  cat("Kupiec LR", format(x$kupiec[1]), "p", format(x$kupiec[2]),
+      "  Christoffersen independence LR", format(x$christoffersen_ind[1]), "p", format(x$christoffersen_ind[2]),
+      "  conditional coverage LR", format(x$christoffersen_cc[1]), "p", format(x$christoffersen_cc[2]), "\n")
+  invisible(x)
 }
 
 # The time index of the fitted part of the input, to give results its shape.
@@ -93,25 +131,33 @@ logLik.vexal_garch_mle <- function(object, ...) {
 
 nobs.vexal_garch_mle <- function(object, ...) object$nobs
 
-fitted.vexal_garch_mle <- function(object, ...) .vx_like(object, rep(object$mu, object$nobs))
+fitted.vexal_garch_mle <- function(object, ...) {
+  .vx_like(object, if (object$mean == "ar1") object$x - .vx_residuals(object) else rep(object$mu, length(object$x)))
+}
+
+# e[t], the residuals of the mean: y - mu, or for an AR(1) mean sqrt(h) z (NA at the first return).
+.vx_residuals <- function(object) {
+  if (object$mean == "ar1") sqrt(object$variance) * object$std_residuals else object$x - object$mu
+}
 
 residuals.vexal_garch_mle <- function(object, standardize = FALSE, ...) {
-  .vx_like(object, if (standardize) object$std_residuals else object$x - object$mu)
+  .vx_like(object, if (standardize) object$std_residuals else .vx_residuals(object))
 }
 
 predict.vexal_garch_mle <- function(object, n.ahead = 10, ...) {
   if (!is.numeric(n.ahead) || length(n.ahead) != 1L || is.na(n.ahead) || n.ahead < 1)
     stop("predict: n.ahead must be a positive count", call. = FALSE)
-  v <- .Call(.C_vx_garch_mle_forecast, object$raw, as.double(floor(n.ahead)))
-  data.frame(mean = rep(object$mu, length(v)), sd = sqrt(v), variance = v)
+  f <- .Call(.C_vx_garch_mle_forecast, object$raw, as.double(floor(n.ahead)))
+  data.frame(mean = f[, 1], sd = sqrt(f[, 2]), variance = f[, 2])
 }
 
 print.vexal_garch_mle <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
-  cat("GARCH(1,1) by maximum likelihood:", x$mean, "mean,", x$dist, "errors,", x$h0, "start\n")
+  cat("GARCH(1,1) by maximum likelihood:", x$mean, "mean,", x$vol, "variance,", x$dist, "errors,", x$h0, "start\n")
   cat("Call: ", paste(deparse(x$call), collapse = "\n"), "\n\n", sep = "")
   print.default(format(coef(x), digits = digits), print.gap = 2L, quote = FALSE)
   cat("\nLog-likelihood:", format(x$loglik, digits = digits + 3L), " on", x$nobs, "returns",
-      if (!x$converged) " (not converged)", "\n")
+      if (length(x$at_bound)) paste0(" (at a bound: ", paste(x$at_bound, collapse = ", "), ")")
+      else if (!x$converged) " (not converged)", "\n")
   invisible(x)
 }
 
@@ -119,6 +165,7 @@ summary.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust",
   type <- .vx_garch_type(object, match.arg(type))
   est <- coef(object)
   se <- object$se[names(est), type]
+  se[names(est) %in% object$at_bound] <- NA  # no test of a parameter at its bound
   t <- est / se
   table <- cbind(Estimate = est, `Std. Error` = se, `t value` = t, `Pr(>|t|)` = 2 * stats::pnorm(-abs(t)))
   structure(list(object = object, coefficients = table, type = type), class = "summary.vexal_garch_mle")
@@ -126,7 +173,7 @@ summary.vexal_garch_mle <- function(object, type = c("hessian", "opg", "robust",
 
 print.summary.vexal_garch_mle <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   o <- x$object
-  cat("GARCH(1,1) by maximum likelihood:", o$mean, "mean,", o$dist, "errors,", o$h0, "start\n\n")
+  cat("GARCH(1,1) by maximum likelihood:", o$mean, "mean,", o$vol, "variance,", o$dist, "errors,", o$h0, "start\n\n")
   cat("Coefficients (standard errors from the ", x$type, " covariance):\n", sep = "")
   stats::printCoefmat(x$coefficients, digits = digits, signif.legend = TRUE)
   cat("\nLog-likelihood:", format(o$loglik, digits = digits + 3L), " AIC:", format(o$aic, digits = digits + 3L),
@@ -134,6 +181,8 @@ print.summary.vexal_garch_mle <- function(x, digits = max(3L, getOption("digits"
   cat("Returns:", o$nobs, " Persistence (alpha + beta):", format(o$persistence, digits = digits),
       " Half-life:", format(o$half_life, digits = digits), "\n")
   cat("Unconditional variance:", format(o$unconditional_variance, digits = digits),
-      " Iterations:", o$iterations, if (o$converged) " (converged)" else " (not converged)", "\n")
+      " Iterations:", o$iterations,
+      if (length(o$at_bound)) paste0(" (at a bound: ", paste(o$at_bound, collapse = ", "), ")")
+      else if (o$converged) " (converged)" else " (not converged)", "\n")
   invisible(x)
 }

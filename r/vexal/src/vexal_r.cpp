@@ -13,7 +13,6 @@
 
 #include "include/vexal_batch.h"
 #include "random/mt19937.h"
-#include "fitting/garch_mle.h"
 #include "include/vexal_garch.h"
 
 namespace {
@@ -139,52 +138,48 @@ void set_names(SEXP x, std::initializer_list<const char*> names) {
   UNPROTECT(1);
 }
 
-// GARCH(1,1) by maximum likelihood of one series of returns, the options as
-// the C API's codes (capi.R): a named list of the fit as raw bytes, for the
-// forecast; params; the four standard errors, 5 x 4; the four covariances,
-// 25 x 4; the statistics; h; z.
-SEXP vx_garch_mle(SEXP returns, SEXP mean, SEXP dist, SEXP h0) {
-  using namespace vexal;
+// The fit's options from R's codes (capi.R).
+vexal_garch_options garch_options(SEXP mean, SEXP vol, SEXP dist, SEXP h0) {
+  return vexal_garch_options{Rf_asInteger(mean), Rf_asInteger(vol), Rf_asInteger(dist), Rf_asInteger(h0)};
+}
+
+[[noreturn]] void garch_stop(const char* what, int rc) { Rf_error("%s: %s", what, vexal_error(rc)); }
+
+// GARCH by maximum likelihood of one series of returns through the C API,
+// the options as its codes (capi.R): a named list of the result as raw
+// bytes (for forecasts and risk), params, the four standard errors (slots x
+// 4), the four covariances (slots^2 x 4), the statistics, h and z.
+SEXP vx_garch_mle(SEXP returns, SEXP mean, SEXP vol, SEXP dist, SEXP h0) {
   if (TYPEOF(returns) != REALSXP) Rf_error("garch_mle: returns must be a double vector");
-  const std::int64_t n = XLENGTH(returns);
-  GarchMleModel model;
-  model.zero_mean = Rf_asInteger(mean) == VEXAL_GARCH_ZERO;
-  model.student_t = Rf_asInteger(dist) == VEXAL_GARCH_T;
-  model.backcast = Rf_asInteger(h0) == VEXAL_GARCH_BACKCAST;
-  switch (garch_mle_check(REAL(returns), n, model)) {
-    case GarchMleInput::too_short: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_SHORT));
-    case GarchMleInput::not_finite: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_NOT_FINITE));
-    case GarchMleInput::constant: Rf_error("garch_mle: %s", vexal_error(VEXAL_E_GARCH_CONSTANT));
-    case GarchMleInput::ok: break;
-  }
-  SEXP raw = PROTECT(Rf_allocVector(RAWSXP, sizeof(GarchMleFit)));
+  const R_xlen_t n = XLENGTH(returns);
+  const vexal_garch_options o = garch_options(mean, vol, dist, h0);
+  SEXP raw = PROTECT(Rf_allocVector(RAWSXP, sizeof(vexal_garch_mle2_result)));
   SEXP h = PROTECT(Rf_allocVector(REALSXP, n)), z = PROTECT(Rf_allocVector(REALSXP, n));
-  GarchMleFit fit{};
-  garch_mle_fit(REAL(returns), n, model, fit, REAL(h), REAL(z));
-  std::memcpy(RAW(raw), &fit, sizeof fit);
-  SEXP params = PROTECT(Rf_allocVector(REALSXP, kGarchParams));
-  std::memcpy(REAL(params), fit.params, sizeof fit.params);
-  SEXP se = PROTECT(Rf_allocMatrix(REALSXP, kGarchParams, kGarchStdErrKinds));
-  SEXP cov = PROTECT(Rf_allocMatrix(REALSXP, kGarchParams * kGarchParams, kGarchStdErrKinds));
-  for (int k = 0; k < kGarchStdErrKinds; ++k) {
-    std::memcpy(REAL(se) + k * kGarchParams, fit.std_err[k], sizeof fit.std_err[k]);
-    std::memcpy(REAL(cov) + k * kGarchParams * kGarchParams, fit.cov[k], sizeof fit.cov[k]);
+  vexal_garch_mle2_result r{};
+  if (const int rc = vexal_garch_mle2(REAL(returns), n, &o, &r, REAL(h), REAL(z)); rc != VEXAL_OK)
+    garch_stop("garch_mle", rc);
+  std::memcpy(RAW(raw), &r, sizeof r);
+  constexpr int k = VEXAL_GARCH_PARAMS;
+  SEXP params = PROTECT(Rf_allocVector(REALSXP, k));
+  std::memcpy(REAL(params), r.params, sizeof r.params);
+  SEXP se = PROTECT(Rf_allocMatrix(REALSXP, k, 4));
+  SEXP cov = PROTECT(Rf_allocMatrix(REALSXP, k * k, 4));
+  const double* ses[] = {r.se_hessian, r.se_opg, r.se_robust, r.se_bw};
+  const double* covs[] = {r.cov_hessian, r.cov_opg, r.cov_robust, r.cov_bw};
+  for (int kind = 0; kind < 4; ++kind) {
+    std::memcpy(REAL(se) + kind * k, ses[kind], k * sizeof(double));
+    std::memcpy(REAL(cov) + kind * k * k, covs[kind], k * k * sizeof(double));
   }
-  SEXP stats = PROTECT(Rf_allocVector(REALSXP, 9));
-  const double values[9] = {fit.loglik, fit.aic, fit.bic, fit.persistence, fit.half_life,
-                            fit.unconditional_variance, static_cast<double>(fit.observations),
-                            static_cast<double>(fit.iterations), static_cast<double>(fit.converged)};
+  SEXP stats = PROTECT(Rf_allocVector(REALSXP, 10));
+  const double values[10] = {r.loglik, r.aic, r.bic, r.persistence, r.half_life, r.unconditional_variance,
+                             static_cast<double>(r.observations), static_cast<double>(r.iterations),
+                             static_cast<double>(r.converged), static_cast<double>(r.at_bound)};
   std::memcpy(REAL(stats), values, sizeof values);
   set_names(stats, {"loglik", "aic", "bic", "persistence", "half_life", "unconditional_variance", "nobs",
-                    "iterations", "converged"});
+                    "iterations", "converged", "at_bound"});
   SEXP out = PROTECT(Rf_allocVector(VECSXP, 7));
-  SET_VECTOR_ELT(out, 0, raw);
-  SET_VECTOR_ELT(out, 1, params);
-  SET_VECTOR_ELT(out, 2, se);
-  SET_VECTOR_ELT(out, 3, cov);
-  SET_VECTOR_ELT(out, 4, stats);
-  SET_VECTOR_ELT(out, 5, h);
-  SET_VECTOR_ELT(out, 6, z);
+  SEXP parts[] = {raw, params, se, cov, stats, h, z};
+  for (int i = 0; i < 7; ++i) SET_VECTOR_ELT(out, i, parts[i]);
   set_names(out, {"raw", "params", "se", "cov", "stats", "h", "z"});
   UNPROTECT(8);
   return out;
@@ -195,17 +190,70 @@ SEXP vx_garch_looks_like_prices(SEXP returns) {
   return Rf_ScalarLogical(vexal_garch_looks_like_prices(REAL(returns), XLENGTH(returns)));
 }
 
-SEXP vx_garch_mle_forecast(SEXP raw, SEXP steps) {
-  using namespace vexal;
-  if (TYPEOF(raw) != RAWSXP || XLENGTH(raw) != static_cast<R_xlen_t>(sizeof(GarchMleFit)))
+const vexal_garch_mle2_result& raw_fit(SEXP raw) {
+  if (TYPEOF(raw) != RAWSXP || XLENGTH(raw) != static_cast<R_xlen_t>(sizeof(vexal_garch_mle2_result)))
     Rf_error("garch_mle: not a fit of this build of the package");
-  GarchMleFit fit;
-  std::memcpy(&fit, RAW(raw), sizeof fit);
+  return *reinterpret_cast<const vexal_garch_mle2_result*>(RAW(raw));
+}
+
+// The mean and variance forecasts, steps x 2.
+SEXP vx_garch_mle_forecast(SEXP raw, SEXP steps) {
+  vexal_garch_mle2_result r;
+  std::memcpy(&r, &raw_fit(raw), sizeof r);
   const double n = Rf_asReal(steps);
   if (!(n >= 0 && n <= 1e9)) Rf_error("predict: n.ahead must be a count");
-  SEXP out = PROTECT(Rf_allocVector(REALSXP, static_cast<R_xlen_t>(n)));
-  garch_mle_forecast(fit, static_cast<std::int64_t>(n), REAL(out));
+  SEXP out = PROTECT(Rf_allocMatrix(REALSXP, static_cast<int>(n), 2));
+  if (const int rc = vexal_garch_mle2_forecast(&r, static_cast<long long>(n), REAL(out), REAL(out) + static_cast<R_xlen_t>(n));
+      rc != VEXAL_OK)
+    garch_stop("predict", rc);
   UNPROTECT(1);
+  return out;
+}
+
+// One-step VaR and ES at a level: c(var, es).
+SEXP vx_garch_mle_risk(SEXP raw, SEXP level) {
+  vexal_garch_mle2_result r;
+  std::memcpy(&r, &raw_fit(raw), sizeof r);
+  SEXP out = PROTECT(Rf_allocVector(REALSXP, 2));
+  if (const int rc = vexal_garch_mle2_risk(&r, Rf_asReal(level), REAL(out), REAL(out) + 1); rc != VEXAL_OK)
+    garch_stop("garch risk", rc);
+  UNPROTECT(1);
+  return out;
+}
+
+// The rolling backtest: list(var, es, exceed, stats).
+SEXP vx_garch_backtest(SEXP returns, SEXP window, SEXP refit_every, SEXP level, SEXP mean, SEXP vol, SEXP dist,
+                       SEXP h0, SEXP threads) {
+  if (TYPEOF(returns) != REALSXP) Rf_error("garch_backtest: returns must be a double vector");
+  const R_xlen_t n = XLENGTH(returns);
+  const double w = Rf_asReal(window), every = Rf_asReal(refit_every);
+  if (!(w >= 0 && w <= 4e18) || !(every >= 0 && every <= 4e18))
+    Rf_error("garch_backtest: window and refit_every must be whole numbers");
+  const R_xlen_t days = n > static_cast<R_xlen_t>(w) ? n - static_cast<R_xlen_t>(w) : 0;
+  const vexal_garch_options o = garch_options(mean, vol, dist, h0);
+  SEXP var = PROTECT(Rf_allocVector(REALSXP, days)), es = PROTECT(Rf_allocVector(REALSXP, days));
+  std::vector<unsigned char> hit(static_cast<std::size_t>(days) + 1);
+  vexal_garch_backtest_result r{};
+  if (const int rc = vexal_garch_backtest(REAL(returns), n, static_cast<long long>(w), static_cast<long long>(every),
+                                          Rf_asReal(level), &o, REAL(var), REAL(es), hit.data(), &r,
+                                          Rf_asInteger(threads));
+      rc != VEXAL_OK)
+    garch_stop("garch_backtest", rc);
+  SEXP exceed = PROTECT(Rf_allocVector(LGLSXP, days));
+  for (R_xlen_t i = 0; i < days; ++i) LOGICAL(exceed)[i] = hit[static_cast<std::size_t>(i)] != 0;
+  SEXP stats = PROTECT(Rf_allocVector(REALSXP, 10));
+  const double values[10] = {static_cast<double>(r.days), static_cast<double>(r.exceedances),
+                             static_cast<double>(r.fits), static_cast<double>(r.converged),
+                             r.kupiec.statistic, r.kupiec.p_value, r.christoffersen_ind.statistic,
+                             r.christoffersen_ind.p_value, r.christoffersen_cc.statistic, r.christoffersen_cc.p_value};
+  std::memcpy(REAL(stats), values, sizeof values);
+  set_names(stats, {"days", "exceedances", "fits", "converged", "kupiec", "kupiec_p", "christoffersen_ind",
+                    "christoffersen_ind_p", "christoffersen_cc", "christoffersen_cc_p"});
+  SEXP out = PROTECT(Rf_allocVector(VECSXP, 4));
+  SEXP parts[] = {var, es, exceed, stats};
+  for (int i = 0; i < 4; ++i) SET_VECTOR_ELT(out, i, parts[i]);
+  set_names(out, {"var", "es", "exceed", "stats"});
+  UNPROTECT(5);
   return out;
 }
 
@@ -215,8 +263,10 @@ static const R_CallMethodDef kCalls[] = {
     {"vx_kelly_fit", (DL_FUNC)&vx_kelly_fit, 3},
     {"vx_mt", (DL_FUNC)&vx_mt, 8},
     {"vx_default_threads", (DL_FUNC)&vx_default_threads, 0},
-    {"vx_garch_mle", (DL_FUNC)&vx_garch_mle, 4},
+    {"vx_garch_mle", (DL_FUNC)&vx_garch_mle, 5},
     {"vx_garch_mle_forecast", (DL_FUNC)&vx_garch_mle_forecast, 2},
+    {"vx_garch_mle_risk", (DL_FUNC)&vx_garch_mle_risk, 2},
+    {"vx_garch_backtest", (DL_FUNC)&vx_garch_backtest, 9},
     {"vx_garch_looks_like_prices", (DL_FUNC)&vx_garch_looks_like_prices, 1},
     {nullptr, nullptr, 0}};
 
