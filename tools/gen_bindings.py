@@ -71,11 +71,11 @@ def read_table(path=TABLE, macro="VEXAL_EXPORT_TABLE"):
 
 def read_precise(path=PRECISE_TABLE):
     """The precise family, in table order; every name has the precise_
-    prefix and every argument is a number."""
+    prefix."""
     rows = read_table(path, "VEXAL_PRECISE_TABLE")
     for e in rows:
-        if not e.name.startswith("precise_") or any(kind != "num" for _, kind in e.args):
-            raise ValueError("precise table: %s must be named precise_... and take numbers only" % e.name)
+        if not e.name.startswith("precise_"):
+            raise ValueError("precise table: %s must be named precise_..." % e.name)
     return rows
 
 
@@ -96,7 +96,7 @@ def python_module(exports, precise):
     out += [")", "",
             "# The precise family (vexal.precise), one row per function, in table order; the C",
             "# symbol is vexal_ + name (libvexal.so, Vexal64.dll; not in the 32-bit Vexal.dll):",
-            '#   (name, ((argument, "num"), ...), summary, family)',
+            '#   (name, ((argument, "num" | "arr"), ...), summary, family)',
             "PRECISE = ("]
     for e in precise:
         args = "".join("(%r, %r), " % a for a in e.args).rstrip(" ")
@@ -137,7 +137,8 @@ def c_precise_header(precise):
         if e.family != family:
             family = e.family
             out += ["", "/* ---- %s ---- */" % family, ""]
-        params = ", ".join("double %s" % a for a, _ in e.args) or "void"
+        params = ", ".join(("const double *%s" if k == "arr" else "double %s") % a
+                           for a, k in e.args) or "void"
         out.append("/* %s */" % e.summary)
         out.append("VEXAL_PRECISE_API double %s(%s);" % (c_symbol(e), params))
     out += ["", "#ifdef __cplusplus", "}", "#endif", "", "#endif /* VEXAL_PRECISE_H */"]
