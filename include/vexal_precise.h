@@ -95,6 +95,65 @@ VEXAL_PRECISE_API double vexal_precise_call_impvol_american(double S, double K, 
 /* volatility at which precise_put_american gives price (NaN if unreachable) */
 VEXAL_PRECISE_API double vexal_precise_put_impvol_american(double S, double K, double T, double r, double price, double q);
 
+/* ---- precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield ---- */
+
+/* European call with n cash dividends */
+VEXAL_PRECISE_API double vexal_precise_call_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put with n cash dividends */
+VEXAL_PRECISE_API double vexal_precise_put_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call delta with cash dividends, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_call_delta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put delta with cash dividends, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_put_delta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call gamma with cash dividends, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_call_gamma_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put gamma with cash dividends, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_put_gamma_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call vega with cash dividends, per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_call_vega_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put vega with cash dividends, per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_put_vega_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call theta with cash dividends, per time unit as time passes */
+VEXAL_PRECISE_API double vexal_precise_call_theta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put theta with cash dividends, per time unit as time passes */
+VEXAL_PRECISE_API double vexal_precise_put_theta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call rho with cash dividends, per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_call_rho_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put rho with cash dividends, per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_put_rho_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call with n cash dividends */
+VEXAL_PRECISE_API double vexal_precise_call_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put with n cash dividends */
+VEXAL_PRECISE_API double vexal_precise_put_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call delta with cash dividends, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_call_delta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put delta with cash dividends, d price / d S */
+VEXAL_PRECISE_API double vexal_precise_put_delta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call gamma with cash dividends, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_call_gamma_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put gamma with cash dividends, d2 price / d S2 */
+VEXAL_PRECISE_API double vexal_precise_put_gamma_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call vega with cash dividends, per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_call_vega_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put vega with cash dividends, per 1.0 of sigma */
+VEXAL_PRECISE_API double vexal_precise_put_vega_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call theta with cash dividends, per time unit as time passes */
+VEXAL_PRECISE_API double vexal_precise_call_theta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put theta with cash dividends, per time unit as time passes */
+VEXAL_PRECISE_API double vexal_precise_put_theta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call rho with cash dividends, per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_call_rho_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put rho with cash dividends, per 1.0 of r */
+VEXAL_PRECISE_API double vexal_precise_put_rho_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* volatility at which precise_call_eur_d gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_call_impvol_eur_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_put_eur_d gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_put_impvol_eur_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_call_american_d gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_call_impvol_american_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_put_american_d gives price (NaN if unreachable) */
+VEXAL_PRECISE_API double vexal_precise_put_impvol_american_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+
 #ifdef __cplusplus
 }
 #endif

@@ -264,6 +264,63 @@ Public Declare PtrSafe Function precise_put_rho_american Lib "Vexal64.dll" Alias
 Public Declare PtrSafe Function precise_call_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' volatility at which precise_put_american gives price (NaN if unreachable)
 Public Declare PtrSafe Function precise_put_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield
+' European call with n cash dividends
+Public Declare PtrSafe Function precise_call_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put with n cash dividends
+Public Declare PtrSafe Function precise_put_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European call delta with cash dividends, d price / d S
+Public Declare PtrSafe Function precise_call_delta_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_delta_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put delta with cash dividends, d price / d S
+Public Declare PtrSafe Function precise_put_delta_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_delta_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European call gamma with cash dividends, d2 price / d S2
+Public Declare PtrSafe Function precise_call_gamma_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_gamma_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put gamma with cash dividends, d2 price / d S2
+Public Declare PtrSafe Function precise_put_gamma_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_gamma_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European call vega with cash dividends, per 1.0 of sigma
+Public Declare PtrSafe Function precise_call_vega_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_vega_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put vega with cash dividends, per 1.0 of sigma
+Public Declare PtrSafe Function precise_put_vega_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_vega_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European call theta with cash dividends, per time unit as time passes
+Public Declare PtrSafe Function precise_call_theta_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_theta_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put theta with cash dividends, per time unit as time passes
+Public Declare PtrSafe Function precise_put_theta_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_theta_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European call rho with cash dividends, per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_rho_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' European put rho with cash dividends, per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_rho_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call with n cash dividends
+Public Declare PtrSafe Function precise_call_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put with n cash dividends
+Public Declare PtrSafe Function precise_put_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call delta with cash dividends, d price / d S
+Public Declare PtrSafe Function precise_call_delta_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_delta_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put delta with cash dividends, d price / d S
+Public Declare PtrSafe Function precise_put_delta_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_delta_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call gamma with cash dividends, d2 price / d S2
+Public Declare PtrSafe Function precise_call_gamma_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_gamma_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put gamma with cash dividends, d2 price / d S2
+Public Declare PtrSafe Function precise_put_gamma_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_gamma_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call vega with cash dividends, per 1.0 of sigma
+Public Declare PtrSafe Function precise_call_vega_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_vega_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put vega with cash dividends, per 1.0 of sigma
+Public Declare PtrSafe Function precise_put_vega_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_vega_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call theta with cash dividends, per time unit as time passes
+Public Declare PtrSafe Function precise_call_theta_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_theta_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put theta with cash dividends, per time unit as time passes
+Public Declare PtrSafe Function precise_put_theta_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_theta_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American call rho with cash dividends, per 1.0 of r
+Public Declare PtrSafe Function precise_call_rho_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_rho_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' American put rho with cash dividends, per 1.0 of r
+Public Declare PtrSafe Function precise_put_rho_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_rho_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal sigma As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' volatility at which precise_call_eur_d gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_eur_d Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' volatility at which precise_put_eur_d gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_eur_d Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_eur_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' volatility at which precise_call_american_d gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_call_impvol_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' volatility at which precise_put_american_d gives price (NaN if unreachable)
+Public Declare PtrSafe Function precise_put_impvol_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x
