@@ -66,6 +66,17 @@ constexpr double kGw[kP] = {
     0.027152459411754094852};
 constexpr double kInvSqrt2Pi = 0.39894228040143267794;
 
+// 8-point Gauss-Legendre rule on [0, 1].
+constexpr int kQ = 8;
+constexpr double kQv[kQ] = {0.019855071751231884158, 0.1016667612931866302,
+                            0.23723379504183550709,  0.40828267875217509753,
+                            0.59171732124782490247,  0.76276620495816449291,
+                            0.8983332387068133698,   0.98014492824876811584};
+constexpr double kQw[kQ] = {0.050614268145188129576, 0.11119051722668723527,
+                            0.15685332293894364367,  0.18134189168918099148,
+                            0.18134189168918099148,  0.15685332293894364367,
+                            0.11119051722668723527,  0.050614268145188129576};
+
 struct Event {
   double s;       // time
   double D;       // dividend paid at s (0 for an exercise date alone)
@@ -95,6 +106,7 @@ class Engine {
     // many more deviations as the strike is away.
     const double dev = std::fabs(std::log(S / K) + r * T) / (sigma * std::sqrt(T));
     z_ = set.z + std::fmin(dev, 30.0);
+    premium_ = continuous && kind == Kind::put && r > 0;
   }
 
   Value run();
@@ -109,6 +121,21 @@ class Engine {
   void kernel(std::size_t j, double m, double s, double disc, double* v, double* d1,
               double* d2) const;
   void build(std::size_t j);
+  // The put's early-exercise premium over a period of length dt from spot
+  // y, with the boundary going linearly from Ba to Bc; first two
+  // derivatives in ln y when asked for.
+  double premium(double dt, double y, double Ba, double Bc, double* d1 = nullptr,
+                 double* d2 = nullptr) const;
+  // The boundary at the start of the period before level j (at time t,
+  // j = ev_.size() for the last period is not used), by value matching.
+  double boundary(std::size_t j, double t) const;
+  double tail_start() const;
+  double end_boundary(std::size_t j) const { return ev_[j].D > 0 ? 0.0 : bstart_[j]; }
+  double start_of(std::size_t j) const { return j > 0 ? ev_[j - 1].s : 0.0; }
+  // Value at time t = start_of(j) from spot y over the period to level j,
+  // the premium taken with start boundary Ba.
+  double held(std::size_t j, double y, double Ba, double* d1 = nullptr,
+              double* d2 = nullptr) const;
 
   Kind kind_;
   Style style_;
@@ -119,6 +146,10 @@ class Engine {
   double z_;
   std::vector<Level> lv_;
   std::vector<double> kinks_;  // kinks in x of the level built last
+  // The put exercised between dates: the boundary just after each level's
+  // date (as a spot), solved as the levels are built.
+  bool premium_ = false;
+  std::vector<double> bstart_;
   american::Boundary tailb_;
   bool tail_boundary_ = false;
 };
@@ -150,12 +181,82 @@ double Engine::tail(double y) const {
 double Engine::after(std::size_t j, double y) const {
   if (!(y > 0)) return at_zero(j);
   if (j + 1 == ev_.size()) return tail(y);
-  const double dt = ev_[j + 1].s - ev_[j].s;
+  return held(j + 1, y, premium_ ? bstart_[j] : 0.0);
+}
+
+double Engine::held(std::size_t j, double y, double Ba, double* d1, double* d2) const {
+  const double dt = ev_[j].s - start_of(j);
   const double s = sigma_ * std::sqrt(dt);
   double v;
-  kernel(j + 1, std::log(y) + (r_ - sigma_ * sigma_ / 2) * dt, s, std::exp(-r_ * dt), &v,
-         nullptr, nullptr);
+  kernel(j, std::log(y) + (r_ - sigma_ * sigma_ / 2) * dt, s, std::exp(-r_ * dt), &v, d1, d2);
+  if (premium_) {
+    double p1 = 0, p2 = 0;
+    v += premium(dt, y, Ba, end_boundary(j), d1 ? &p1 : nullptr, d2 ? &p2 : nullptr);
+    if (d1) *d1 += p1;
+    if (d2) *d2 += p2;
+  }
   return v;
+}
+
+// With u = dt v^2 the integrand rK e^{-ru} Phi(w), w = (ln(B(u)/y) -
+// (r - sigma^2/2) u) / (sigma sqrt u), is smooth in v on [0, 1].
+double Engine::premium(double dt, double y, double Ba, double Bc, double* d1, double* d2) const {
+  const double ly = std::log(y), mu = r_ - sigma_ * sigma_ / 2;
+  double p = 0, q1 = 0, q2 = 0;
+  for (int i = 0; i < kQ; ++i) {
+    const double v = kQv[i], u = dt * v * v;
+    const double B = Ba + (Bc - Ba) * v * v;
+    if (!(B > 0)) continue;
+    const double sd = sigma_ * std::sqrt(u);
+    const double w = (std::log(B) - ly - mu * u) / sd;
+    const double f = kQw[i] * 2 * dt * v * r_ * K_ * std::exp(-r_ * u);
+    p += f * precise_snorm(w);
+    if (d1) {
+      const double g = precise_norm(w);
+      q1 -= f * g / sd;
+      q2 -= f * w * g / (sd * sd);
+    }
+  }
+  if (d1) *d1 = q1;
+  if (d2) *d2 = q2;
+  return p;
+}
+
+// Where exercised now the value is K - B; a trial boundary b below the true
+// one leaves out some exercise and prices the put at b below K - b, one
+// above prices it above: bisection on that sign, below the point where the
+// value without exercise in the period meets K - y.
+double Engine::boundary(std::size_t j, double t) const {
+  (void)t;
+  const double dt = ev_[j].s - start_of(j);
+  auto without = [&](double x) {
+    const double y = std::exp(x);
+    const double s = sigma_ * std::sqrt(dt);
+    double v;
+    kernel(j, x + (r_ - sigma_ * sigma_ / 2) * dt, s, std::exp(-r_ * dt), &v, nullptr, nullptr);
+    return v - (K_ - y);
+  };
+  auto trial = [&](double x) {
+    const double y = std::exp(x);
+    return held(j, y, y) - (K_ - y);
+  };
+  const double top = std::log(K_);
+  double bot = top - 1;
+  while (without(bot) > 0 && bot > top - 40) bot -= 1;
+  if (!(without(bot) < 0)) return 0.0;
+  double a = bot, b = top;
+  for (int it = 0; it < 60 && b - a > 1e-13; ++it) {
+    const double c = (a + b) / 2;
+    (without(c) < 0 ? a : b) = c;
+  }
+  double hi = b, lo = hi - 0.05;
+  while (trial(lo) > 0 && lo > top - 40) lo -= 2 * (hi - lo);
+  if (!(trial(lo) <= 0)) return 0.0;
+  for (int it = 0; it < 60 && hi - lo > 1e-13; ++it) {
+    const double c = (lo + hi) / 2;
+    (trial(c) < 0 ? lo : hi) = c;
+  }
+  return std::exp((lo + hi) / 2);
 }
 
 double Engine::before(std::size_t j, double x) const {
@@ -238,8 +339,17 @@ void Engine::build(std::size_t j) {
     feats.push_back({std::log(D + K_), sigma_ * std::sqrt(T_ - sj)});
     if (tail_boundary_) feats.push_back({std::log(D + std::exp(tailb_.log_at(T_ - sj))), 0});
   }
+  // The put's boundary just after this date, from the level after it or
+  // from the solver of the last period; G is C1 but bends there.
+  if (premium_) {
+    bstart_[j] = j + 1 < ev_.size() ? boundary(j + 1, sj) : tail_start();
+    if (bstart_[j] > 0) {
+      feats.push_back({std::log(bstart_[j] + D), 0});
+      kinks.push_back(std::log(bstart_[j] + D));
+    }
+  }
   // The exercise point: a sign change of G's hold - exercise on a scan of the range.
-  if (style_ == Style::american && ev_[j].exercise) {
+  if (style_ == Style::american && ev_[j].exercise && !premium_) {
     const int n = 64;
     auto gap = [&](double x) {
       const double S = std::exp(x);
@@ -300,17 +410,38 @@ void Engine::build(std::size_t j) {
   for (std::size_t k = 0; k < L.x.size(); ++k) L.G[k] = before(j, L.x[k]);
 }
 
+// The boundary of the last period at its start: where the put without
+// dividends meets its exercise value.
+double Engine::tail_start() const {
+  if (tail_boundary_) return std::exp(tailb_.log_at(T_ - ev_.back().s));
+  auto gap = [&](double x) { return tail(std::exp(x)) - (K_ - std::exp(x)); };
+  double a = std::log(K_) - 40, b = std::log(K_);
+  if (gap(a) > 0) return 0.0;
+  for (int it = 0; it < 60 && b - a > 1e-13; ++it) {
+    const double c = (a + b) / 2;
+    (gap(c) > 1e-14 * K_ ? b : a) = c;
+  }
+  return std::exp(a);
+}
+
 Value Engine::run() {
-  if (style_ == Style::american && continuous_ && kind_ == Kind::put && r_ > 0) {
+  if (premium_) {
     tailb_ = american::put_boundary(K_, T_ - ev_.back().s, r_, sigma_, 0,
                                     american::precise_setting(r_, 0));
     tail_boundary_ = tailb_.residual < 1e-4;
+    bstart_.assign(ev_.size(), 0.0);
   }
   for (std::size_t j = ev_.size(); j-- > 0;) build(j);
-  const double s1 = ev_[0].s;
-  const double s = sigma_ * std::sqrt(s1);
   double v, d1, d2;
-  kernel(0, std::log(S_) + (r_ - sigma_ * sigma_ / 2) * s1, s, std::exp(-r_ * s1), &v, &d1, &d2);
+  if (premium_) {
+    const double b0 = boundary(0, 0.0);
+    if (S_ <= b0) return {K_ - S_, -1.0, 0.0};
+    v = held(0, S_, b0, &d1, &d2);
+  } else {
+    const double s1 = ev_[0].s;
+    const double s = sigma_ * std::sqrt(s1);
+    kernel(0, std::log(S_) + (r_ - sigma_ * sigma_ / 2) * s1, s, std::exp(-r_ * s1), &v, &d1, &d2);
+  }
   Value out{v, d1 / S_, (d2 - d1) / (S_ * S_)};
   if (style_ == Style::american && !(out.price > exercise(S_)))
     out = {exercise(S_), kind_ == Kind::call ? 1.0 : -1.0, 0.0};
@@ -318,13 +449,32 @@ Value Engine::run() {
   return out;
 }
 
-std::vector<Event> events_of(const std::vector<Dividend>& divs, double steps) {
+// Exercise dates between dividends, `steps` a year. Before a dividend D at
+// t the put is exercised only far in the money until t - tau0, tau0 =
+// ln(1 + D/K)/r, where the interest on K first outweighs D: there its
+// boundary turns up steeply. The dates before t - tau0 crowd towards it
+// (quadratically); after it, where the boundary is near rK(t - u), they are
+// even.
+std::vector<Event> events_of(const std::vector<Dividend>& divs, double steps, double K,
+                             double r) {
   std::vector<Event> ev;
   double prev = 0;
   for (const Dividend& d : divs) {
     if (steps > 0) {
-      const int n = static_cast<int>(std::ceil((d.t - prev) * steps));
-      for (int i = 1; i < n; ++i) ev.push_back({prev + (d.t - prev) * i / n, 0.0, true});
+      const double tau0 = r > 0 ? std::log1p(d.D / K) / r : 0.0;
+      double jump = d.t - tau0;
+      if (jump - prev > 1e-9 * d.t) {
+        const int n = static_cast<int>(std::ceil((jump - prev) * steps));
+        for (int i = n - 1; i >= 1; --i) {
+          const double f = static_cast<double>(i) / n;
+          ev.push_back({jump - (jump - prev) * f * f, 0.0, true});
+        }
+        if (tau0 > 1e-9 * d.t) ev.push_back({jump, 0.0, true});
+      } else {
+        jump = prev;
+      }
+      const int m = static_cast<int>(std::ceil((d.t - jump) * steps));
+      for (int i = 1; i < m; ++i) ev.push_back({jump + (d.t - jump) * i / m, 0.0, true});
     }
     ev.push_back({d.t, d.D, true});
     prev = d.t;
@@ -340,13 +490,17 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
   const bool continuous =
       style == Style::american && (kind == Kind::put ? r > 0 : r < 0);
   if (!continuous) {
-    Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0), false, set);
+    Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0, K, r), false, set);
     return e.run();
   }
   // Exercise dates at steps and 2 steps per year between dividends, the
   // first-order error in the step taken out.
-  Engine a(kind, style, S, K, T, r, sigma, events_of(divs, set.steps), true, set);
-  Engine b(kind, style, S, K, T, r, sigma, events_of(divs, 2.0 * set.steps), true, set);
+  if (set.steps < 0) {
+    Engine e(kind, style, S, K, T, r, sigma, events_of(divs, -set.steps, K, r), true, set);
+    return e.run();
+  }
+  Engine a(kind, style, S, K, T, r, sigma, events_of(divs, set.steps, K, r), true, set);
+  Engine b(kind, style, S, K, T, r, sigma, events_of(divs, 2.0 * set.steps, K, r), true, set);
   const Value va = a.run(), vb = b.run();
   return {2 * vb.price - va.price, 2 * vb.delta - va.delta, 2 * vb.gamma - va.gamma};
 }
