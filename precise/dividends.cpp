@@ -464,7 +464,8 @@ std::vector<Event> events_of(const std::vector<Dividend>& divs, double steps, do
       const double tau0 = r > 0 ? std::log1p(d.D / K) / r : 0.0;
       double jump = d.t - tau0;
       if (jump - prev > 1e-9 * d.t) {
-        const int n = static_cast<int>(std::ceil((jump - prev) * steps));
+        const int n = std::max(static_cast<int>(std::ceil((jump - prev) * steps)),
+                               static_cast<int>(steps / 4));
         for (int i = n - 1; i >= 1; --i) {
           const double f = static_cast<double>(i) / n;
           ev.push_back({jump - (jump - prev) * f * f, 0.0, true});

@@ -84,7 +84,8 @@ def check_precise_list(text):
         check("list: the 32-bit CLI names no precise function",
               len(lines) == 1 and "not in the 32-bit Vexal.dll" in lines[0], text)
         return
-    want = ["vexal_%s %s(%s) %s" % (name, name, ", ".join(a for a, _ in args), summary)
+    want = ["vexal_%s %s(%s) %s" % (name, name, ", ".join(a + ("[]" if k == "arr" else "") for a, k in args),
+                                     summary)
             for name, args, summary, _family in PRECISE]
     check("list: the precise group is the precise table", [" ".join(l.split()) for l in lines[1:]] == want,
           "\n".join(lines[1:]))
