@@ -85,9 +85,34 @@ double slope_one_sided(F f, double x, double h) {
   return (-3 * f(x) + 4 * f(x + h) - f(x + 2 * h)) / (2 * h);
 }
 
+// sigma = 0: differences of the certain path's value, one-sided in sigma.
+double still_greek(Greek g, Kind kind, Style style, double S, double K, double T, double r,
+                   const Divs& divs) {
+  auto at = [&](double s, double x) { return certain(kind, style, s, K, T, x, divs); };
+  const double h = S * 1e-5, v = at(S, r);
+  const double delta = (at(S + h, r) - at(S - h, r)) / (2 * h);
+  switch (g) {
+    case Greek::delta:
+      return delta;
+    case Greek::gamma:
+      return 0.0;
+    case Greek::vega:
+      return slope_one_sided(
+          [&](double x) { return price(kind, style, S, K, T, r, x, divs); }, 0.0, 1e-4);
+    case Greek::theta:
+      if (style == Style::american && v == payoff(kind, S, K) && v > 0) return 0.0;
+      return r * v - r * S * delta;
+    case Greek::rho:
+      return (at(S, r + 1e-5) - at(S, r - 1e-5)) / 2e-5;
+    default:
+      return v;
+  }
+}
+
 double greek(Greek g, Kind kind, Style style, double S, double K, double T, double r,
              double sigma, const Divs& divs) {
-  if (!(S > 0 && K > 0 && sigma > 0) || !finite(S, K, T, r, sigma)) return NAN;
+  if (!(S > 0 && K > 0 && sigma >= 0) || !finite(S, K, T, r, sigma)) return NAN;
+  if (sigma == 0) return still_greek(g, kind, style, S, K, T, r, divs);
   if (g == Greek::vega) {
     const double h = sigma * 1e-3;
     return slope([&](double v) { return dividends::value(kind, style, S, K, T, r, v, divs).price; },

@@ -307,14 +307,15 @@ void Engine::build(std::size_t j) {
   const double sj = ev_[j].s;
   const double din = sj - (j > 0 ? ev_[j - 1].s : 0.0);
   const double kw = sigma_ * std::sqrt(din);  // width of the kernel into this level
-  // Spread of ln S(s_j): centred on the forward, widened downwards by the
-  // dividends paid so far.
-  double paid = 0;
-  for (std::size_t i = 0; i < j; ++i) paid += ev_[i].D;
-  const double left = paid < S_ ? -std::log1p(-paid / S_) : 40.0;
+  // Spread of ln S(s_j): centred on the forward net of the dividends paid
+  // so far, or where they would take most of it, from there down to the
+  // floor.
+  double net = 1;
+  for (std::size_t i = 0; i < j; ++i) net -= ev_[i].D * std::exp(-r_ * ev_[i].s) / S_;
   const double spread = z_ * sigma_ * std::sqrt(sj);
   const double centre = std::log(S_) + (r_ - sigma_ * sigma_ / 2) * sj;
-  double lo = centre - spread - std::fmin(left, 40.0);
+  double lo = centre - spread + std::log(net > 0.1 ? net : 0.1);
+  if (!(net > 0.1)) lo -= 40;
   const double hi = centre + spread;
   Level& L = lv_[j];
   L.cut = -INFINITY;
@@ -494,8 +495,11 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0, K, r), false, set);
     return e.run();
   }
-  // Exercise dates at steps and 2 steps per year between dividends, the
-  // first-order error in the step taken out.
+  // Exercise dates at steps and 2 steps a year between dividends. The put's
+  // premium steps, with the boundary linear over each, converge like the
+  // step to a power near 2.5 (over the convergence checks, 2.3 to 2.9);
+  // that term is taken out. A call exercised between dividends (r < 0)
+  // is a Bermudan one, whose first-order error is taken out instead.
   if (set.steps < 0) {
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, -set.steps, K, r), true, set);
     return e.run();
@@ -503,7 +507,12 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
   Engine a(kind, style, S, K, T, r, sigma, events_of(divs, set.steps, K, r), true, set);
   Engine b(kind, style, S, K, T, r, sigma, events_of(divs, 2.0 * set.steps, K, r), true, set);
   const Value va = a.run(), vb = b.run();
-  return {2 * vb.price - va.price, 2 * vb.delta - va.delta, 2 * vb.gamma - va.gamma};
+  const double c = kind == Kind::put ? 1 / (std::pow(2.0, 2.5) - 1) : 1.0;
+  Value v{vb.price + c * (vb.price - va.price), vb.delta + c * (vb.delta - va.delta),
+          vb.gamma + c * (vb.gamma - va.gamma)};
+  const double now = kind == Kind::put ? K - S : S - K;
+  if (v.price < now) v = {now, kind == Kind::put ? -1.0 : 1.0, 0.0};
+  return v;
 }
 
 }  // namespace vexal::dividends

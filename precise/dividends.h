@@ -37,16 +37,16 @@ bool read_schedule(double T, const double* times, const double* amounts, double 
 
 // The method's setting: the grid reaches z standard deviations either side
 // of the log-price's spread, panels of 16 nodes are at most `width` kernel
-// widths wide; an American put (or a call with r < 0) is exercised at
-// `steps` dates per year between dividends, the values of steps, 2 steps and
-// 4 steps extrapolated.
+// widths wide; an American put (or a call with r < 0) is priced with
+// `steps` exercise dates a year between dividends and with twice as many,
+// and the two extrapolated (a negative count: that many, alone).
 struct Setting {
   double z;
   double width;
   int steps;
 };
 inline constexpr Setting kPrecise = {8.0, 5.0, 16};
-inline constexpr Setting kReference = {10.0, 1.25, 64};
+inline constexpr Setting kReference = {10.0, 2.5, 64};
 
 struct Value {
   double price = 0, delta = 0, gamma = 0;
