@@ -144,7 +144,7 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
     // kWidth), the count drawn among 0..4 and a few fractions and NaN.
     bool dividends = false;
     for (std::size_t j = 0; j < e.argc; ++j) dividends = dividends || e.args[j].is_array;
-    const long long rows = dividends ? (american ? 8 : 128) : american ? 64 : 4096;
+    const long long rows = dividends ? (american ? 12 : 32) : american ? 64 : 4096;
     std::vector<std::vector<double>> cols(e.argc);
     for (std::size_t j = 0; j < e.argc; ++j)
       for (long long i = 0; i < rows; ++i) {
@@ -171,6 +171,18 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
                               : (put ? vexal::precise_put_eur(S, K, T, r, sigma, q)
                                      : vexal::precise_call_eur(S, K, T, r, sigma, q));
         if (u(gen) < 0.2) cols[j][i] *= 1 + (u(gen) - 0.5) * 1e-15;
+      }
+    }
+    // The same with dividends: the price of a volatility under the row's schedule.
+    if (dividends && std::string(e.name).find("impvol") != std::string::npos) {
+      const bool put = std::string(e.name).find("put") != std::string::npos;
+      using Fn = double (*)(double, double, double, double, double, const double*, const double*, double);
+      const Fn price = american ? (put ? vexal::precise_put_american_d : vexal::precise_call_american_d)
+                                : (put ? vexal::precise_put_eur_d : vexal::precise_call_eur_d);
+      for (long long i = 0; i < rows; ++i) {
+        if (u(gen) < 0.4) continue;
+        cols[4][i] = price(cols[0][i], cols[1][i], cols[2][i], cols[3][i], value("sigma"),
+                           cols[5].data() + i * kWidth, cols[6].data() + i * kWidth, cols[7][i]);
       }
     }
     std::vector<double> want(static_cast<std::size_t>(rows));
