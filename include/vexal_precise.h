@@ -103,6 +103,99 @@ VEXAL_PRECISE_API double vexal_precise_call_impvol_american(double S, double K, 
    is within rounding of its zero-volatility value */
 VEXAL_PRECISE_API double vexal_precise_put_impvol_american(double S, double K, double T, double r, double price, double q);
 
+/* ---- precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield ---- */
+
+/* European call with n cash dividends; the spot drops by each cash dividend at its date (floored
+   at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times
+   add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin
+   bit for bit */
+VEXAL_PRECISE_API double vexal_precise_call_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put with n cash dividends; the spot drops by each cash dividend at its date (floored
+   at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times
+   add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin
+   bit for bit */
+VEXAL_PRECISE_API double vexal_precise_put_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call delta with cash dividends, d price / d S; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_call_delta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put delta with cash dividends, d price / d S; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_put_delta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call gamma with cash dividends, d2 price / d S2; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_call_gamma_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put gamma with cash dividends, d2 price / d S2; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_put_gamma_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call vega with cash dividends, per 1.0 of sigma; a fourth-order central difference in
+   sigma */
+VEXAL_PRECISE_API double vexal_precise_call_vega_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put vega with cash dividends, per 1.0 of sigma; a fourth-order central difference in
+   sigma */
+VEXAL_PRECISE_API double vexal_precise_put_vega_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call theta with cash dividends, per time unit as time passes; from the pricing
+   equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is
+   exercised at once */
+VEXAL_PRECISE_API double vexal_precise_call_theta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put theta with cash dividends, per time unit as time passes; from the pricing
+   equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is
+   exercised at once */
+VEXAL_PRECISE_API double vexal_precise_put_theta_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European call rho with cash dividends, per 1.0 of r; the amounts held; a central difference,
+   one-sided where an American's stencil would cross r = 0 */
+VEXAL_PRECISE_API double vexal_precise_call_rho_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* European put rho with cash dividends, per 1.0 of r; the amounts held; a central difference,
+   one-sided where an American's stencil would cross r = 0 */
+VEXAL_PRECISE_API double vexal_precise_put_rho_eur_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call with n cash dividends; exercised only just before an ex-date for r >= 0 (a
+   Bermudan option, extrapolated, for r < 0); the spot drops by each cash dividend at its date
+   (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal
+   times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0
+   twin bit for bit */
+VEXAL_PRECISE_API double vexal_precise_call_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put with n cash dividends; to about 1e-6 relative, 50-250 ms an option (exercise
+   dates between dividends, extrapolated); the spot drops by each cash dividend at its date
+   (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal
+   times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0
+   twin bit for bit */
+VEXAL_PRECISE_API double vexal_precise_put_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call delta with cash dividends, d price / d S; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_call_delta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put delta with cash dividends, d price / d S; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_put_delta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call gamma with cash dividends, d2 price / d S2; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_call_gamma_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put gamma with cash dividends, d2 price / d S2; exact derivative from the recursion */
+VEXAL_PRECISE_API double vexal_precise_put_gamma_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call vega with cash dividends, per 1.0 of sigma; a fourth-order central difference in
+   sigma */
+VEXAL_PRECISE_API double vexal_precise_call_vega_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put vega with cash dividends, per 1.0 of sigma; a fourth-order central difference in
+   sigma */
+VEXAL_PRECISE_API double vexal_precise_put_vega_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call theta with cash dividends, per time unit as time passes; from the pricing
+   equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is
+   exercised at once */
+VEXAL_PRECISE_API double vexal_precise_call_theta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put theta with cash dividends, per time unit as time passes; from the pricing
+   equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is
+   exercised at once */
+VEXAL_PRECISE_API double vexal_precise_put_theta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American call rho with cash dividends, per 1.0 of r; the amounts held; a central difference,
+   one-sided where an American's stencil would cross r = 0 */
+VEXAL_PRECISE_API double vexal_precise_call_rho_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* American put rho with cash dividends, per 1.0 of r; the amounts held; a central difference,
+   one-sided where an American's stencil would cross r = 0 */
+VEXAL_PRECISE_API double vexal_precise_put_rho_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
+/* volatility at which precise_call_eur_d gives price (NaN if unreachable); price in sigma's
+   place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024 */
+VEXAL_PRECISE_API double vexal_precise_call_impvol_eur_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_put_eur_d gives price (NaN if unreachable); price in sigma's
+   place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024 */
+VEXAL_PRECISE_API double vexal_precise_put_impvol_eur_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_call_american_d gives price (NaN if unreachable); price in sigma's
+   place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024 */
+VEXAL_PRECISE_API double vexal_precise_call_impvol_american_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+/* volatility at which precise_put_american_d gives price (NaN if unreachable); price in sigma's
+   place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024 */
+VEXAL_PRECISE_API double vexal_precise_put_impvol_american_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,7 +1,8 @@
 // The precise family: one row per function, in the form of the export
 // table (exports/export_table.h): F(name, arguments, flags, summary, note),
-// every row PURE. Names carry the precise_ prefix; the C symbol of a
-// row is vexal_<name> (libvexal.so and Vexal64.dll, never Vexal.dll).
+// every row PURE, arguments made of N(x) numbers and A(x) caller-owned
+// arrays. Names carry the precise_ prefix; the C symbol of a row is
+// vexal_<name> (libvexal.so and Vexal64.dll, never Vexal.dll).
 //
 // Every layer (C header, symbol list, batch engine, CLI, Python, VBA, docs
 // checks) expands this table; a new precise function is one row here and
@@ -42,6 +43,35 @@
   F(precise_call_rho_american,   (N(S), N(K), N(T), N(r), N(sigma), N(q)), PURE, "American call rho per 1.0 of r", "") \
   F(precise_put_rho_american,    (N(S), N(K), N(T), N(r), N(sigma), N(q)), PURE, "American put rho per 1.0 of r", "") \
   F(precise_call_impvol_american, (N(S), N(K), N(T), N(r), N(price), N(q)), PURE, "volatility at which precise_call_american gives price (NaN if unreachable)", "0 where the price is within rounding of its zero-volatility value") \
-  F(precise_put_impvol_american,  (N(S), N(K), N(T), N(r), N(price), N(q)), PURE, "volatility at which precise_put_american gives price (NaN if unreachable)", "0 where the price is within rounding of its zero-volatility value")
+  F(precise_put_impvol_american,  (N(S), N(K), N(T), N(r), N(price), N(q)), PURE, "volatility at which precise_put_american gives price (NaN if unreachable)", "0 where the price is within rounding of its zero-volatility value") \
+  /* precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield */ \
+  F(precise_call_eur_d,             (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call with n cash dividends", "the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit") \
+  F(precise_put_eur_d,              (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put with n cash dividends", "the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit") \
+  F(precise_call_delta_eur_d,       (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call delta with cash dividends, d price / d S", "exact derivative from the recursion") \
+  F(precise_put_delta_eur_d,        (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put delta with cash dividends, d price / d S", "exact derivative from the recursion") \
+  F(precise_call_gamma_eur_d,       (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call gamma with cash dividends, d2 price / d S2", "exact derivative from the recursion") \
+  F(precise_put_gamma_eur_d,        (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put gamma with cash dividends, d2 price / d S2", "exact derivative from the recursion") \
+  F(precise_call_vega_eur_d,        (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call vega with cash dividends, per 1.0 of sigma", "a fourth-order central difference in sigma") \
+  F(precise_put_vega_eur_d,         (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put vega with cash dividends, per 1.0 of sigma", "a fourth-order central difference in sigma") \
+  F(precise_call_theta_eur_d,       (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call theta with cash dividends, per time unit as time passes", "from the pricing equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is exercised at once") \
+  F(precise_put_theta_eur_d,        (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put theta with cash dividends, per time unit as time passes", "from the pricing equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is exercised at once") \
+  F(precise_call_rho_eur_d,         (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European call rho with cash dividends, per 1.0 of r", "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0") \
+  F(precise_put_rho_eur_d,          (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "European put rho with cash dividends, per 1.0 of r", "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0") \
+  F(precise_call_american_d,        (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call with n cash dividends", "exercised only just before an ex-date for r >= 0 (a Bermudan option, extrapolated, for r < 0); the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit") \
+  F(precise_put_american_d,         (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put with n cash dividends", "to about 1e-6 relative, 50-250 ms an option (exercise dates between dividends, extrapolated); the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit") \
+  F(precise_call_delta_american_d,  (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call delta with cash dividends, d price / d S", "exact derivative from the recursion") \
+  F(precise_put_delta_american_d,   (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put delta with cash dividends, d price / d S", "exact derivative from the recursion") \
+  F(precise_call_gamma_american_d,  (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call gamma with cash dividends, d2 price / d S2", "exact derivative from the recursion") \
+  F(precise_put_gamma_american_d,   (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put gamma with cash dividends, d2 price / d S2", "exact derivative from the recursion") \
+  F(precise_call_vega_american_d,   (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call vega with cash dividends, per 1.0 of sigma", "a fourth-order central difference in sigma") \
+  F(precise_put_vega_american_d,    (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put vega with cash dividends, per 1.0 of sigma", "a fourth-order central difference in sigma") \
+  F(precise_call_theta_american_d,  (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call theta with cash dividends, per time unit as time passes", "from the pricing equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is exercised at once") \
+  F(precise_put_theta_american_d,   (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put theta with cash dividends, per time unit as time passes", "from the pricing equation at t = 0 (expiry and every dividend date draw nearer); 0 where an American is exercised at once") \
+  F(precise_call_rho_american_d,    (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American call rho with cash dividends, per 1.0 of r", "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0") \
+  F(precise_put_rho_american_d,     (N(S), N(K), N(T), N(r), N(sigma), A(times), A(amounts), N(n)), PURE, "American put rho with cash dividends, per 1.0 of r", "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0") \
+  F(precise_call_impvol_eur_d,      (N(S), N(K), N(T), N(r), N(price), A(times), A(amounts), N(n)), PURE, "volatility at which precise_call_eur_d gives price (NaN if unreachable)", "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024") \
+  F(precise_put_impvol_eur_d,       (N(S), N(K), N(T), N(r), N(price), A(times), A(amounts), N(n)), PURE, "volatility at which precise_put_eur_d gives price (NaN if unreachable)", "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024") \
+  F(precise_call_impvol_american_d, (N(S), N(K), N(T), N(r), N(price), A(times), A(amounts), N(n)), PURE, "volatility at which precise_call_american_d gives price (NaN if unreachable)", "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024") \
+  F(precise_put_impvol_american_d,  (N(S), N(K), N(T), N(r), N(price), A(times), A(amounts), N(n)), PURE, "volatility at which precise_put_american_d gives price (NaN if unreachable)", "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024")
 
 #endif

@@ -140,10 +140,23 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
     const vexal::ExportInfo& e = vexal::kPrecise[index];
     // A fixed count, so that the rows drawn never depend on the machine's speed.
     const bool american = std::string(e.name).find("american") != std::string::npos;
-    const long long rows = american ? 64 : 4096;
+    // Rows with cash dividends: a schedule of up to four per row (a block of
+    // kWidth), the count drawn among 0..4 and a few fractions and NaN.
+    bool dividends = false;
+    for (std::size_t j = 0; j < e.argc; ++j) dividends = dividends || e.args[j].is_array;
+    const long long rows = dividends ? (american ? 12 : 32) : american ? 64 : 4096;
     std::vector<std::vector<double>> cols(e.argc);
     for (std::size_t j = 0; j < e.argc; ++j)
-      for (long long i = 0; i < rows; ++i) cols[j].push_back(value(e.args[j].name));
+      for (long long i = 0; i < rows; ++i) {
+        const std::string name = e.args[j].name;
+        if (e.args[j].is_array) {
+          for (long long k = 0; k < kWidth; ++k) cols[j].push_back(name == "times" ? 3 * u(gen) : 5 * u(gen));
+        } else if (dividends && name == "n") {
+          cols[j].push_back(u(gen) < 0.05 ? kNaN : u(gen) < 0.8 ? std::floor(5 * u(gen)) : 4 * u(gen));
+        } else {
+          cols[j].push_back(value(name));
+        }
+      }
     // An implied volatility is asked for the price of a volatility (itself,
     // or one nudged by a few ulp) on most rows, priced by its own family.
     for (std::size_t j = 0; j < e.argc; ++j) {
@@ -160,15 +173,30 @@ TEST(Map, EveryPreciseFunctionGivesTheSingleCallsBits) {
         if (u(gen) < 0.2) cols[j][i] *= 1 + (u(gen) - 0.5) * 1e-15;
       }
     }
+    // The same with dividends: the price of a volatility under the row's schedule.
+    if (dividends && std::string(e.name).find("impvol") != std::string::npos) {
+      const bool put = std::string(e.name).find("put") != std::string::npos;
+      using Fn = double (*)(double, double, double, double, double, const double*, const double*, double);
+      const Fn price = american ? (put ? vexal::precise_put_american_d : vexal::precise_call_american_d)
+                                : (put ? vexal::precise_put_eur_d : vexal::precise_call_eur_d);
+      for (long long i = 0; i < rows; ++i) {
+        if (u(gen) < 0.4) continue;
+        cols[4][i] = price(cols[0][i], cols[1][i], cols[2][i], cols[3][i], value("sigma"),
+                           cols[5].data() + i * kWidth, cols[6].data() + i * kWidth, cols[7][i]);
+      }
+    }
     std::vector<double> want(static_cast<std::size_t>(rows));
     for (long long i = 0; i < rows; ++i) {
       RowArgs a;
-      for (std::size_t j = 0; j < e.argc; ++j) a.nums.push_back(cols[j][i]);
+      for (std::size_t j = 0; j < e.argc; ++j)
+        if (e.args[j].is_array) a.arrays.push_back(cols[j].data() + i * kWidth); else a.nums.push_back(cols[j][i]);
       want[i] = kSingle[vexal::function_index(e)](a);
     }
     std::vector<const double*> ptrs;
     for (const auto& c : cols) ptrs.push_back(c.data());
-    const std::vector<long long> strides(e.argc, 1);
+    std::vector<long long> strides(e.argc, 1);
+    for (std::size_t j = 0; j < e.argc; ++j)
+      if (e.args[j].is_array) strides[j] = kWidth;
     long long nan = 0;
     for (double w : want) nan += std::isnan(w);
     EXPECT_LT(nan, rows / 2) << e.name << ": the rows should mostly be in its domain";

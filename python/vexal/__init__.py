@@ -251,20 +251,29 @@ def _make(name, args, stack_bytes, summary, family, python_name=None):
     python_name = python_name or name
     names = [a + "_" if keyword.iskeyword(a) else a for a, _ in args]
     kinds = [k for _, k in args]
-    signature = inspect.Signature([inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD) for n in names],
-                                  return_annotation=float)
     count_at = COUNT_AT.get(name)
+    # A precise row's count may be left out: the length of its arrays.
+    optional_count = stack_bytes is None and count_at is not None and count_at == len(names) - 1
+    signature = inspect.Signature(
+        [inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD,
+                           default=None if optional_count and i == count_at else inspect.Parameter.empty)
+         for i, n in enumerate(names)], return_annotation=float)
     described = ", ".join(n + ("[]" if k == "arr" else "") for n, k in zip(names, kinds))
 
     def call(*a, **kw):
         progress = kw.pop("progress", False) if kw else False
         if kw or len(a) != len(names):
             try:
-                a = signature.bind(*a, **kw).args
+                bound = signature.bind(*a, **kw)
+                bound.apply_defaults()
+                a = bound.args
             except TypeError as e:
                 raise TypeError("%s() takes %d argument%s (%s), %d given: %s"
                                 % (name, len(names), "" if len(names) == 1 else "s", described,
                                    len(a) + len(kw), e)) from None
+        if optional_count and a[count_at] is None:
+            first = a[kinds.index("arr")]
+            a = a[:count_at] + (float(len(first)) if hasattr(first, "__len__") else None,) + a[count_at + 1:]
         values, keep = [], []
         lengths = {}
         try:

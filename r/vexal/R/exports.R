@@ -309,6 +309,91 @@ precise_call_impvol_american <- function(S, K, T, r, price, q)
 precise_put_impvol_american <- function(S, K, T, r, price, q)
   .vx_rows("precise_put_impvol_american", list(S = S, K = K, T = T, r = r, price = price, q = q))
 
+# precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield
+precise_call_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_delta_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_delta_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_delta_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_delta_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_gamma_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_gamma_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_gamma_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_gamma_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_vega_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_vega_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_vega_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_vega_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_theta_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_theta_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_theta_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_theta_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_rho_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_rho_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_rho_eur_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_rho_eur_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_delta_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_delta_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_delta_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_delta_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_gamma_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_gamma_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_gamma_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_gamma_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_vega_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_vega_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_vega_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_vega_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_theta_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_theta_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_theta_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_theta_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_rho_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_call_rho_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_rho_american_d <- function(S, K, T, r, sigma, times, amounts, n = length(times))
+  .vx_rows("precise_put_rho_american_d", list(S = S, K = K, T = T, r = r, sigma = sigma, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_impvol_eur_d <- function(S, K, T, r, price, times, amounts, n = length(times))
+  .vx_rows("precise_call_impvol_eur_d", list(S = S, K = K, T = T, r = r, price = price, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_impvol_eur_d <- function(S, K, T, r, price, times, amounts, n = length(times))
+  .vx_rows("precise_put_impvol_eur_d", list(S = S, K = K, T = T, r = r, price = price, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_call_impvol_american_d <- function(S, K, T, r, price, times, amounts, n = length(times))
+  .vx_rows("precise_call_impvol_american_d", list(S = S, K = K, T = T, r = r, price = price, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
+precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n = length(times))
+  .vx_rows("precise_put_impvol_american_d", list(S = S, K = K, T = T, r = r, price = price, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
+
 # The rows above, for vexal_functions().
 .vx_table <- data.frame(
   name = c(
@@ -410,7 +495,35 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
     "precise_call_rho_american",
     "precise_put_rho_american",
     "precise_call_impvol_american",
-    "precise_put_impvol_american"),
+    "precise_put_impvol_american",
+    "precise_call_eur_d",
+    "precise_put_eur_d",
+    "precise_call_delta_eur_d",
+    "precise_put_delta_eur_d",
+    "precise_call_gamma_eur_d",
+    "precise_put_gamma_eur_d",
+    "precise_call_vega_eur_d",
+    "precise_put_vega_eur_d",
+    "precise_call_theta_eur_d",
+    "precise_put_theta_eur_d",
+    "precise_call_rho_eur_d",
+    "precise_put_rho_eur_d",
+    "precise_call_american_d",
+    "precise_put_american_d",
+    "precise_call_delta_american_d",
+    "precise_put_delta_american_d",
+    "precise_call_gamma_american_d",
+    "precise_put_gamma_american_d",
+    "precise_call_vega_american_d",
+    "precise_put_vega_american_d",
+    "precise_call_theta_american_d",
+    "precise_put_theta_american_d",
+    "precise_call_rho_american_d",
+    "precise_put_rho_american_d",
+    "precise_call_impvol_eur_d",
+    "precise_put_impvol_eur_d",
+    "precise_call_impvol_american_d",
+    "precise_put_impvol_american_d"),
   arguments = c(
     "x",
     "x",
@@ -510,7 +623,35 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
     "S, K, T, r, sigma, q",
     "S, K, T, r, sigma, q",
     "S, K, T, r, price, q",
-    "S, K, T, r, price, q"),
+    "S, K, T, r, price, q",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, sigma, times[], amounts[], n",
+    "S, K, T, r, price, times[], amounts[], n",
+    "S, K, T, r, price, times[], amounts[], n",
+    "S, K, T, r, price, times[], amounts[], n",
+    "S, K, T, r, price, times[], amounts[], n"),
   family = c(
     "normal density and distribution",
     "normal density and distribution",
@@ -610,7 +751,35 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
     "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
     "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
     "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
-    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)"),
+    "precise American prices, Greeks and implied volatility (early-exercise boundary by collocation)",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield"),
   summary = c(
     "standard normal density at x",
     "standard normal distribution function at x (Abramowitz-Stegun 26.2.17)",
@@ -710,5 +879,33 @@ precise_put_impvol_american <- function(S, K, T, r, price, q)
     "American call rho per 1.0 of r",
     "American put rho per 1.0 of r",
     "volatility at which precise_call_american gives price (NaN if unreachable)",
-    "volatility at which precise_put_american gives price (NaN if unreachable)"),
+    "volatility at which precise_put_american gives price (NaN if unreachable)",
+    "European call with n cash dividends",
+    "European put with n cash dividends",
+    "European call delta with cash dividends, d price / d S",
+    "European put delta with cash dividends, d price / d S",
+    "European call gamma with cash dividends, d2 price / d S2",
+    "European put gamma with cash dividends, d2 price / d S2",
+    "European call vega with cash dividends, per 1.0 of sigma",
+    "European put vega with cash dividends, per 1.0 of sigma",
+    "European call theta with cash dividends, per time unit as time passes",
+    "European put theta with cash dividends, per time unit as time passes",
+    "European call rho with cash dividends, per 1.0 of r",
+    "European put rho with cash dividends, per 1.0 of r",
+    "American call with n cash dividends",
+    "American put with n cash dividends",
+    "American call delta with cash dividends, d price / d S",
+    "American put delta with cash dividends, d price / d S",
+    "American call gamma with cash dividends, d2 price / d S2",
+    "American put gamma with cash dividends, d2 price / d S2",
+    "American call vega with cash dividends, per 1.0 of sigma",
+    "American put vega with cash dividends, per 1.0 of sigma",
+    "American call theta with cash dividends, per time unit as time passes",
+    "American put theta with cash dividends, per time unit as time passes",
+    "American call rho with cash dividends, per 1.0 of r",
+    "American put rho with cash dividends, per 1.0 of r",
+    "volatility at which precise_call_eur_d gives price (NaN if unreachable)",
+    "volatility at which precise_put_eur_d gives price (NaN if unreachable)",
+    "volatility at which precise_call_american_d gives price (NaN if unreachable)",
+    "volatility at which precise_put_american_d gives price (NaN if unreachable)"),
   stringsAsFactors = FALSE)

@@ -1,0 +1,62 @@
+// Internals of the precise prices with cash dividends. Between dividend
+// dates the stock follows Black-Scholes-Merton with rate r, volatility sigma
+// and no yield; at the date t_i of dividend i it drops by the amount D_i, to
+// 0 where it stood at or below D_i. The spot S is the price now, every
+// dividend still to come included.
+//
+// The value is worked out backwards over the dates. At each date the value
+// just before it is a function G of x = ln S(t_i-), known at the nodes of
+// Gauss-Legendre panels in x; the value just after the date before,
+//   V(y) = e^{-r dt} int G(x) phi(x; ln y + (r - sigma^2/2) dt, sigma sqrt dt) dx,
+// is that quadrature against the Gaussian kernel, with the panels' ends on
+// every kink of G (the floor at S = D_i, the exercise point of an American)
+// and panels no wider than a few kernel widths. After the last date the value
+// is the option without dividends, in closed form or by the continuous-yield
+// solver with q = 0. No interpolation: each date's nodes are priced by the
+// date after it.
+#ifndef VEXAL_PRECISE_DIVIDENDS_H
+#define VEXAL_PRECISE_DIVIDENDS_H
+
+#include <vector>
+
+namespace vexal::dividends {
+
+enum class Kind { call, put };
+enum class Style { european, american };
+
+struct Dividend {
+  double t, D;
+};
+
+// The dividends that count: entries 0..nearest(n - 1) of the arrays, those
+// with 0 < t < T and D > 0, sorted by time, equal times added. False when an
+// entry read has a NaN time or amount or a negative amount (the price is then
+// NaN).
+bool read_schedule(double T, const double* times, const double* amounts, double n,
+                   std::vector<Dividend>* out);
+
+// The method's setting: the grid reaches z standard deviations either side
+// of the log-price's spread, panels of 16 nodes are at most `width` kernel
+// widths wide; an American put (or a call with r < 0) is priced with
+// `steps` exercise dates a year between dividends and with twice as many,
+// and the two extrapolated (a negative count: that many, alone).
+struct Setting {
+  double z;
+  double width;
+  int steps;
+};
+inline constexpr Setting kPrecise = {8.0, 5.0, 16};
+inline constexpr Setting kReference = {10.0, 2.5, 64};
+
+struct Value {
+  double price = 0, delta = 0, gamma = 0;
+};
+
+// The option with at least one dividend counted; S, K, T, sigma positive and
+// finite, r finite.
+Value value(Kind kind, Style style, double S, double K, double T, double r, double sigma,
+            const std::vector<Dividend>& divs, const Setting& s = kPrecise);
+
+}  // namespace vexal::dividends
+
+#endif
