@@ -95,6 +95,31 @@ VEXAL_PRECISE_API double vexal_precise_call_impvol_american(double S, double K, 
 /* volatility at which precise_put_american gives price (NaN if unreachable) */
 VEXAL_PRECISE_API double vexal_precise_put_impvol_american(double S, double K, double T, double r, double price, double q);
 
+/* ---- precise barrier and band probabilities; mu, sigma per time unit of T, S the current price ---- */
+
+/* probability that the price at T is below level H */
+VEXAL_PRECISE_API double vexal_precise_ProbPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the price at T is above level H */
+VEXAL_PRECISE_API double vexal_precise_ProbPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the running maximum reaches barrier H above S */
+VEXAL_PRECISE_API double vexal_precise_ProbMaxPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the running maximum stays below barrier H */
+VEXAL_PRECISE_API double vexal_precise_ProbMaxPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the running minimum reaches barrier H below S */
+VEXAL_PRECISE_API double vexal_precise_ProbMinPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the running minimum stays above barrier H */
+VEXAL_PRECISE_API double vexal_precise_ProbMinPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the maximum reaches B (above S) and the price ends below X */
+VEXAL_PRECISE_API double vexal_precise_ProbFPBBMaxPTUB(double mu, double sigma, double T, double B, double X, double S);
+/* probability that the minimum reaches B (below S) and the price ends above X */
+VEXAL_PRECISE_API double vexal_precise_ProbFPUBMinPTBB(double mu, double sigma, double T, double B, double X, double S);
+/* discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi) */
+VEXAL_PRECISE_API double vexal_precise_AdjBarrier(double sigma, double dt);
+/* probability of touching neither barrier L < S < U during [0, T] */
+VEXAL_PRECISE_API double vexal_precise_ProbWR(double S, double mu, double sigma, double T, double U, double L);
+/* probability of touching L or U during [0, T] */
+VEXAL_PRECISE_API double vexal_precise_ProbBR(double S, double mu, double sigma, double T, double U, double L);
+
 #ifdef __cplusplus
 }
 #endif

@@ -42,6 +42,18 @@
   F(precise_call_rho_american,   (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American call rho per 1.0 of r") \
   F(precise_put_rho_american,    (N(S), N(K), N(T), N(r), N(sigma), N(q)), "American put rho per 1.0 of r") \
   F(precise_call_impvol_american, (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_call_american gives price (NaN if unreachable)") \
-  F(precise_put_impvol_american,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_american gives price (NaN if unreachable)")
+  F(precise_put_impvol_american,  (N(S), N(K), N(T), N(r), N(price), N(q)), "volatility at which precise_put_american gives price (NaN if unreachable)") \
+  /* precise barrier and band probabilities; mu, sigma per time unit of T, S the current price */ \
+  F(precise_ProbPTBB,    (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the price at T is below level H") \
+  F(precise_ProbPTUB,    (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the price at T is above level H") \
+  F(precise_ProbMaxPTUB, (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the running maximum reaches barrier H above S") \
+  F(precise_ProbMaxPTBB, (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the running maximum stays below barrier H") \
+  F(precise_ProbMinPTBB, (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the running minimum reaches barrier H below S") \
+  F(precise_ProbMinPTUB, (N(mu), N(sigma), N(T), N(H), N(S)), "probability that the running minimum stays above barrier H") \
+  F(precise_ProbFPBBMaxPTUB, (N(mu), N(sigma), N(T), N(B), N(X), N(S)), "probability that the maximum reaches B (above S) and the price ends below X") \
+  F(precise_ProbFPUBMinPTBB, (N(mu), N(sigma), N(T), N(B), N(X), N(S)), "probability that the minimum reaches B (below S) and the price ends above X") \
+  F(precise_AdjBarrier, (N(sigma), N(dt)), "discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)") \
+  F(precise_ProbWR, (N(S), N(mu), N(sigma), N(T), N(U), N(L)), "probability of touching neither barrier L < S < U during [0, T]") \
+  F(precise_ProbBR, (N(S), N(mu), N(sigma), N(T), N(U), N(L)), "probability of touching L or U during [0, T]")
 
 #endif
