@@ -264,6 +264,29 @@ Public Declare PtrSafe Function precise_put_rho_american Lib "Vexal64.dll" Alias
 Public Declare PtrSafe Function precise_call_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
 ' volatility at which precise_put_american gives price (NaN if unreachable)
 Public Declare PtrSafe Function precise_put_impvol_american Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByVal q As Double) As Double
+' precise barrier and band probabilities; mu, sigma per time unit of T, S the current price
+' probability that the price at T is below level H
+Public Declare PtrSafe Function precise_ProbPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the price at T is above level H
+Public Declare PtrSafe Function precise_ProbPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum reaches barrier H above S
+Public Declare PtrSafe Function precise_ProbMaxPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum stays below barrier H
+Public Declare PtrSafe Function precise_ProbMaxPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbMaxPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum reaches barrier H below S
+Public Declare PtrSafe Function precise_ProbMinPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum stays above barrier H
+Public Declare PtrSafe Function precise_ProbMinPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbMinPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the maximum reaches B (above S) and the price ends below X
+Public Declare PtrSafe Function precise_ProbFPBBMaxPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbFPBBMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' probability that the minimum reaches B (below S) and the price ends above X
+Public Declare PtrSafe Function precise_ProbFPUBMinPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbFPUBMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)
+Public Declare PtrSafe Function precise_AdjBarrier Lib "Vexal64.dll" Alias "vexal_precise_AdjBarrier" (ByVal sigma As Double, ByVal dt As Double) As Double
+' probability of touching neither barrier L < S < U during [0, T]
+Public Declare PtrSafe Function precise_ProbWR Lib "Vexal64.dll" Alias "vexal_precise_ProbWR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' probability of touching L or U during [0, T]
+Public Declare PtrSafe Function precise_ProbBR Lib "Vexal64.dll" Alias "vexal_precise_ProbBR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x
