@@ -3,13 +3,15 @@
 // band is (l, u), l = ln(L/S) < 0 < u = ln(U/S), of width w = u - l; with
 // tau = v^2 / w^2 two exact series:
 //
-// Eigenfunctions (tau > 1/8). With k_n = n pi / w, z0 = -l, theta = nu/sigma^2,
+// Eigenfunctions (tau > 1/8, or tau > 1/50 where the drift across the band,
+// |theta| w, exceeds 20: there the images' weights e^{theta c} grow faster
+// than their tails fall, and the pairs cancel). With k_n = n pi / w, z0 = -l, theta = nu/sigma^2,
 //   P = (2/w) sum_n sin(k_n z0) k_n / (theta^2 + k_n^2) e^{-k_n^2 v^2 / 2}
 //       (A_l - (-1)^n A_u),     A_y = e^{theta y - theta^2 v^2 / 2};
 // the first term dominates the rest by e^{-3 pi^2 tau / 2} or more, so the
 // sum is short and P small keeps its relative accuracy.
 //
-// Images (tau <= 1/8). The killed density is that of images at c_k = 2kw
+// Images (the rest). The killed density is that of images at c_k = 2kw
 // (+) and 2l - 2kw (-); the image at 2l + 2kw is paired with the one at
 // 2kw, their centre p = l + 2kw on a barrier's line outside the band. Each
 // pair is integrated over the band from the side of its centre, as a Mills
@@ -41,7 +43,7 @@ double pair_lower(const Band& g, double lo, double hi, double y) {
   const double a = (y - lo) / g.v - g.theta * g.v, b = (y - hi) / g.v - g.theta * g.v;
   const double F = g.theta * lo - a * a / 2;
   const double D = (hi - lo) * (p - y) / (g.v * g.v);
-  return mills_gap(a, b, F) * kInvSqrt2Pi + std::expm1(D) * image_tail(g.theta, g.v, hi, y);
+  return mills_gap(a, b, F, (hi - lo) / (2 * g.v)) * kInvSqrt2Pi + std::expm1(D) * image_tail(g.theta, g.v, hi, y);
 }
 
 // T(c, y) - T(c2, y), centre at or above y.
@@ -93,7 +95,7 @@ Survival eigen(double nu, double sigma, double T, double l, double u) {
   const double k1 = M_PI / w, tau = (v / w) * (v / w);
   const double q = std::exp(-M_PI * M_PI * tau / 2);  // e^{-k_1^2 v^2 / 2}
   double s_prev = 0, s = s1, qn = q, step = q * q * q, sum = 0;
-  for (int n = 1; n <= 60; ++n) {
+  for (int n = 1; n <= 400; ++n) {
     const double kn = n * k1;
     const double sn = from_u && !(n & 1) ? -s : s;
     const double term = sn * kn / (th * th + kn * kn) * qn * ((n & 1) ? odd : even);
@@ -115,7 +117,8 @@ Survival band(double S, double mu, double sigma, double T, double U, double L) {
   const double l = log_ratio(L, S), u = log_ratio(U, S), v = sigma * std::sqrt(T);
   if (!(v > 0)) return (nu * T > l && nu * T < u) ? Survival{1.0, 0.0} : Survival{0.0, 1.0};
   const double w = u - l;
-  if (v * v > w * w / 8) return eigen(nu, sigma, T, l, u);
+  if (v * v > w * w / 8 || (v * v > w * w / 50 && std::fabs(nu) * w > 20 * sigma * sigma))
+    return eigen(nu, sigma, T, l, u);
   // The barrier with the smaller survival of its own as the lower one.
   const double stay_l = touch_upper(-nu, sigma, T, -l).stay, stay_u = touch_upper(nu, sigma, T, u).stay;
   return stay_l <= stay_u ? images(nu, sigma, T, l, u) : images(-nu, sigma, T, -u, -l);

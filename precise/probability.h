@@ -10,8 +10,9 @@
 
 namespace vexal::precise {
 
-// e^E (Y(A) - Y(B)) for A >= B, without cancellation.
-double mills_gap(double A, double B, double E);
+// e^E (Y(A) - Y(B)) for A >= B, without cancellation; d = (A - B)/2,
+// given apart, since A and B may carry errors far larger than d's.
+double mills_gap(double A, double B, double E, double d);
 
 // e^{theta c} N(alpha), alpha = (y - c)/v - theta v: the lower tail at y of
 // the image at c, weighted by the change of measure.

@@ -23,12 +23,12 @@
 
 namespace vexal::precise {
 
-double mills_gap(double A, double B, double E) {
-  const double m = (A + B) / 2, d = (A - B) / 2;
+double mills_gap(double A, double B, double E, double d) {
+  const double m = (A + B) / 2;
   if (A > 0.85) {
     // Y(z) = sqrt(2 pi) e^{z^2/2} - Y(-z): both parts of one sign.
     const double big = kSqrt2Pi * std::exp(E + A * A / 2);
-    if (B > 0) return big * -std::expm1(-d * (A + B)) + mills_gap(-B, -A, E);
+    if (B > 0) return big * -std::expm1(-d * (A + B)) + mills_gap(-B, -A, E, d);
     return big - std::exp(E) * (mills(-A) + mills(B));
   }
   const double e = std::exp(E);
@@ -49,7 +49,7 @@ Touch touch_upper(double nu, double sigma, double T, double h) {
   const double v = sigma * std::sqrt(T);
   const double a = (h - nu * T) / v, b = (-h - nu * T) / v;
   const double reflected = b <= 0 ? norm_pdf(a) * mills(b) : std::exp(2 * nu * h / (sigma * sigma)) * norm_cdf(b);
-  return {norm_cdf(-a) + reflected, mills_gap(a, b, -a * a / 2) * kInvSqrt2Pi};
+  return {norm_cdf(-a) + reflected, mills_gap(a, b, -a * a / 2, h / v) * kInvSqrt2Pi};
 }
 
 namespace {

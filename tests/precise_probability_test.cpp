@@ -1,0 +1,145 @@
+// The precise barrier, joint and band probabilities against the mpmath
+// reference of precise_probability_reference.h (one accuracy table per
+// kind, printed), their semantics at the edges, and the exact Kelly fraction.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "precise/functions.h"
+#include "precise_probability_reference.h"
+
+namespace {
+
+using namespace vexal;
+namespace ref = probability_reference;
+constexpr double kEps = std::numeric_limits<double>::epsilon();
+
+struct Worst {
+  const char* name;
+  double err = 0;
+  int at = -1;
+  void add(double e, int row) {
+    if (!(e <= err)) err = e, at = row;
+  }
+  void print() const { std::printf("  %-26s %9.3g of tol (row %d)\n", name, err, at); }
+};
+
+// Within 1e-12 relative where the true value is at least 1e-250, plus what
+// 4 ulp of the log price (h and nu T) move it by: an error of one ulp there
+// is amplified by the value's slope whatever the method.
+double error(double got, double want, double slope, double logs) {
+  return std::fabs(got - want) / (1e-12 * std::fabs(want) + 4 * kEps * logs * std::fabs(slope));
+}
+
+TEST(PreciseProbability, TouchTable) {
+  using Fn = double (*)(double, double, double, double, double);
+  Worst w[4] = {{"touch"}, {"stay"}, {"end below"}, {"end above"}};
+  int row = 0;
+  for (const auto& c : ref::kTouch) {
+    const bool up = c.H > c.S;
+    const Fn f[4] = {up ? precise_ProbMaxPTUB : precise_ProbMinPTBB, up ? precise_ProbMaxPTBB : precise_ProbMinPTUB,
+                     precise_ProbPTBB, precise_ProbPTUB};
+    const double logs = std::fabs(std::log(c.H / c.S)) + std::fabs((c.mu - c.sigma * c.sigma / 2) * c.T) + 1;
+    for (int i = 0; i < 4; ++i)
+      if (c.value[i] >= 1e-250)
+        w[i].add(error(f[i](c.mu, c.sigma, c.T, c.H, c.S), c.value[i], c.slope[i], logs), row);
+    ++row;
+  }
+  for (const auto& x : w) {
+    x.print();
+    EXPECT_LE(x.err, 1) << x.name;
+  }
+}
+
+TEST(PreciseProbability, JointTable) {
+  Worst w{"joint"};
+  int row = 0;
+  for (const auto& c : ref::kJoint) {
+    const double got = c.B > c.S ? precise_ProbFPBBMaxPTUB(c.mu, c.sigma, c.T, c.B, c.X, c.S)
+                                 : precise_ProbFPUBMinPTBB(c.mu, c.sigma, c.T, c.B, c.X, c.S);
+    const double logs = std::fabs(std::log(c.B / c.S)) + std::fabs(std::log(c.X / c.S)) +
+                        std::fabs((c.mu - c.sigma * c.sigma / 2) * c.T) + 1;
+    if (c.value >= 1e-250) w.add(error(got, c.value, c.slope, logs), row);
+    ++row;
+  }
+  w.print();
+  EXPECT_LE(w.err, 1);
+}
+
+TEST(PreciseProbability, BandTable) {
+  Worst stay{"band stay"}, leave{"band leave"};
+  int row = 0;
+  for (const auto& c : ref::kBand) {
+    const double logs = std::fabs(std::log(c.U / c.L)) + std::fabs((c.mu - c.sigma * c.sigma / 2) * c.T) + 1;
+    if (c.stay >= 1e-250)
+      stay.add(error(precise_ProbWR(c.S, c.mu, c.sigma, c.T, c.U, c.L), c.stay, c.slope, logs), row);
+    if (c.leave >= 1e-250)
+      leave.add(error(precise_ProbBR(c.S, c.mu, c.sigma, c.T, c.U, c.L), c.leave, c.slope, logs), row);
+    ++row;
+  }
+  stay.print();
+  leave.print();
+  EXPECT_LE(stay.err, 1);
+  EXPECT_LE(leave.err, 1);
+}
+
+// Where the legacy functions have no answer: barriers on or beyond the
+// start, a start outside the band, sigma = 0 or T = 0, bad input, NaN.
+TEST(PreciseProbability, Semantics) {
+  const double nan = NAN;
+  struct Case { const char* what; double got, want; } cases[] = {
+      {"max barrier below S: touched", precise_ProbMaxPTUB(0.1, 0.2, 1, 90, 100), 1},
+      {"max barrier below S: stays 0", precise_ProbMaxPTBB(0.1, 0.2, 1, 90, 100), 0},
+      {"min barrier at S: touched", precise_ProbMinPTBB(0.1, 0.2, 1, 100, 100), 1},
+      {"min barrier at S: stays 0", precise_ProbMinPTUB(0.1, 0.2, 1, 100, 100), 0},
+      {"joint, barrier already touched", precise_ProbFPBBMaxPTUB(0.1, 0.2, 1, 90, 100, 100),
+       precise_ProbPTBB(0.1, 0.2, 1, 100, 100)},
+      {"band, S below L", precise_ProbWR(80, 0.1, 0.2, 1, 120, 90), 0},
+      {"band, S at U", precise_ProbWR(120, 0.1, 0.2, 1, 120, 90), 0},
+      {"band, S outside: leave 1", precise_ProbBR(80, 0.1, 0.2, 1, 120, 90), 1},
+      {"sigma = 0, drift reaches H", precise_ProbMaxPTUB(0.2, 0, 1, 120, 100), 1},
+      {"sigma = 0, drift short of H", precise_ProbMaxPTUB(0.1, 0, 1, 120, 100), 0},
+      {"T = 0, end below", precise_ProbPTBB(0.1, 0.2, 0, 120, 100), 1},
+      {"sigma = 0, end exactly at H", precise_ProbPTBB(0.0, 0, 1, 100, 100), 0.5},
+      {"sigma = 0, band kept", precise_ProbWR(100, 0.1, 0, 1, 120, 90), 1},
+      {"T = 0, band kept", precise_ProbWR(100, 0.1, 0.2, 0, 120, 90), 1},
+      {"sigma = 0, band left", precise_ProbBR(100, 0.3, 0, 1, 120, 90), 1},
+      {"BGK factor", precise_AdjBarrier(0.2, 1.0 / 252), std::exp(0.5825971579390107 * 0.2 * std::sqrt(1.0 / 252))},
+      {"BGK factor, lower barrier", precise_AdjBarrier(-0.2, 1.0 / 252) * precise_AdjBarrier(0.2, 1.0 / 252), 1},
+  };
+  for (const auto& c : cases) EXPECT_NEAR(c.got, c.want, 1e-15) << c.what;
+  // NaN in any argument, a non-positive price, a negative sigma or T, L >= U.
+  using F5 = double (*)(double, double, double, double, double);
+  using F6 = double (*)(double, double, double, double, double, double);
+  const F5 five[] = {precise_ProbPTBB, precise_ProbPTUB, precise_ProbMaxPTUB, precise_ProbMaxPTBB,
+                     precise_ProbMinPTBB, precise_ProbMinPTUB};
+  const F6 six[] = {precise_ProbFPBBMaxPTUB, precise_ProbFPUBMinPTBB};
+  const double a5[5] = {0.1, 0.2, 1, 110, 100}, a6[6] = {0.1, 0.2, 1, 110, 105, 100};
+  const double band6[6] = {100, 0.1, 0.2, 1, 120, 90};
+  for (int i = 0; i < 6; ++i) {
+    double b[6], j[6];
+    for (int k = 0; k < 6; ++k) b[k] = k == i ? nan : band6[k], j[k] = k == i ? nan : a6[k];
+    EXPECT_TRUE(std::isnan(precise_ProbWR(b[0], b[1], b[2], b[3], b[4], b[5])));
+    EXPECT_TRUE(std::isnan(precise_ProbBR(b[0], b[1], b[2], b[3], b[4], b[5])));
+    for (F6 f : six) EXPECT_TRUE(std::isnan(f(j[0], j[1], j[2], j[3], j[4], j[5])));
+    if (i < 5) {
+      double a[5];
+      for (int k = 0; k < 5; ++k) a[k] = k == i ? nan : a5[k];
+      for (F5 f : five) EXPECT_TRUE(std::isnan(f(a[0], a[1], a[2], a[3], a[4])));
+    }
+  }
+  for (F5 f : five) {
+    EXPECT_TRUE(std::isnan(f(0.1, -0.2, 1, 110, 100)));
+    EXPECT_TRUE(std::isnan(f(0.1, 0.2, -1, 110, 100)));
+    EXPECT_TRUE(std::isnan(f(0.1, 0.2, 1, 110, 0)));
+    EXPECT_TRUE(std::isnan(f(0.1, 0.2, 1, -110, 100)));
+  }
+  EXPECT_TRUE(std::isnan(precise_ProbWR(100, 0.1, 0.2, 1, 90, 120)));   // L >= U
+  EXPECT_TRUE(std::isnan(precise_ProbWR(100, 0.1, 0.2, 1, 120, 0)));    // L <= 0
+  EXPECT_TRUE(std::isnan(precise_ProbBR(100, 0.1, -0.2, 1, 120, 90)));  // sigma < 0
+  EXPECT_TRUE(std::isnan(precise_AdjBarrier(nan, 1)) && std::isnan(precise_AdjBarrier(0.2, -1)));
+}
+
+}  // namespace
