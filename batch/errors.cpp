@@ -3,6 +3,7 @@
 #include "batch/parallel.h"
 #include "exports/api.h"
 #include "include/vexal_garch.h"
+#include "include/vexal_kelly.h"
 
 extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
   switch (code) {
@@ -20,6 +21,8 @@ extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
     case VEXAL_E_GARCH_NOT_FINITE: return "a NaN or infinity inside a series of returns";
     case VEXAL_E_GARCH_CONSTANT: return "a series of returns without variation";
     case VEXAL_E_GARCH_OPTION: return "an unknown mean, error law or start-up of the GARCH fit";
+    case VEXAL_E_KELLY_TABLE: return "no outcome of positive probability, a negative or non-finite probability, or a non-finite outcome";
+    case VEXAL_E_KELLY_UNBOUNDED: return "the expected log growth has no finite maximum: every outcome of positive probability gains, or every one loses";
     default: return "unknown return code";
   }
 }

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "include/vexal_kelly.h"
 #include "precise/functions.h"
 #include "precise_probability_reference.h"
 
@@ -140,6 +142,45 @@ TEST(PreciseProbability, Semantics) {
   EXPECT_TRUE(std::isnan(precise_ProbWR(100, 0.1, 0.2, 1, 120, 0)));    // L <= 0
   EXPECT_TRUE(std::isnan(precise_ProbBR(100, 0.1, -0.2, 1, 120, 90)));  // sigma < 0
   EXPECT_TRUE(std::isnan(precise_AdjBarrier(nan, 1)) && std::isnan(precise_AdjBarrier(0.2, -1)));
+}
+
+// The exact Kelly fraction: the root of the first-order condition where it
+// is known, growth and deviation as the legacy accessors define them, and
+// the errors, which write nothing.
+TEST(KellyExact, Table) {
+  struct Case {
+    const char* what;
+    std::vector<double> p, b;
+    double f;
+  } cases[] = {
+      {"60/40 even money", {0.6, 0.4}, {1, -1}, 0.2},
+      {"examples/bets.csv", {0.5, 0.3, 0.2}, {1, -1, -0.5}, 0.11897503240933457},
+      {"weights, not summing to 1", {3, 2}, {1, -1}, 0.2},
+      {"a losing table: bet against it", {0.4, 0.6}, {1, -1}, -0.2},
+      {"2-to-1 odds at 40 %", {0.4, 0.6, 0}, {2, -1, -7}, 0.1},
+      {"fair table", {0.5, 0.5}, {1, -1}, 0},
+  };
+  for (const auto& c : cases) {
+    double r[3];
+    ASSERT_EQ(vexal_kelly_exact(c.p.data(), c.b.data(), static_cast<long long>(c.p.size()), r), VEXAL_OK) << c.what;
+    EXPECT_NEAR(r[0], c.f, 2e-16 * (1 + std::fabs(c.f))) << c.what;
+    double g = 0, s = 0, total = 0;
+    for (double p : c.p) total += p;
+    for (std::size_t i = 0; i < c.p.size(); ++i) g += c.p[i] / total * std::log(1 + c.f * c.b[i]);
+    for (std::size_t i = 0; i < c.p.size(); ++i) s += c.p[i] / total * std::pow(std::log(1 + c.f * c.b[i]) - g, 2);
+    EXPECT_NEAR(r[1], g, 1e-15) << c.what;
+    EXPECT_NEAR(r[2], std::sqrt(s), 1e-15) << c.what;
+  }
+  const double p[] = {0.6, 0.4}, b[] = {1, -1}, up[] = {1, 2}, bad_p[] = {0.6, -0.4}, nan_b[] = {1, NAN};
+  struct Bad { const double *p, *b; long long n; int rc; } bad[] = {
+      {p, b, -1, VEXAL_E_NEGATIVE}, {nullptr, b, 2, VEXAL_E_NULL}, {p, b, 0, VEXAL_E_KELLY_TABLE},
+      {bad_p, b, 2, VEXAL_E_KELLY_TABLE}, {p, nan_b, 2, VEXAL_E_KELLY_TABLE}, {p, up, 2, VEXAL_E_KELLY_UNBOUNDED},
+  };
+  for (const auto& c : bad) {
+    double r[3] = {7, 7, 7};
+    EXPECT_EQ(vexal_kelly_exact(c.p, c.b, c.n, r), c.rc);
+    EXPECT_TRUE(r[0] == 7 && r[1] == 7 && r[2] == 7);
+  }
 }
 
 }  // namespace
