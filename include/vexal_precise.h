@@ -119,6 +119,8 @@ VEXAL_PRECISE_API double vexal_precise_AdjBarrier(double sigma, double dt);
 VEXAL_PRECISE_API double vexal_precise_ProbWR(double S, double mu, double sigma, double T, double U, double L);
 /* probability of touching L or U during [0, T] */
 VEXAL_PRECISE_API double vexal_precise_ProbBR(double S, double mu, double sigma, double T, double U, double L);
+/* expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu */
+VEXAL_PRECISE_API double vexal_precise_EMDD(double mu, double sigma, double T);
 
 #ifdef __cplusplus
 }

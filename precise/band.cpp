@@ -90,10 +90,10 @@ Survival eigen(double nu, double sigma, double T, double l, double u) {
   const double even = std::fabs(th * w) < 1 ? -Al * std::expm1(th * w) : Al - Au;
   // sin(k_n z0) from the nearer barrier: sin(n pi (w - z0)/w) = (-1)^{n+1} sin(n pi z0 / w).
   const bool from_u = u < -l;
-  const double alpha = M_PI * (from_u ? u : -l) / w;
+  const double alpha = kPiValue * (from_u ? u : -l) / w;
   const double s1 = std::sin(alpha), c2 = 2 * std::cos(alpha);
-  const double k1 = M_PI / w, tau = (v / w) * (v / w);
-  const double q = std::exp(-M_PI * M_PI * tau / 2);  // e^{-k_1^2 v^2 / 2}
+  const double k1 = kPiValue / w, tau = (v / w) * (v / w);
+  const double q = std::exp(-kPiValue * kPiValue * tau / 2);  // e^{-k_1^2 v^2 / 2}
   double s_prev = 0, s = s1, qn = q, step = q * q * q, sum = 0;
   for (int n = 1; n <= 400; ++n) {
     const double kn = n * k1;

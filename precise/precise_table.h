@@ -54,6 +54,7 @@
   F(precise_ProbFPUBMinPTBB, (N(mu), N(sigma), N(T), N(B), N(X), N(S)), "probability that the minimum reaches B (below S) and the price ends above X") \
   F(precise_AdjBarrier, (N(sigma), N(dt)), "discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)") \
   F(precise_ProbWR, (N(S), N(mu), N(sigma), N(T), N(U), N(L)), "probability of touching neither barrier L < S < U during [0, T]") \
-  F(precise_ProbBR, (N(S), N(mu), N(sigma), N(T), N(U), N(L)), "probability of touching L or U during [0, T]")
+  F(precise_ProbBR, (N(S), N(mu), N(sigma), N(T), N(U), N(L)), "probability of touching L or U during [0, T]") \
+  F(precise_EMDD, (N(mu), N(sigma), N(T)), "expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu")
 
 #endif

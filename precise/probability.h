@@ -10,6 +10,8 @@
 
 namespace vexal::precise {
 
+inline constexpr double kPiValue = 3.14159265358979323846;
+
 // e^E (Y(A) - Y(B)) for A >= B, without cancellation; d = (A - B)/2,
 // given apart, since A and B may carry errors far larger than d's.
 double mills_gap(double A, double B, double E, double d);
