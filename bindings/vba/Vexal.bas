@@ -287,6 +287,8 @@ Public Declare PtrSafe Function precise_AdjBarrier Lib "Vexal64.dll" Alias "vexa
 Public Declare PtrSafe Function precise_ProbWR Lib "Vexal64.dll" Alias "vexal_precise_ProbWR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
 ' probability of touching L or U during [0, T]
 Public Declare PtrSafe Function precise_ProbBR Lib "Vexal64.dll" Alias "vexal_precise_ProbBR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu
+Public Declare PtrSafe Function precise_EMDD Lib "Vexal64.dll" Alias "vexal_precise_EMDD" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x

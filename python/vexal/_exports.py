@@ -137,4 +137,5 @@ PRECISE = (
     ('precise_AdjBarrier', (('sigma', 'num'), ('dt', 'num'),), 'discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
     ('precise_ProbWR', (('S', 'num'), ('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('U', 'num'), ('L', 'num'),), 'probability of touching neither barrier L < S < U during [0, T]', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
     ('precise_ProbBR', (('S', 'num'), ('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('U', 'num'), ('L', 'num'),), 'probability of touching L or U during [0, T]', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_EMDD', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'),), 'expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
 )
