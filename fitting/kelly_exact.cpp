@@ -3,7 +3,9 @@
 // 1 + f b_i is positive (G is strictly concave there), by Newton's method
 // kept inside a bracket that every evaluation of G' narrows; a step that
 // leaves the bracket is replaced by its midpoint. Ends when the bracket or
-// the step reaches the rounding of f, or G' is exactly zero.
+// the step reaches the rounding of f, or G' is exactly zero; G' is summed
+// in double-double so that the last step lands on the double nearest the
+// root.
 #include <cmath>
 
 #include "exports/api.h"
@@ -18,15 +20,45 @@ struct Table {
   double total;  // sum of the probabilities
 };
 
-// G'(f) and G''(f), over the outcomes of positive probability.
+// a * b = p + e exactly (Dekker's split; no fused multiply-add).
+double two_product(double a, double b, double& e) {
+  const double c = 134217729.0;  // 2^27 + 1
+  const double p = a * b;
+  const double ah = a * c - (a * c - a), al = a - ah, bh = b * c - (b * c - b), bl = b - bh;
+  e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+  return p;
+}
+
+// a + b = s + e exactly (Knuth).
+double two_sum(double a, double b, double& e) {
+  const double s = a + b, v = s - a;
+  e = (a - (s - v)) + (b - v);
+  return s;
+}
+
+// G'(f) and G''(f), over the outcomes of positive probability; G' in
+// double-double (the products, the 1 + f b and the quotients with their
+// rounding errors, summed with the errors carried), so that its sign is
+// right to the last bit of f near the root, where its terms cancel.
 void slopes(const Table& t, double f, double& d1, double& d2) {
-  d1 = d2 = 0;
+  double hi = 0, lo = 0;
+  d2 = 0;
   for (long long i = 0; i < t.n; ++i) {
     if (!(t.p[i] > 0)) continue;
-    const double r = t.b[i] / (1 + f * t.b[i]);
-    d1 += t.p[i] * r;
-    d2 -= t.p[i] * r * r;
+    double e_fb, e_den, e_pb, e_rs;
+    const double fb = two_product(f, t.b[i], e_fb);
+    const double den = two_sum(1.0, fb, e_den);
+    const double pb = two_product(t.p[i], t.b[i], e_pb);
+    const double r = pb / den;
+    const double rs = two_product(r, den, e_rs);
+    const double r_lo = (((pb - rs) - e_rs) + e_pb - r * (e_den + e_fb)) / den;
+    double e;
+    hi = two_sum(hi, r, e);
+    lo += e + r_lo;
+    const double q = t.b[i] / den;
+    d2 -= t.p[i] * q * q;
   }
+  d1 = hi + lo;
 }
 
 // The root in (lo, hi), one end 0, from Newton's first step from 0.
