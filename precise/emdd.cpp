@@ -48,6 +48,17 @@ const Contour& contour() {
   return c;
 }
 
+// b + c and b - c, the one that cancels as (b + c)(b - c) = 2s.
+void sum_and_difference(double c, const Complex& b, const Complex& s, Complex& bpc, Complex& bmc) {
+  if (c < 0) {
+    bmc = b - c;
+    bpc = 2.0 * s / bmc;
+  } else {
+    bpc = b + c;
+    bmc = 2.0 * s / bpc;
+  }
+}
+
 // P(tau_h <= 1) for the drawdown of c t + W(t).
 double reached(double c, double h) {
   if (h <= 0) return 1.0;
@@ -55,7 +66,9 @@ double reached(double c, double h) {
   double sum = 0;
   for (int j = 0; j < kTalbot; ++j) {
     const Complex s = k.s[j], b = std::sqrt(c * c + 2.0 * s);
-    const Complex g = 2.0 * b * std::exp(-(c + b) * h) / ((b - c) + (b + c) * std::exp(-2.0 * b * h));
+    Complex bpc, bmc;
+    sum_and_difference(c, b, s, bpc, bmc);
+    const Complex g = 2.0 * b * std::exp(-bpc * h) / (bmc + bpc * std::exp(-2.0 * b * h));
     sum += std::real(k.w[j] * g / s);
   }
   return std::fmin(1.0, std::fmax(0.0, sum));
@@ -74,9 +87,11 @@ double drawdown_transformed(double c) {
   double sum = 0;
   for (int j = 0; j < kTalbot; ++j) {
     const Complex s = k.s[j], b = std::sqrt(c * c + 2.0 * s);
-    const Complex beta = (c + b) / (2.0 * b);
+    Complex bpc, bmc;
+    sum_and_difference(c, b, s, bpc, bmc);
+    const Complex beta = bpc / (2.0 * b);
     const bool inverse = c > 0;
-    const Complex z = (b + c) / (b - c), q = inverse ? -1.0 / z : -z, shift = inverse ? 1.0 - beta : beta;
+    const Complex z = bpc / bmc, q = inverse ? -1.0 / z : -z, shift = inverse ? 1.0 - beta : beta;
     Complex term = 1.0, series = 1.0 / shift;
     for (int n = 1; n < 20000; ++n) {
       term *= q;
@@ -85,7 +100,7 @@ double drawdown_transformed(double c) {
       if (std::abs(add) <= 1e-17 * std::abs(series)) break;
     }
     if (inverse) series = std::pow(z, -beta) * (kPiValue / std::sin(kPiValue * beta)) - series / z;
-    sum += std::real(k.w[j] * series / ((b - c) * s));
+    sum += std::real(k.w[j] * series / (bmc * s));
   }
   return sum;
 }
@@ -125,9 +140,16 @@ double precise_EMDD(double mu, double sigma, double T) {
   const double scale = sigma * std::sqrt(T), c = mu * std::sqrt(T) / sigma;
   if (c == 0) return precise::kSqrtHalfPi * scale;
   if (c < -1.5 || (c > 1.5 && c <= 20)) return scale * precise::drawdown_transformed(c);
+  // Panels doubling from the drawdown's scale, min(1, 1/|c|) / 4, to H.
   const double H = std::fmax(0.0, -c) + 18;
   const double size = c < 0 ? 1 - c : 1.25 / (1 + c);  // below E1(c)
-  return scale * precise::kronrod(c, 0, H, 1e-12 * size, 0);
+  double a = 0, b = std::fmin(1.0, 1 / std::fabs(c)) / 4, sum = 0;
+  while (a < H) {
+    sum += precise::kronrod(c, a, std::fmin(b, H), 1e-13 * size, 0);
+    a = b;
+    b *= 2;
+  }
+  return scale * sum;
 }
 
 }  // namespace vexal
