@@ -136,9 +136,13 @@ namespace vexal {
 double precise_EMDD(double mu, double sigma, double T) {
   if (std::isnan(mu) || !(sigma >= 0) || !(T >= 0)) return NAN;
   if (T == 0) return 0.0;
-  if (sigma == 0 || !std::isfinite(mu / sigma)) return mu < 0 ? -mu * T : 0.0;  // a straight line
   const double scale = sigma * std::sqrt(T), c = mu * std::sqrt(T) / sigma;
+  if (sigma == 0 || !std::isfinite(c)) return mu < 0 ? -mu * T : 0.0;  // a straight line
   if (c == 0) return precise::kSqrtHalfPi * scale;
+  // Far out, the laws of Q(x), x = c^2/2: x + 1/2 for c < 0 (met to 1e-14
+  // from c = -1000 on), 0.25 ln x + 0.49088 for c > 0 (to about 1e-6 there).
+  if (c < -1e4) return scale * (-c - 1 / c);
+  if (c > 1e6) return scale * 2 / c * (0.25 * std::log(c * c / 2) + 0.49088);
   if (c < -1.5 || (c > 1.5 && c <= 20)) return scale * precise::drawdown_transformed(c);
   // Panels doubling from the drawdown's scale, min(1, 1/|c|) / 4, to H.
   const double H = std::fmax(0.0, -c) + 18;
