@@ -142,7 +142,7 @@ double precise_EMDD(double mu, double sigma, double T) {
   // Far out, the laws of Q(x), x = c^2/2: x + 1/2 for c < 0 (met to 1e-14
   // from c = -1000 on), 0.25 ln x + 0.49088 for c > 0 (to about 1e-6 there).
   if (c < -1e4) return scale * (-c - 1 / c);
-  if (c > 1e6) return scale * 2 / c * (0.25 * std::log(c * c / 2) + 0.49088);
+  if (c > 1e6) return scale * 2 / c * (0.5 * std::log(c) - 0.25 * std::log(2.0) + 0.49088);
   if (c < -1.5 || (c > 1.5 && c <= 20)) return scale * precise::drawdown_transformed(c);
   // Panels doubling from the drawdown's scale, min(1, 1/|c|) / 4, to H.
   const double H = std::fmax(0.0, -c) + 18;
