@@ -3,9 +3,10 @@
 // band is (l, u), l = ln(L/S) < 0 < u = ln(U/S), of width w = u - l; with
 // tau = v^2 / w^2 two exact series:
 //
-// Eigenfunctions (tau > 1/8, or tau > 1/50 where the drift across the band,
-// |theta| w, exceeds 20: there the images' weights e^{theta c} grow faster
-// than their tails fall, and the pairs cancel). With k_n = n pi / w, z0 = -l, theta = nu/sigma^2,
+// Eigenfunctions (tau > 1/8, or tau > 1/50 where the drift across the
+// band, |theta| w, exceeds 20: there the images' weights e^{theta c} grow
+// faster than their tails fall, and the pairs cancel). With k_n = n pi / w,
+// z0 = -l and theta = nu / sigma^2,
 //   P = (2/w) sum_n sin(k_n z0) k_n / (theta^2 + k_n^2) e^{-k_n^2 v^2 / 2}
 //       (A_l - (-1)^n A_u),     A_y = e^{theta y - theta^2 v^2 / 2};
 // the first term dominates the rest by e^{-3 pi^2 tau / 2} or more, so the
@@ -82,9 +83,8 @@ Survival images(double nu, double sigma, double T, double l, double u) {
 }
 
 Survival eigen(double nu, double sigma, double T, double l, double u) {
-  const double w = u - l, v = sigma * std::sqrt(T), theta = nu / sigma;
-  // theta here is nu / sigma: theta v = nu sqrt(T), theta^2 v^2 / 2 = nu^2 T / (2 sigma^2).
-  const double th = nu / (sigma * sigma), base = -(theta * theta) * T / 2;
+  const double w = u - l, v = sigma * std::sqrt(T), ratio = nu / sigma;
+  const double th = nu / (sigma * sigma), base = -(ratio * ratio) * T / 2;  // -theta^2 v^2 / 2
   const double Al = std::exp(th * l + base), Au = std::exp(th * u + base);
   const double odd = Al + Au;
   const double even = std::fabs(th * w) < 1 ? -Al * std::expm1(th * w) : Al - Au;
