@@ -116,6 +116,10 @@ Survival band(double S, double mu, double sigma, double T, double U, double L) {
   const double nu = mu - sigma * sigma / 2;
   const double l = log_ratio(L, S), u = log_ratio(U, S), v = sigma * std::sqrt(T);
   if (!(v > 0)) return (nu * T > l && nu * T < u) ? Survival{1.0, 0.0} : Survival{0.0, 1.0};
+  if (u == INFINITY) {  // one barrier, L
+    const Touch t = touch_upper(-nu, sigma, T, -l);
+    return {t.stay, t.touch};
+  }
   const double w = u - l;
   if (v * v > w * w / 8 || (v * v > w * w / 50 && std::fabs(nu) * w > 20 * sigma * sigma))
     return eigen(nu, sigma, T, l, u);

@@ -87,6 +87,7 @@ Touch touch(double mu, double sigma, double T, double H, double S, bool up) {
   const double h = up ? log_ratio(H, S) : -log_ratio(H, S);
   const double drift = up ? nu : -nu;
   if (!(h > 0)) return {1.0, 0.0};
+  if (h == INFINITY) return {0.0, 1.0};  // no barrier at all
   if (!(sigma * std::sqrt(T) > 0)) return drift * T >= h ? Touch{1.0, 0.0} : Touch{0.0, 1.0};
   return touch_upper(drift, sigma, T, h);
 }
