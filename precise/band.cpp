@@ -44,7 +44,17 @@ double pair_lower(const Band& g, double lo, double hi, double y) {
   const double a = (y - lo) / g.v - g.theta * g.v, b = (y - hi) / g.v - g.theta * g.v;
   const double F = g.theta * lo - a * a / 2;
   const double D = (hi - lo) * (p - y) / (g.v * g.v);
-  return mills_gap(a, b, F, (hi - lo) / (2 * g.v)) * kInvSqrt2Pi + std::expm1(D) * image_tail(g.theta, g.v, hi, y);
+  // (e^D - 1) T(hi, y); where e^D alone would overflow, e^D T(hi, y) in one
+  // exponent (the exponent of T(hi, y) is F - D).
+  double rest;
+  if (D < 1) {
+    rest = std::expm1(D) * image_tail(g.theta, g.v, hi, y);
+  } else if (b <= 0) {
+    rest = -std::expm1(-D) * std::exp(F) * mills(b) * kInvSqrt2Pi;  // e^{F_hi + D} = e^F
+  } else {
+    rest = -std::expm1(-D) * std::exp(D + g.theta * hi) * norm_cdf(b);
+  }
+  return mills_gap(a, b, F, (hi - lo) / (2 * g.v)) * kInvSqrt2Pi + rest;
 }
 
 // T(c, y) - T(c2, y), centre at or above y.
@@ -79,7 +89,12 @@ Survival images(double nu, double sigma, double T, double l, double u) {
     rest += add;
     if (std::fabs(add) <= 1e-18 * (near.stay + std::fabs(rest))) break;
   }
-  return {near.stay - beyond + rest, near.touch + beyond - rest};
+  // Where the drift carries the price across the band more than about 1.7
+  // times in T at tau < 1/50, surviving means being held off the near
+  // barrier by the far one, the rest nearly cancels the near survival, and
+  // a survival below about 1e-20 keeps only its absolute accuracy (about
+  // 1e-16 of the near barrier's own survival): it is kept within [0, 1].
+  return {std::fmax(0.0, near.stay - beyond + rest), std::fmin(1.0, near.touch + beyond - rest)};
 }
 
 Survival eigen(double nu, double sigma, double T, double l, double u) {
