@@ -94,7 +94,8 @@ Survival images(double nu, double sigma, double T, double l, double u) {
   // barrier by the far one, the rest nearly cancels the near survival, and
   // a survival below about 1e-20 keeps only its absolute accuracy (about
   // 1e-16 of the near barrier's own survival): it is kept within [0, 1].
-  return {std::fmax(0.0, near.stay - beyond + rest), std::fmin(1.0, near.touch + beyond - rest)};
+  const double stay = std::fmax(0.0, near.stay - beyond + rest), leave = std::fmin(1.0, near.touch + beyond - rest);
+  return {std::fmin(1.0, stay), std::fmax(0.0, leave)};
 }
 
 Survival eigen(double nu, double sigma, double T, double l, double u) {
@@ -121,7 +122,7 @@ Survival eigen(double nu, double sigma, double T, double l, double u) {
     qn *= step;  // q^{n^2} -> q^{(n+1)^2}
     step *= q * q;
   }
-  const double stay = std::fmax(0.0, 2 / w * sum);
+  const double stay = std::fmin(1.0, std::fmax(0.0, 2 / w * sum));
   return {stay, 1 - stay};
 }
 

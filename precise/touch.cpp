@@ -49,7 +49,8 @@ Touch touch_upper(double nu, double sigma, double T, double h) {
   const double v = sigma * std::sqrt(T);
   const double a = (h - nu * T) / v, b = (-h - nu * T) / v;
   const double reflected = b <= 0 ? norm_pdf(a) * mills(b) : std::exp(2 * nu * h / (sigma * sigma)) * norm_cdf(b);
-  return {norm_cdf(-a) + reflected, mills_gap(a, b, -a * a / 2, h / v) * kInvSqrt2Pi};
+  // Each to within an ulp or two of the truth, so kept within [0, 1].
+  return {std::fmin(1.0, norm_cdf(-a) + reflected), std::fmin(1.0, mills_gap(a, b, -a * a / 2, h / v) * kInvSqrt2Pi)};
 }
 
 namespace {
@@ -71,7 +72,7 @@ double joint_upper(double nu, double sigma, double T, double b, double x) {
   if (x > b) {  // P(b < X(T) <= x) and the paths that end below b
     const double ax = (x - nu * T) / v, ab = (b - nu * T) / v;
     const double between = ab >= 0 ? norm_cdf(-ab) - norm_cdf(-ax) : norm_cdf(ax) - norm_cdf(ab);
-    return between + joint_upper(nu, sigma, T, b, b);
+    return std::fmin(1.0, between + joint_upper(nu, sigma, T, b, b));
   }
   const double c = (x - 2 * b - nu * T) / v;
   if (c > 0) return std::exp(2 * nu * b / (sigma * sigma)) * norm_cdf(c);

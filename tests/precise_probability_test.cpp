@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,29 @@ TEST(PreciseProbability, EmddTable) {
   }
   w.print();
   EXPECT_LE(w.err, 1);
+}
+
+// Extreme inputs, drawn log-uniformly far beyond the grids (prices 1e-3 to
+// 1e6, sigma 1e-6 to 50, T 1e-8 to 1000, barriers up to a factor 1000 away):
+// every value a probability, and each with its complement summing to 1
+// (to the rounding of two values of a few ulp each).
+TEST(PreciseProbability, ExtremeInputsStayProbabilities) {
+  std::mt19937_64 g(7);
+  std::uniform_real_distribution<double> u(0, 1);
+  auto lu = [&](double a, double b) { return std::exp(std::log(a) + u(g) * (std::log(b) - std::log(a))); };
+  int bad = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const double S = lu(1e-3, 1e6), mu = (u(g) - 0.5) * lu(1e-6, 100), s = lu(1e-6, 50), T = lu(1e-8, 1e3);
+    const double H = S * lu(1e-3, 1e3), X = S * lu(1e-3, 1e3), U = S * lu(1 + 1e-12, 1e3), L = S / lu(1 + 1e-12, 1e3);
+    const double p[] = {precise_ProbMaxPTUB(mu, s, T, H, S), precise_ProbMaxPTBB(mu, s, T, H, S),
+                        precise_ProbMinPTBB(mu, s, T, H, S), precise_ProbMinPTUB(mu, s, T, H, S),
+                        precise_ProbPTBB(mu, s, T, H, S),     precise_ProbPTUB(mu, s, T, H, S),
+                        precise_ProbWR(S, mu, s, T, U, L),    precise_ProbBR(S, mu, s, T, U, L),
+                        precise_ProbFPBBMaxPTUB(mu, s, T, H, X, S), precise_ProbFPUBMinPTBB(mu, s, T, H, X, S)};
+    for (double v : p) bad += !(v >= 0 && v <= 1);
+    for (int k = 0; k < 8; k += 2) bad += !(std::fabs(p[k] + p[k + 1] - 1) <= 1e-15);
+  }
+  EXPECT_EQ(bad, 0);
 }
 
 // Where the legacy functions have no answer: barriers on or beyond the
