@@ -5,6 +5,7 @@
 #include "batch/parallel.h"
 #include "exports/api.h"
 #include "include/vexal_garch.h"
+#include "include/vexal_kelly.h"
 
 extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
   switch (code) {
@@ -24,6 +25,8 @@ extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
     case VEXAL_E_GARCH_OPTION: return "an unknown mean, volatility model, error law or start-up of the GARCH fit";
     case VEXAL_E_GARCH_LEVEL: return "a Value-at-Risk level outside (0, 0.5)";
     case VEXAL_E_GARCH_WINDOW: return "a backtest window of fewer returns than a fit needs, or refit_every below 1";
+    case VEXAL_E_KELLY_TABLE: return "no outcome of positive probability, a negative or non-finite probability, or a non-finite outcome";
+    case VEXAL_E_KELLY_UNBOUNDED: return "the expected log growth has no finite maximum: every outcome of positive probability gains, or every one loses";
     default: return "unknown return code";
   }
 }

@@ -18,6 +18,7 @@
 #include "exports/api.h"
 #include "include/vexal_batch.h"
 #include "include/vexal_garch.h"
+#include "include/vexal_kelly.h"
 #include "exports/calls.h"
 #include "capi/options.h"
 #include "exports/export_info.h"
@@ -519,6 +520,36 @@ int help(const std::string& name) {
 
 int demo(const Library& lib);
 
+// vexal kelly-exact PROBABILITIES OUTCOMES: the exact Kelly fraction of a
+// table (arrays as for any call), then its growth and the growth's deviation.
+int kelly_exact_command(const Options& opt, const std::vector<std::string>& words) {
+  if (words.size() != 3) usage_error("kelly-exact takes two arrays: PROBABILITIES OUTCOMES");
+  const std::vector<double> p = parse_array("probabilities", words[1]), b = parse_array("outcomes", words[2]);
+  if (p.size() != b.size())
+    usage_error("kelly-exact: " + std::to_string(p.size()) + " probabilities and " + std::to_string(b.size()) +
+                " outcomes");
+  const Library lib = open_library(opt);
+  using Exact = decltype(&vexal_kelly_exact);
+  const auto exact = reinterpret_cast<Exact>(lib.raw("vexal_kelly_exact"));
+  if (!exact) {
+    std::fprintf(stderr, "vexal: the library has no vexal_kelly_exact (the 32-bit DLL lacks the C API)\n");
+    return 1;
+  }
+  double r[3];
+  if (const int rc = exact(p.data(), b.data(), static_cast<long long>(p.size()), r); rc != VEXAL_OK) {
+    std::fprintf(stderr, "vexal: kelly-exact: %s\n", error_text(lib, rc).c_str());
+    return 1;
+  }
+  const char* names[] = {"f", "growth", "growth_sd"};
+  if (opt.json) {
+    std::printf("{\"f\": %s, \"growth\": %s, \"growth_sd\": %s}\n", json_number(r[0]).c_str(),
+                json_number(r[1]).c_str(), json_number(r[2]).c_str());
+  } else {
+    for (int i = 0; i < 3; ++i) std::printf("%-10s %s\n", names[i], format_cell(r[i]).c_str());
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 
 const char* kSeeHelp = "(see 'vexal --help', and 'vexal help NAME' for a function's arguments)\n";
 
@@ -536,6 +567,8 @@ const char* kUsage =
     "                               it to --out FILE\n"
     "  garch-mle FILE.csv[:COLUMN] GARCH_OPTIONS [--returns|--prices]\n"
     "                               GARCH(1,1) by maximum likelihood: the coefficient table\n"
+    "  kelly-exact PROBABILITIES OUTCOMES\n"
+    "                               the exact Kelly fraction of a table, its growth and deviation\n"
     "An array argument is a comma list (1,2,3) or a file column: @file.csv (first column),\n"
     "@file.csv:close (by header name) or @file.csv:2 (by number); a header row is optional.\n"
     "CSV files (@file, garch-mle, map): the separator is a comma if the first line has one, else a\n"
@@ -783,6 +816,7 @@ int main(int argc, char** argv) {
     }
     if (words[0] == "map") return map_command(opt, words);
     if (words[0] == "garch-mle") return garch_mle_command(opt, words);
+    if (words[0] == "kelly-exact") return kelly_exact_command(opt, words);
 
     // Calls separated by "--"; everything is parsed before anything runs.
     std::vector<Call> calls;

@@ -196,6 +196,51 @@ VEXAL_PRECISE_API double vexal_precise_call_impvol_american_d(double S, double K
    place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024 */
 VEXAL_PRECISE_API double vexal_precise_put_impvol_american_d(double S, double K, double T, double r, double price, const double *times, const double *amounts, double n);
 
+/* ---- precise barrier and band probabilities; mu, sigma per time unit of T, S the current price ---- */
+
+/* probability that the price at T is below level H; P(S_T < H); with sigma = 0 or T = 0 the path
+   is S exp((mu - sigma^2/2) T), an end exactly at H counting 1/2; S or H <= 0, sigma < 0, T < 0
+   or NaN give NaN; to 1e-12 relative down to 1e-250 */
+VEXAL_PRECISE_API double vexal_precise_ProbPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the price at T is above level H; P(S_T > H), the complement of
+   precise_ProbPTBB without cancellation; the same edges */
+VEXAL_PRECISE_API double vexal_precise_ProbPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the running maximum reaches barrier H above S; H <= S counts as touched (1);
+   H = +Infinity is never touched; sigma = 0 or T = 0: 1 if S exp(nu T) >= H; to 1e-12 relative
+   down to 1e-250 */
+VEXAL_PRECISE_API double vexal_precise_ProbMaxPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the running maximum stays below barrier H; the complement of
+   precise_ProbMaxPTUB without cancellation (0 for H <= S) */
+VEXAL_PRECISE_API double vexal_precise_ProbMaxPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the running minimum reaches barrier H below S; H >= S counts as touched (1);
+   the mirror of precise_ProbMaxPTUB */
+VEXAL_PRECISE_API double vexal_precise_ProbMinPTBB(double mu, double sigma, double T, double H, double S);
+/* probability that the running minimum stays above barrier H; the complement of
+   precise_ProbMinPTBB without cancellation (0 for H >= S) */
+VEXAL_PRECISE_API double vexal_precise_ProbMinPTUB(double mu, double sigma, double T, double H, double S);
+/* probability that the maximum reaches B (above S) and the price ends below X; B <= S gives
+   P(end below X); for X > B the true joint probability */
+VEXAL_PRECISE_API double vexal_precise_ProbFPBBMaxPTUB(double mu, double sigma, double T, double B, double X, double S);
+/* probability that the minimum reaches B (below S) and the price ends above X; B >= S gives
+   P(end above X); for X < B the true joint probability */
+VEXAL_PRECISE_API double vexal_precise_ProbFPUBMinPTBB(double mu, double sigma, double T, double B, double X, double S);
+/* discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi);
+   beta = 0.5825971579390107; sigma signed (negative for a barrier below); dt < 0 gives NaN */
+VEXAL_PRECISE_API double vexal_precise_AdjBarrier(double sigma, double dt);
+/* probability of touching neither barrier L < S < U during [0, T]; S on or outside (L, U) gives
+   0; L >= U, L <= 0 or S <= 0 give NaN; U = +Infinity: survival past L alone; sigma = 0 or T =
+   0: 1 if S exp(nu T) stays strictly inside; by images or eigenfunctions, 1e-12 relative down to
+   1e-250 (survivals below about 1e-20 under a drift across the band more than 1.7 times its
+   width: absolute accuracy) */
+VEXAL_PRECISE_API double vexal_precise_ProbWR(double S, double mu, double sigma, double T, double U, double L);
+/* probability of touching L or U during [0, T]; the complement of precise_ProbWR without
+   cancellation */
+VEXAL_PRECISE_API double vexal_precise_ProbBR(double S, double mu, double sigma, double T, double U, double L);
+/* expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu; mu = 0 gives
+   sqrt(pi/2) sigma sqrt(T); sigma = 0 gives max(0, -mu T); T = 0 gives 0; 1e-10 relative;
+   microseconds to milliseconds */
+VEXAL_PRECISE_API double vexal_precise_EMDD(double mu, double sigma, double T);
+
 #ifdef __cplusplus
 }
 #endif

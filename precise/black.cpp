@@ -93,6 +93,10 @@ double black_otm_ratio(double x, double s, double* exponent) {
   return mills(d1) - mills(h - t);
 }
 
+double mills_difference_asymptotic(double h, double t) { return asymptotic(h, t); }
+
+double mills_difference_series(double h, double t) { return small_t(h, t); }
+
 double black_otm_gap(double x, double s, double ex, double* vega) {
   const double h = x / s, t = s / 2, d1 = h + t;
   if (d1 > 0.85) {

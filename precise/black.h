@@ -28,6 +28,12 @@ double black_otm_gap(double x, double s, double ex, double* vega = nullptr);
 // exponential of): ln b = e + ln(D / sqrt(2 pi)) where b' would underflow.
 double black_otm_ratio(double x, double s, double* exponent);
 
+// Y(h + t) - Y(h - t) for the Mills ratio Y = N/phi: by its asymptotic
+// series where h + t <= -12, by its Taylor series in t where t < 0.21 and
+// h >= -12.2 (the regions 1 and 2 below).
+double mills_difference_asymptotic(double h, double t);
+double mills_difference_series(double h, double t);
+
 // The normalised vega alone.
 double black_vega(double x, double s);
 

@@ -396,6 +396,14 @@ def check_plain_words(tmp):
         rc, out, err = vexal("garch-mle", closes, *args)
         if not (rc == 1 and "lacks the C API" in err):
             check(what, rc == 0 and ("--prices" in err) == warned, err)
+    bets = os.path.join(ROOT, "examples", "bets.csv")
+    for what, args, rc_want, text in (
+            ("kelly-exact on the bets", ("@%s:probability" % bets, "@%s:outcome" % bets), 0, "0.1189750324"),
+            ("kelly-exact without a finite optimum", ("1", "1"), 1, "no finite maximum"),
+            ("kelly-exact of unequal arrays", ("0.5,0.5", "1"), 2, "2 probabilities and 1 outcomes")):
+        rc, out, err = vexal("kelly-exact", *args)
+        if not (rc == 1 and "lacks the C API" in err):
+            check(what, rc == rc_want and text in out + err, "%d %r %r" % (rc, out, err))
     out = expect_ok("map --json", "--json", "map", "call_eur", book, "T=0.5", "r=0.03", "q=0.01")
     rows = json.loads(out)
     check("map --json: one object per row", len(rows) == 2 and rows[0]["desk; note"] == "a"

@@ -322,6 +322,31 @@ Public Declare PtrSafe Function precise_put_impvol_eur_d Lib "Vexal64.dll" Alias
 Public Declare PtrSafe Function precise_call_impvol_american_d Lib "Vexal64.dll" Alias "vexal_precise_call_impvol_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' volatility at which precise_put_american_d gives price (NaN if unreachable); price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024
 Public Declare PtrSafe Function precise_put_impvol_american_d Lib "Vexal64.dll" Alias "vexal_precise_put_impvol_american_d" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' precise barrier and band probabilities; mu, sigma per time unit of T, S the current price
+' probability that the price at T is below level H; P(S_T < H); with sigma = 0 or T = 0 the path is S exp((mu - sigma^2/2) T), an end exactly at H counting 1/2; S or H <= 0, sigma < 0, T < 0 or NaN give NaN; to 1e-12 relative down to 1e-250
+Public Declare PtrSafe Function precise_ProbPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the price at T is above level H; P(S_T > H), the complement of precise_ProbPTBB without cancellation; the same edges
+Public Declare PtrSafe Function precise_ProbPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum reaches barrier H above S; H <= S counts as touched (1); H = +Infinity is never touched; sigma = 0 or T = 0: 1 if S exp(nu T) >= H; to 1e-12 relative down to 1e-250
+Public Declare PtrSafe Function precise_ProbMaxPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum stays below barrier H; the complement of precise_ProbMaxPTUB without cancellation (0 for H <= S)
+Public Declare PtrSafe Function precise_ProbMaxPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbMaxPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum reaches barrier H below S; H >= S counts as touched (1); the mirror of precise_ProbMaxPTUB
+Public Declare PtrSafe Function precise_ProbMinPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum stays above barrier H; the complement of precise_ProbMinPTBB without cancellation (0 for H >= S)
+Public Declare PtrSafe Function precise_ProbMinPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbMinPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the maximum reaches B (above S) and the price ends below X; B <= S gives P(end below X); for X > B the true joint probability
+Public Declare PtrSafe Function precise_ProbFPBBMaxPTUB Lib "Vexal64.dll" Alias "vexal_precise_ProbFPBBMaxPTUB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' probability that the minimum reaches B (below S) and the price ends above X; B >= S gives P(end above X); for X < B the true joint probability
+Public Declare PtrSafe Function precise_ProbFPUBMinPTBB Lib "Vexal64.dll" Alias "vexal_precise_ProbFPUBMinPTBB" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi); beta = 0.5825971579390107; sigma signed (negative for a barrier below); dt < 0 gives NaN
+Public Declare PtrSafe Function precise_AdjBarrier Lib "Vexal64.dll" Alias "vexal_precise_AdjBarrier" (ByVal sigma As Double, ByVal dt As Double) As Double
+' probability of touching neither barrier L < S < U during [0, T]; S on or outside (L, U) gives 0; L >= U, L <= 0 or S <= 0 give NaN; U = +Infinity: survival past L alone; sigma = 0 or T = 0: 1 if S exp(nu T) stays strictly inside; by images or eigenfunctions, 1e-12 relative down to 1e-250 (survivals below about 1e-20 under a drift across the band more than 1.7 times its width: absolute accuracy)
+Public Declare PtrSafe Function precise_ProbWR Lib "Vexal64.dll" Alias "vexal_precise_ProbWR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' probability of touching L or U during [0, T]; the complement of precise_ProbWR without cancellation
+Public Declare PtrSafe Function precise_ProbBR Lib "Vexal64.dll" Alias "vexal_precise_ProbBR" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu; mu = 0 gives sqrt(pi/2) sigma sqrt(T); sigma = 0 gives max(0, -mu T); T = 0 gives 0; 1e-10 relative; microseconds to milliseconds
+Public Declare PtrSafe Function precise_EMDD Lib "Vexal64.dll" Alias "vexal_precise_EMDD" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 #Else
 ' normal density and distribution
 ' standard normal density at x
@@ -628,4 +653,29 @@ Public Declare PtrSafe Function precise_put_impvol_eur_d Lib "VexalPrecise.dll" 
 Public Declare PtrSafe Function precise_call_impvol_american_d Lib "VexalPrecise.dll" Alias "precise_call_impvol_american_d@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
 ' volatility at which precise_put_american_d gives price (NaN if unreachable); price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024
 Public Declare PtrSafe Function precise_put_impvol_american_d Lib "VexalPrecise.dll" Alias "precise_put_impvol_american_d@56" (ByVal S As Double, ByVal K As Double, ByVal T As Double, ByVal r As Double, ByVal price As Double, ByRef times As Double, ByRef amounts As Double, ByVal n As Double) As Double
+' precise barrier and band probabilities; mu, sigma per time unit of T, S the current price
+' probability that the price at T is below level H; P(S_T < H); with sigma = 0 or T = 0 the path is S exp((mu - sigma^2/2) T), an end exactly at H counting 1/2; S or H <= 0, sigma < 0, T < 0 or NaN give NaN; to 1e-12 relative down to 1e-250
+Public Declare PtrSafe Function precise_ProbPTBB Lib "VexalPrecise.dll" Alias "precise_ProbPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the price at T is above level H; P(S_T > H), the complement of precise_ProbPTBB without cancellation; the same edges
+Public Declare PtrSafe Function precise_ProbPTUB Lib "VexalPrecise.dll" Alias "precise_ProbPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum reaches barrier H above S; H <= S counts as touched (1); H = +Infinity is never touched; sigma = 0 or T = 0: 1 if S exp(nu T) >= H; to 1e-12 relative down to 1e-250
+Public Declare PtrSafe Function precise_ProbMaxPTUB Lib "VexalPrecise.dll" Alias "precise_ProbMaxPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running maximum stays below barrier H; the complement of precise_ProbMaxPTUB without cancellation (0 for H <= S)
+Public Declare PtrSafe Function precise_ProbMaxPTBB Lib "VexalPrecise.dll" Alias "precise_ProbMaxPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum reaches barrier H below S; H >= S counts as touched (1); the mirror of precise_ProbMaxPTUB
+Public Declare PtrSafe Function precise_ProbMinPTBB Lib "VexalPrecise.dll" Alias "precise_ProbMinPTBB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the running minimum stays above barrier H; the complement of precise_ProbMinPTBB without cancellation (0 for H >= S)
+Public Declare PtrSafe Function precise_ProbMinPTUB Lib "VexalPrecise.dll" Alias "precise_ProbMinPTUB@40" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal H As Double, ByVal S As Double) As Double
+' probability that the maximum reaches B (above S) and the price ends below X; B <= S gives P(end below X); for X > B the true joint probability
+Public Declare PtrSafe Function precise_ProbFPBBMaxPTUB Lib "VexalPrecise.dll" Alias "precise_ProbFPBBMaxPTUB@48" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' probability that the minimum reaches B (below S) and the price ends above X; B >= S gives P(end above X); for X < B the true joint probability
+Public Declare PtrSafe Function precise_ProbFPUBMinPTBB Lib "VexalPrecise.dll" Alias "precise_ProbFPUBMinPTBB@48" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal B As Double, ByVal X As Double, ByVal S As Double) As Double
+' discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi); beta = 0.5825971579390107; sigma signed (negative for a barrier below); dt < 0 gives NaN
+Public Declare PtrSafe Function precise_AdjBarrier Lib "VexalPrecise.dll" Alias "precise_AdjBarrier@16" (ByVal sigma As Double, ByVal dt As Double) As Double
+' probability of touching neither barrier L < S < U during [0, T]; S on or outside (L, U) gives 0; L >= U, L <= 0 or S <= 0 give NaN; U = +Infinity: survival past L alone; sigma = 0 or T = 0: 1 if S exp(nu T) stays strictly inside; by images or eigenfunctions, 1e-12 relative down to 1e-250 (survivals below about 1e-20 under a drift across the band more than 1.7 times its width: absolute accuracy)
+Public Declare PtrSafe Function precise_ProbWR Lib "VexalPrecise.dll" Alias "precise_ProbWR@48" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' probability of touching L or U during [0, T]; the complement of precise_ProbWR without cancellation
+Public Declare PtrSafe Function precise_ProbBR Lib "VexalPrecise.dll" Alias "precise_ProbBR@48" (ByVal S As Double, ByVal mu As Double, ByVal sigma As Double, ByVal T As Double, ByVal U As Double, ByVal L As Double) As Double
+' expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu; mu = 0 gives sqrt(pi/2) sigma sqrt(T); sigma = 0 gives max(0, -mu T); T = 0 gives 0; 1e-10 relative; microseconds to milliseconds
+Public Declare PtrSafe Function precise_EMDD Lib "VexalPrecise.dll" Alias "precise_EMDD@24" (ByVal mu As Double, ByVal sigma As Double, ByVal T As Double) As Double
 #End If

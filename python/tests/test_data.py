@@ -243,6 +243,20 @@ class Fits(unittest.TestCase):
 
 
 @unittest.skipIf(np is None, "numpy and pandas are not installed for this interpreter")
+class KellyExact(unittest.TestCase):
+    def test_the_optimum_and_bad_tables(self):
+        """The exact fraction where the gradient ascent stops by its tolerance;
+        bad tables raise and name the problem."""
+        p, b = [0.5, 0.3, 0.2], [1.0, -1.0, -0.5]
+        f = vexal.kelly_exact(p, b).f
+        self.assertAlmostEqual(sum(pi * bi / (1 + f * bi) for pi, bi in zip(p, b)), 0.0, delta=1e-15)
+        self.assertGreater(abs(vexal.kelly_fit(p, b).f - f), 0)  # the ascent stops by its tolerance
+        self.assertEqual(vexal.kelly_exact([3, 2], [1, -1]).f, 0.2)
+        for p, b, words in (([1], [1], "no finite maximum"), ([-1, 2], [1, -1], "negative"), ([0.5], [1, 2], "one")):
+            with self.assertRaisesRegex(ValueError, words):
+                vexal.kelly_exact(p, b)
+
+
 class Dask(unittest.TestCase):
     def test_a_two_worker_cluster_gives_the_in_process_result(self):
         try:

@@ -41,7 +41,7 @@ import threading
 
 from ._exports import COUNT_AT, EXPORTS, NOTES, PRECISE, STATE
 
-__all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit",
+__all__ = (["EXPORTS", "library", "library_path", "set_threads", "get_threads", "garch_fit", "kelly_fit", "kelly_exact",
             "precise"] + [row[0] for row in EXPORTS])
 __version__ = "1.0.0"
 
@@ -351,6 +351,19 @@ def get_threads():
 def garch_fit(prices, alpha0=0.1, beta0=0.8, newest_first=False, progress=False):
     from . import _fits
     return _fits.garch_fit(prices, alpha0, beta0, newest_first, progress)
+
+
+def kelly_exact(probabilities, outcomes):
+    """The exact Kelly fraction of an outcome table: f maximising
+sum p ln(1 + f b), the root of its first-order condition found to machine
+precision by a safeguarded Newton method, with the growth and its standard
+deviation at f (a KellyFit). The probabilities are weights (divided by
+their sum). Where kelly_fit's gradient ascent stops by its tolerance
+(0.119113 on examples/bets.csv), this is the optimum itself (0.118975).
+Bad tables (no outcome of positive probability, a negative probability, no
+finite optimum) raise ValueError."""
+    from . import _fits
+    return _fits.kelly_exact(probabilities, outcomes)
 
 
 def kelly_fit(probabilities, outcomes, f0=0.0, progress=False):

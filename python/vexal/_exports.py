@@ -155,6 +155,18 @@ PRECISE = (
     ('precise_put_impvol_eur_d', (('S', 'num'), ('K', 'num'), ('T', 'num'), ('r', 'num'), ('price', 'num'), ('times', 'arr'), ('amounts', 'arr'), ('n', 'num'),), 'volatility at which precise_put_eur_d gives price (NaN if unreachable)', 'precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield'),
     ('precise_call_impvol_american_d', (('S', 'num'), ('K', 'num'), ('T', 'num'), ('r', 'num'), ('price', 'num'), ('times', 'arr'), ('amounts', 'arr'), ('n', 'num'),), 'volatility at which precise_call_american_d gives price (NaN if unreachable)', 'precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield'),
     ('precise_put_impvol_american_d', (('S', 'num'), ('K', 'num'), ('T', 'num'), ('r', 'num'), ('price', 'num'), ('times', 'arr'), ('amounts', 'arr'), ('n', 'num'),), 'volatility at which precise_put_american_d gives price (NaN if unreachable)', 'precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield'),
+    ('precise_ProbPTBB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the price at T is below level H', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbPTUB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the price at T is above level H', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbMaxPTUB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the running maximum reaches barrier H above S', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbMaxPTBB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the running maximum stays below barrier H', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbMinPTBB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the running minimum reaches barrier H below S', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbMinPTUB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('H', 'num'), ('S', 'num'),), 'probability that the running minimum stays above barrier H', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbFPBBMaxPTUB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('B', 'num'), ('X', 'num'), ('S', 'num'),), 'probability that the maximum reaches B (above S) and the price ends below X', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbFPUBMinPTBB', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('B', 'num'), ('X', 'num'), ('S', 'num'),), 'probability that the minimum reaches B (below S) and the price ends above X', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_AdjBarrier', (('sigma', 'num'), ('dt', 'num'),), 'discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbWR', (('S', 'num'), ('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('U', 'num'), ('L', 'num'),), 'probability of touching neither barrier L < S < U during [0, T]', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_ProbBR', (('S', 'num'), ('mu', 'num'), ('sigma', 'num'), ('T', 'num'), ('U', 'num'), ('L', 'num'),), 'probability of touching L or U during [0, T]', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
+    ('precise_EMDD', (('mu', 'num'), ('sigma', 'num'), ('T', 'num'),), 'expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu', 'precise barrier and band probabilities; mu, sigma per time unit of T, S the current price'),
 )
 
 # What else the tables say of a function, by name: its note (edges, units, special
@@ -247,6 +259,18 @@ NOTES = {
     'precise_put_impvol_eur_d': "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024",
     'precise_call_impvol_american_d': "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024",
     'precise_put_impvol_american_d': "price in sigma's place; 0 exactly at the sigma = 0 price, NaN below it or beyond sigma = 1024",
+    'precise_ProbPTBB': 'P(S_T < H); with sigma = 0 or T = 0 the path is S exp((mu - sigma^2/2) T), an end exactly at H counting 1/2; S or H <= 0, sigma < 0, T < 0 or NaN give NaN; to 1e-12 relative down to 1e-250',
+    'precise_ProbPTUB': 'P(S_T > H), the complement of precise_ProbPTBB without cancellation; the same edges',
+    'precise_ProbMaxPTUB': 'H <= S counts as touched (1); H = +Infinity is never touched; sigma = 0 or T = 0: 1 if S exp(nu T) >= H; to 1e-12 relative down to 1e-250',
+    'precise_ProbMaxPTBB': 'the complement of precise_ProbMaxPTUB without cancellation (0 for H <= S)',
+    'precise_ProbMinPTBB': 'H >= S counts as touched (1); the mirror of precise_ProbMaxPTUB',
+    'precise_ProbMinPTUB': 'the complement of precise_ProbMinPTBB without cancellation (0 for H >= S)',
+    'precise_ProbFPBBMaxPTUB': 'B <= S gives P(end below X); for X > B the true joint probability',
+    'precise_ProbFPUBMinPTBB': 'B >= S gives P(end above X); for X < B the true joint probability',
+    'precise_AdjBarrier': 'beta = 0.5825971579390107; sigma signed (negative for a barrier below); dt < 0 gives NaN',
+    'precise_ProbWR': 'S on or outside (L, U) gives 0; L >= U, L <= 0 or S <= 0 give NaN; U = +Infinity: survival past L alone; sigma = 0 or T = 0: 1 if S exp(nu T) stays strictly inside; by images or eigenfunctions, 1e-12 relative down to 1e-250 (survivals below about 1e-20 under a drift across the band more than 1.7 times its width: absolute accuracy)',
+    'precise_ProbBR': 'the complement of precise_ProbWR without cancellation',
+    'precise_EMDD': 'mu = 0 gives sqrt(pi/2) sigma sqrt(T); sigma = 0 gives max(0, -mu T); T = 0 gives 0; 1e-10 relative; microseconds to milliseconds',
 }
 STATE = frozenset((
     'Price_input',

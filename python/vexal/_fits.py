@@ -128,3 +128,22 @@ def kelly_fit(probabilities, outcomes, f0=0.0, progress=False):
         watch.finish(code)
         _arrays.check(code, "kelly_fit")
     return _frame(results, labels if labels is not None else labels_o, KellyFit._fields)
+
+
+def kelly_exact(probabilities, outcomes):
+    """The exact Kelly fraction of one outcome table: the root of the growth's
+    first-order condition to machine precision (vexal_kelly_exact)."""
+    p, _, many = _series("kelly_exact", "probabilities", probabilities)
+    o, _, many_o = _series("kelly_exact", "outcomes", outcomes)
+    if many or many_o or p.shape != o.shape:
+        raise ValueError("kelly_exact(): probabilities and outcomes must be one table each, of one length")
+    fns = _arrays.api()
+    if not fns:
+        raise RuntimeError("kelly_exact(): the loaded library (%s) has no C API" % _library_path())
+    fn = fns.get("vexal_kelly_exact")
+    if fn is None:
+        from . import _capi, library
+        fn = fns["vexal_kelly_exact"] = _capi.bind(library(), "vexal_kelly_exact")
+    result = np.empty(3)
+    _arrays.check(fn(_ptr(p), _ptr(o), int(_lengths(p, o)[0]), _ptr(result)), "kelly_exact")
+    return KellyFit(*(float(x) for x in result))

@@ -394,6 +394,43 @@ precise_call_impvol_american_d <- function(S, K, T, r, price, times, amounts, n 
 precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n = length(times))
   .vx_rows("precise_put_impvol_american_d", list(S = S, K = K, T = T, r = r, price = price, times = times, amounts = amounts, n = n), c(6L, 7L), 8L)
 
+# precise barrier and band probabilities; mu, sigma per time unit of T, S the current price
+precise_ProbPTBB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbPTBB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbPTUB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbPTUB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbMaxPTUB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbMaxPTUB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbMaxPTBB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbMaxPTBB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbMinPTBB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbMinPTBB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbMinPTUB <- function(mu, sigma, T, H, S)
+  .vx_rows("precise_ProbMinPTUB", list(mu = mu, sigma = sigma, T = T, H = H, S = S))
+
+precise_ProbFPBBMaxPTUB <- function(mu, sigma, T, B, X, S)
+  .vx_rows("precise_ProbFPBBMaxPTUB", list(mu = mu, sigma = sigma, T = T, B = B, X = X, S = S))
+
+precise_ProbFPUBMinPTBB <- function(mu, sigma, T, B, X, S)
+  .vx_rows("precise_ProbFPUBMinPTBB", list(mu = mu, sigma = sigma, T = T, B = B, X = X, S = S))
+
+precise_AdjBarrier <- function(sigma, dt)
+  .vx_rows("precise_AdjBarrier", list(sigma = sigma, dt = dt))
+
+precise_ProbWR <- function(S, mu, sigma, T, U, L)
+  .vx_rows("precise_ProbWR", list(S = S, mu = mu, sigma = sigma, T = T, U = U, L = L))
+
+precise_ProbBR <- function(S, mu, sigma, T, U, L)
+  .vx_rows("precise_ProbBR", list(S = S, mu = mu, sigma = sigma, T = T, U = U, L = L))
+
+precise_EMDD <- function(mu, sigma, T)
+  .vx_rows("precise_EMDD", list(mu = mu, sigma = sigma, T = T))
+
 # The rows above, for vexal_functions().
 .vx_table <- data.frame(
   name = c(
@@ -523,7 +560,19 @@ precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n =
     "precise_call_impvol_eur_d",
     "precise_put_impvol_eur_d",
     "precise_call_impvol_american_d",
-    "precise_put_impvol_american_d"),
+    "precise_put_impvol_american_d",
+    "precise_ProbPTBB",
+    "precise_ProbPTUB",
+    "precise_ProbMaxPTUB",
+    "precise_ProbMaxPTBB",
+    "precise_ProbMinPTBB",
+    "precise_ProbMinPTUB",
+    "precise_ProbFPBBMaxPTUB",
+    "precise_ProbFPUBMinPTBB",
+    "precise_AdjBarrier",
+    "precise_ProbWR",
+    "precise_ProbBR",
+    "precise_EMDD"),
   arguments = c(
     "x",
     "x",
@@ -651,7 +700,19 @@ precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n =
     "S, K, T, r, price, times[], amounts[], n",
     "S, K, T, r, price, times[], amounts[], n",
     "S, K, T, r, price, times[], amounts[], n",
-    "S, K, T, r, price, times[], amounts[], n"),
+    "S, K, T, r, price, times[], amounts[], n",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, H, S",
+    "mu, sigma, T, B, X, S",
+    "mu, sigma, T, B, X, S",
+    "sigma, dt",
+    "S, mu, sigma, T, U, L",
+    "S, mu, sigma, T, U, L",
+    "mu, sigma, T"),
   family = c(
     "normal density and distribution",
     "normal density and distribution",
@@ -779,7 +840,19 @@ precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n =
     "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
     "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
     "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
-    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield"),
+    "precise prices, Greeks and implied volatility with n cash dividends: the spot drops by each at its date (floored at 0), no yield",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price",
+    "precise barrier and band probabilities; mu, sigma per time unit of T, S the current price"),
   summary = c(
     "standard normal density at x",
     "standard normal distribution function at x (Abramowitz-Stegun 26.2.17)",
@@ -907,5 +980,17 @@ precise_put_impvol_american_d <- function(S, K, T, r, price, times, amounts, n =
     "volatility at which precise_call_eur_d gives price (NaN if unreachable)",
     "volatility at which precise_put_eur_d gives price (NaN if unreachable)",
     "volatility at which precise_call_american_d gives price (NaN if unreachable)",
-    "volatility at which precise_put_american_d gives price (NaN if unreachable)"),
+    "volatility at which precise_put_american_d gives price (NaN if unreachable)",
+    "probability that the price at T is below level H",
+    "probability that the price at T is above level H",
+    "probability that the running maximum reaches barrier H above S",
+    "probability that the running maximum stays below barrier H",
+    "probability that the running minimum reaches barrier H below S",
+    "probability that the running minimum stays above barrier H",
+    "probability that the maximum reaches B (above S) and the price ends below X",
+    "probability that the minimum reaches B (below S) and the price ends above X",
+    "discrete-monitoring barrier factor exp(beta sigma sqrt(dt)), beta = -zeta(1/2)/sqrt(2 pi)",
+    "probability of touching neither barrier L < S < U during [0, T]",
+    "probability of touching L or U during [0, T]",
+    "expected maximum drawdown of mu t + sigma W(t) over [0, T], any sign of mu"),
   stringsAsFactors = FALSE)

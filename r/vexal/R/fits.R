@@ -18,6 +18,15 @@ garch_fit <- function(prices, alpha0 = 0.1, beta0 = 0.8, newest_first = FALSE) {
   t(res)  # one row per series
 }
 
+kelly_exact <- function(prob, outcome) {
+  prob <- .vx_double(prob, "kelly_exact", "prob")
+  outcome <- .vx_double(outcome, "kelly_exact", "outcome")
+  if (length(prob) != length(outcome)) stop("kelly_exact: prob and outcome differ in length", call. = FALSE)
+  res <- .Call(.C_vx_kelly_exact, prob, outcome)
+  names(res) <- c("f", "growth", "growth_sd")
+  res
+}
+
 kelly_fit <- function(prob, outcome, f0 = 0) {
   prob <- .vx_double(prob, "kelly_fit", "prob")
   outcome <- .vx_double(outcome, "kelly_fit", "outcome")

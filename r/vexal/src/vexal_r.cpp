@@ -14,6 +14,7 @@
 #include "include/vexal_batch.h"
 #include "random/mt19937.h"
 #include "include/vexal_garch.h"
+#include "include/vexal_kelly.h"
 
 namespace {
 
@@ -72,6 +73,15 @@ SEXP vx_garch_fit(SEXP prices, SEXP lengths, SEXP newest_first, SEXP alpha0, SEX
   const int rc = vexal_garch_fit_many_progress(k, REAL(prices), rows, n.data(), Rf_asReal(newest_first), Rf_asReal(alpha0),
                                                Rf_asReal(beta0), REAL(out), as_threads(threads), progress, nullptr);
   stop_on(rc, "garch_fit");
+  UNPROTECT(1);
+  return out;
+}
+
+SEXP vx_kelly_exact(SEXP prob, SEXP outcome) {
+  if (TYPEOF(prob) != REALSXP || TYPEOF(outcome) != REALSXP || XLENGTH(prob) != XLENGTH(outcome))
+    Rf_error("kelly_exact: prob and outcome must be double vectors of one length");
+  SEXP out = PROTECT(Rf_allocVector(REALSXP, 3));
+  stop_on(vexal_kelly_exact(REAL(prob), REAL(outcome), XLENGTH(prob), REAL(out)), "kelly_exact");
   UNPROTECT(1);
   return out;
 }
@@ -261,6 +271,7 @@ static const R_CallMethodDef kCalls[] = {
     {"vx_map", (DL_FUNC)&vx_map, 5},
     {"vx_garch_fit", (DL_FUNC)&vx_garch_fit, 6},
     {"vx_kelly_fit", (DL_FUNC)&vx_kelly_fit, 3},
+    {"vx_kelly_exact", (DL_FUNC)&vx_kelly_exact, 2},
     {"vx_mt", (DL_FUNC)&vx_mt, 8},
     {"vx_default_threads", (DL_FUNC)&vx_default_threads, 0},
     {"vx_garch_mle", (DL_FUNC)&vx_garch_mle, 5},

@@ -21,3 +21,11 @@ test_that("garch_mle: the Bollerslev-Wooldridge kind, and price levels warned ab
   expect_silent(by_prices <- garch_mle(p, prices = TRUE))
   expect_identical(coef(by_prices), coef(garch_mle((p[-1] - p[-length(p)]) / p[-length(p)])))
 })
+
+test_that("kelly_exact: the root of the first-order condition; bad tables refused", {
+  p <- c(0.5, 0.3, 0.2); b <- c(1, -1, -0.5)
+  f <- kelly_exact(p, b)[["f"]]
+  expect_lt(abs(sum(p * b / (1 + f * b))), 1e-15)
+  expect_identical(kelly_exact(c(3, 2), c(1, -1))[["f"]], 0.2)
+  expect_error(kelly_exact(1, 1), "no finite maximum")
+})
