@@ -20,19 +20,6 @@ inline constexpr double kInvSqrt2Pi = 0.39894228040143267794;   // 1/sqrt(2 pi)
 inline constexpr double kSqrtHalfPi = 1.25331413731550025121;   // sqrt(pi/2)
 inline constexpr double kSqrt2Pi = 2.50662827463100050242;      // sqrt(2 pi)
 
-// erf(y) for |y| <= 0.46875.
-inline double erf_small(double y) {
-  const double a0 = 3.16112374387056560e00, a1 = 1.13864154151050156e02,
-               a2 = 3.77485237685302021e02, a3 = 3.20937758913846947e03,
-               a4 = 1.85777706184603153e-1;
-  const double b0 = 2.36012909523441209e01, b1 = 2.44024637934444173e02,
-               b2 = 1.28261652607737228e03, b3 = 2.84423683343917062e03;
-  const double z = y * y;
-  const double num = (((a4 * z + a0) * z + a1) * z + a2) * z + a3;
-  const double den = (((z + b0) * z + b1) * z + b2) * z + b3;
-  return y * num / den;
-}
-
 // Coefficients of erfcx on 0.46875 < y <= 4: numerator c0..c8, denominator
 // d0..d7 (leading 1).
 namespace cody_mid {
@@ -52,6 +39,20 @@ inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02
 #define VEXAL_ERFC_INLINE inline __attribute__((always_inline))
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
+
+// erf(y) for |y| <= 0.46875.
+template <class T>
+VEXAL_ERFC_INLINE T erf_small(const T& y) {
+  const double a0 = 3.16112374387056560e00, a1 = 1.13864154151050156e02,
+               a2 = 3.77485237685302021e02, a3 = 3.20937758913846947e03,
+               a4 = 1.85777706184603153e-1;
+  const double b0 = 2.36012909523441209e01, b1 = 2.44024637934444173e02,
+               b2 = 1.28261652607737228e03, b3 = 2.84423683343917062e03;
+  const T z = y * y;
+  const T num = (((a4 * z + a0) * z + a1) * z + a2) * z + a3;
+  const T den = (((z + b0) * z + b1) * z + b2) * z + b3;
+  return y * num / den;
+}
 
 // z P(z)/Q(z) of erfcx(y) = (1/sqrt(pi) - z P(z)/Q(z)) / y, z = 1/y^2, y > 4.
 template <class T>
