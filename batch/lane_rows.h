@@ -18,7 +18,8 @@ struct MapJob {
 // A row loop over rows [begin, end) of a MapJob, as batch::run takes it.
 using LaneFn = void (*)(const void* job, std::int64_t begin, std::int64_t end);
 
-// The four-lane row loop of the function named, or null where it has none.
+// The four-lane row loop of the function named, or null where it has none
+// (or, unforced, where the processor lacks AVX2).
 LaneFn lane_rows(const char* name);
 
 // Which build lane_rows hands out: the best the processor runs (the

@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+#include "precise/exp.h"
+
 namespace vexal::precise {
 
 inline constexpr double kInvSqrtPi = 0.56418958354775628695;    // 1/sqrt(pi)
@@ -113,18 +115,20 @@ VEXAL_ERFC_INLINE T erfcx_mid(const T& y) {
   return num / den;
 }
 
+// e^{-x^2/2} for |x| < 64, to about one ulp; by the same operations for
+// one double and four lanes.
+template <class T>
+VEXAL_ERFC_INLINE T exp_half_sq(const T& x) {
+  const T x0 = lanes::whole(x * 65536) / 65536;
+  const T e = exp_nonpositive(-(x0 * x0) / 2);
+  return e + e * expm1_small(-(x - x0) * (x + x0) / 2);
+}
+
 #pragma GCC diagnostic pop
 
 // erfcx(y) for y >= 0.
 inline double erfcx(double y) {
   return y > 0.46875 ? (y <= 4 ? erfcx_mid(y) : erfcx_large(y)) : erfcx_small(y);
-}
-
-// e^{-x^2/2} for |x| < 64, to about one ulp.
-inline double exp_half_sq(double x) {
-  const double x0 = std::trunc(x * 65536) / 65536;
-  const double e = std::exp(-(x0 * x0) / 2);
-  return e + e * std::expm1(-(x - x0) * (x + x0) / 2);
 }
 
 // Y(z) = N(z) / phi(z), the Mills ratio of the lower tail; above 0 by
