@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "batch/lane_rows.h"
 #include "batch/parallel.h"
 #include "core/functions.h"
 #include "core/numeric.h"
@@ -15,12 +16,6 @@
 
 namespace vexal::batch {
 namespace {
-
-struct MapJob {
-  const double* const* args;
-  const long long* strides;
-  double* out;
-};
 
 template <class T> T column(const double* p, std::int64_t stride, std::int64_t i) {
   if constexpr (std::is_same_v<T, double>) {
@@ -100,7 +95,10 @@ extern "C" VEXAL_API_EXPORT int vexal_map_progress(const char* name, long long r
   }
   const batch::MapJob job{args, strides, out};
   std::int64_t done_until = 0;
-  const int rc = batch::run(rows, batch::resolve_threads(threads), batch::kRowLoops[function_index(*e)], &job,
+  // Where the function has a four-lane row loop it replaces the generated one.
+  const batch::LaneFn lanes = batch::lane_rows(e->name);
+  const batch::RangeFn loop = lanes ? lanes : batch::kRowLoops[function_index(*e)];
+  const int rc = batch::run(rows, batch::resolve_threads(threads), loop, &job,
                             {progress, user}, done_until);
   if (rc == VEXAL_STOPPED || rc == VEXAL_E_RESOURCES)
     for (long long i = done_until; i < rows; ++i) out[i] = NAN;

@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+#include "precise/exp.h"
+
 namespace vexal::precise {
 
 inline constexpr double kInvSqrtPi = 0.56418958354775628695;    // 1/sqrt(pi)
@@ -19,19 +21,6 @@ inline constexpr double kInvSqrt2 = 0.70710678118654752440;     // 1/sqrt(2)
 inline constexpr double kInvSqrt2Pi = 0.39894228040143267794;   // 1/sqrt(2 pi)
 inline constexpr double kSqrtHalfPi = 1.25331413731550025121;   // sqrt(pi/2)
 inline constexpr double kSqrt2Pi = 2.50662827463100050242;      // sqrt(2 pi)
-
-// erf(y) for |y| <= 0.46875.
-inline double erf_small(double y) {
-  const double a0 = 3.16112374387056560e00, a1 = 1.13864154151050156e02,
-               a2 = 3.77485237685302021e02, a3 = 3.20937758913846947e03,
-               a4 = 1.85777706184603153e-1;
-  const double b0 = 2.36012909523441209e01, b1 = 2.44024637934444173e02,
-               b2 = 1.28261652607737228e03, b3 = 2.84423683343917062e03;
-  const double z = y * y;
-  const double num = (((a4 * z + a0) * z + a1) * z + a2) * z + a3;
-  const double den = (((z + b0) * z + b1) * z + b2) * z + b3;
-  return y * num / den;
-}
 
 // Coefficients of erfcx on 0.46875 < y <= 4: numerator c0..c8, denominator
 // d0..d7 (leading 1).
@@ -52,6 +41,20 @@ inline constexpr double d0 = 1.57449261107098347e01, d1 = 1.17693950891312499e02
 #define VEXAL_ERFC_INLINE inline __attribute__((always_inline))
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
+
+// erf(y) for |y| <= 0.46875.
+template <class T>
+VEXAL_ERFC_INLINE T erf_small(const T& y) {
+  const double a0 = 3.16112374387056560e00, a1 = 1.13864154151050156e02,
+               a2 = 3.77485237685302021e02, a3 = 3.20937758913846947e03,
+               a4 = 1.85777706184603153e-1;
+  const double b0 = 2.36012909523441209e01, b1 = 2.44024637934444173e02,
+               b2 = 1.28261652607737228e03, b3 = 2.84423683343917062e03;
+  const T z = y * y;
+  const T num = (((a4 * z + a0) * z + a1) * z + a2) * z + a3;
+  const T den = (((z + b0) * z + b1) * z + b2) * z + b3;
+  return y * num / den;
+}
 
 // z P(z)/Q(z) of erfcx(y) = (1/sqrt(pi) - z P(z)/Q(z)) / y, z = 1/y^2, y > 4.
 template <class T>
@@ -112,18 +115,20 @@ VEXAL_ERFC_INLINE T erfcx_mid(const T& y) {
   return num / den;
 }
 
+// e^{-x^2/2} for |x| < 64, to about one ulp; by the same operations for
+// one double and four lanes.
+template <class T>
+VEXAL_ERFC_INLINE T exp_half_sq(const T& x) {
+  const T x0 = lanes::whole(x * 65536) / 65536;
+  const T e = exp_nonpositive(-(x0 * x0) / 2);
+  return e + e * expm1_small(-(x - x0) * (x + x0) / 2);
+}
+
 #pragma GCC diagnostic pop
 
 // erfcx(y) for y >= 0.
 inline double erfcx(double y) {
   return y > 0.46875 ? (y <= 4 ? erfcx_mid(y) : erfcx_large(y)) : erfcx_small(y);
-}
-
-// e^{-x^2/2} for |x| < 64, to about one ulp.
-inline double exp_half_sq(double x) {
-  const double x0 = std::trunc(x * 65536) / 65536;
-  const double e = std::exp(-(x0 * x0) / 2);
-  return e + e * std::expm1(-(x - x0) * (x + x0) / 2);
 }
 
 // Y(z) = N(z) / phi(z), the Mills ratio of the lower tail; above 0 by

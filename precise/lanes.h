@@ -13,8 +13,7 @@
 #include <cstring>
 
 #include "precise/erfc.h"
-
-#define VEXAL_LANES inline __attribute__((always_inline))
+#include "precise/exp.h"
 
 // Every function taking or returning lanes is inlined, so no call passes
 // them by the platform's convention and its AVX note does not apply.
@@ -22,10 +21,6 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace vexal::lanes {
-
-typedef double V __attribute__((vector_size(32)));
-typedef long long I __attribute__((vector_size(32)));
-typedef unsigned long long U __attribute__((vector_size(32)));
 
 VEXAL_LANES V splat(double x) { return V{x, x, x, x}; }
 VEXAL_LANES V load(const double* p) {
@@ -38,9 +33,6 @@ VEXAL_LANES void store(double* p, const V& v) { std::memcpy(p, &v, sizeof v); }
 VEXAL_LANES double sum(const V& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 VEXAL_LANES bool any(const I& m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
-VEXAL_LANES double pick(bool m, double a, double b) { return m ? a : b; }
-VEXAL_LANES V pick(const I& m, const V& a, const V& b) { return m ? a : b; }
-
 VEXAL_LANES double magnitude(double x) { return std::fabs(x); }
 VEXAL_LANES V magnitude(const V& x) { return reinterpret_cast<V>(reinterpret_cast<U>(x) & 0x7fffffffffffffffULL); }
 
@@ -52,46 +44,6 @@ VEXAL_LANES V root(const V& x) { return V{std::sqrt(x[0]), std::sqrt(x[1]), std:
 // e^t by its Taylor polynomial of degree 6 (error under 3e-20) and
 // 2^{j/64} from a table (rounded to nearest); within 4 ulp, 0 below -708,
 // +inf above 709.
-inline constexpr double kExp2[64] = {
-    0x1.0000000000000p+0, 0x1.02c9a3e778061p+0, 0x1.059b0d3158574p+0, 0x1.0874518759bc8p+0,
-    0x1.0b5586cf9890fp+0, 0x1.0e3ec32d3d1a2p+0, 0x1.11301d0125b51p+0, 0x1.1429aaea92de0p+0,
-    0x1.172b83c7d517bp+0, 0x1.1a35beb6fcb75p+0, 0x1.1d4873168b9aap+0, 0x1.2063b88628cd6p+0,
-    0x1.2387a6e756238p+0, 0x1.26b4565e27cddp+0, 0x1.29e9df51fdee1p+0, 0x1.2d285a6e4030bp+0,
-    0x1.306fe0a31b715p+0, 0x1.33c08b26416ffp+0, 0x1.371a7373aa9cbp+0, 0x1.3a7db34e59ff7p+0,
-    0x1.3dea64c123422p+0, 0x1.4160a21f72e2ap+0, 0x1.44e086061892dp+0, 0x1.486a2b5c13cd0p+0,
-    0x1.4bfdad5362a27p+0, 0x1.4f9b2769d2ca7p+0, 0x1.5342b569d4f82p+0, 0x1.56f4736b527dap+0,
-    0x1.5ab07dd485429p+0, 0x1.5e76f15ad2148p+0, 0x1.6247eb03a5585p+0, 0x1.6623882552225p+0,
-    0x1.6a09e667f3bcdp+0, 0x1.6dfb23c651a2fp+0, 0x1.71f75e8ec5f74p+0, 0x1.75feb564267c9p+0,
-    0x1.7a11473eb0187p+0, 0x1.7e2f336cf4e62p+0, 0x1.82589994cce13p+0, 0x1.868d99b4492edp+0,
-    0x1.8ace5422aa0dbp+0, 0x1.8f1ae99157736p+0, 0x1.93737b0cdc5e5p+0, 0x1.97d829fde4e50p+0,
-    0x1.9c49182a3f090p+0, 0x1.a0c667b5de565p+0, 0x1.a5503b23e255dp+0, 0x1.a9e6b5579fdbfp+0,
-    0x1.ae89f995ad3adp+0, 0x1.b33a2b84f15fbp+0, 0x1.b7f76f2fb5e47p+0, 0x1.bcc1e904bc1d2p+0,
-    0x1.c199bdd85529cp+0, 0x1.c67f12e57d14bp+0, 0x1.cb720dcef9069p+0, 0x1.d072d4a07897cp+0,
-    0x1.d5818dcfba487p+0, 0x1.da9e603db3285p+0, 0x1.dfc97337b9b5fp+0, 0x1.e502ee78b3ff6p+0,
-    0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
-};
-
-// The low 51 bits of x's representation, sign-extended; 2^k from k; the
-// table at k mod 64.
-VEXAL_LANES long long low_bits(double x) {
-  unsigned long long b;
-  std::memcpy(&b, &x, sizeof b);
-  return static_cast<long long>(b << 13) >> 13;
-}
-VEXAL_LANES I low_bits(const V& x) { return reinterpret_cast<I>(reinterpret_cast<U>(x) << 13) >> 13; }
-VEXAL_LANES double power_of_two(long long k) {
-  const unsigned long long b = static_cast<unsigned long long>(k + 1023) << 52;
-  double x;
-  std::memcpy(&x, &b, sizeof x);
-  return x;
-}
-VEXAL_LANES V power_of_two(const I& k) { return reinterpret_cast<V>(reinterpret_cast<U>(k + 1023) << 52); }
-VEXAL_LANES double table(long long k) { return kExp2[k & 63]; }
-VEXAL_LANES V table(const I& k) {
-  const I j = k & 63;
-  return V{kExp2[j[0]], kExp2[j[1]], kExp2[j[2]], kExp2[j[3]]};
-}
-
 template <class T>
 VEXAL_LANES T exp_of(const T& x) {
   constexpr double kInvStep = 92.332482616893656768;  // 64/ln2
