@@ -694,30 +694,22 @@ void start_point(const Problem& p, double* th) {
           std::copy(trial, trial + kS, th);
         }
       }
-  if (has_nu(p.spec)) {
-    const double t_nus[] = {4.0, 20.0}, ged_nus[] = {1.0, 2.0};
-    for (double nu : p.spec.dist == GarchDist::ged ? ged_nus : t_nus) {
+  // The shape parameters in turn, each at the best of two trial values.
+  auto try_values = [&](int slot, const double (&values)[2]) {
+    for (double v : values) {
       double trial[kS];
       std::copy(th, th + kS, trial);
-      trial[kNu] = nu;
+      trial[slot] = v;
       const double ll = evaluate(p, trial, nullptr, nullptr);
       if (ll > best) {
         best = ll;
-        th[kNu] = nu;
+        th[slot] = v;
       }
     }
-  }
-  if (p.spec.dist == GarchDist::skewt)
-    for (double xi : {0.8, 1.25}) {
-      double trial[kS];
-      std::copy(th, th + kS, trial);
-      trial[kSkew] = xi;
-      const double ll = evaluate(p, trial, nullptr, nullptr);
-      if (ll > best) {
-        best = ll;
-        th[kSkew] = xi;
-      }
-    }
+  };
+  const double t_nus[] = {4.0, 20.0}, ged_nus[] = {1.0, 2.0}, skews[] = {0.8, 1.25};
+  if (has_nu(p.spec)) try_values(kNu, p.spec.dist == GarchDist::ged ? ged_nus : t_nus);
+  if (p.spec.dist == GarchDist::skewt) try_values(kSkew, skews);
 }
 
 }  // namespace

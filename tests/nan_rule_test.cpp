@@ -121,9 +121,10 @@ TEST(NanRule, EveryPreciseFunctionToo) {
     const auto call = kCallers[vexal::function_index(e)];
     const Call typical = typical_call(e);
     EXPECT_FALSE(std::isnan(call(typical))) << e.name;
-    for (std::size_t a = 0; a < e.argc; ++a) {
+    for (std::size_t a = 0, num = 0; a < e.argc; ++a) {
+      if (e.args[a].is_array) continue;
       Call c = typical;
-      c.nums[a] = kNaN;
+      c.nums[num++] = kNaN;
       EXPECT_TRUE(std::isnan(call(c))) << e.name << " with " << e.args[a].name << " NaN";
     }
   }

@@ -28,6 +28,10 @@ def c_symbol(name, argc):
     return fn
 
 
+# The rows of numbers only (the rows with a dividend schedule have tests of their own).
+NUMBER_ROWS = [row for row in PRECISE if all(kind == "num" for _, kind in row[1])]
+
+
 def same(a, b):
     return a == b and math.copysign(1, a) == math.copysign(1, b) or (math.isnan(a) and math.isnan(b))
 
@@ -64,7 +68,7 @@ class Table(unittest.TestCase):
             self.assertFalse(hasattr(vexal, name), "the precise family lives in vexal.precise only")
 
     def test_scalars_are_the_c_symbols(self):
-        for name, args, _summary, _family in PRECISE:
+        for name, args, _summary, _family in NUMBER_ROWS:
             fn, c = getattr(vexal.precise, name[len(PREFIX):]), c_symbol(name, len(args))
             for values in ([0.3], [-38.0], [100, 95, 0.5, 0.03, 0.25, 0.01], [100, 300, 0.1, -0.01, 0.15, 0.02],
                            [100, 95, 0.5, 0.03, 7.5, 0.01], [math.nan] * 6):
@@ -83,7 +87,7 @@ class Table(unittest.TestCase):
 class Arrays(unittest.TestCase):
     def test_arrays_broadcast_to_the_scalar_calls(self):
         cols = grid(600, 19)
-        for name, args, _summary, _family in PRECISE:
+        for name, args, _summary, _family in NUMBER_ROWS:
             fn = getattr(vexal.precise, name[len(PREFIX):])
             kind = ("put" if "put" in name else "call") + (" american" if "american" in name else "")
             columns = [cols.get(kind + " " + a, cols.get(a, np.full(600, 0.5))).reshape(30, 20) for a, _ in args]
@@ -94,7 +98,8 @@ class Arrays(unittest.TestCase):
             b = np.broadcast_arrays(*columns)
             want = np.array([fn(*[float(c.flat[i]) for c in b]) for i in range(600)]).reshape(30, 20)
             self.assertTrue(np.array_equal(got.view(np.int64), want.view(np.int64)), name)
-            self.assertGreater(np.isfinite(want).mean(), 0.5, name)
+            if all(a in cols or kind + " " + a in cols for a, _ in args):  # the grid's own arguments
+                self.assertGreater(np.isfinite(want).mean(), 0.5, name)
 
     def test_pandas_in_and_out(self):
         chain = pd.DataFrame({"S": [90.0, 100, 110, math.nan], "sigma": [0.2, 0.25, 0.3, 0.2]}, index=list("abcd"))
