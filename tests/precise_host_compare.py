@@ -44,6 +44,11 @@ COUNTS = ("n", "count")
 SIX = ("S", "K", "T", "r", "sigma", "q")
 MAX_ULP = 2      # the C runtimes' exp and log a last bit apart, and what follows from it
 INPUT_ULP = 4    # beyond that: at most twice the largest change that 4 ulp of one input make
+# Rows computed from the C++ runtime's complex exp, sin and pow (the expected
+# maximum drawdown's Talbot contour, whose terms cancel to the result): the
+# two runtimes' last bits there move the result by up to about 1e-13
+# relative, within its documented 1e-10.
+RUNTIME_RELATIVE = {"precise_EMDD": 1e-12}
 EPS = sys.float_info.epsilon
 
 
@@ -174,7 +179,7 @@ def main(argv):
                 d = ulp_distance(u, v)
                 equal += d == 0
                 worst_ulp = max(worst_ulp, d)
-                if d <= MAX_ULP:
+                if d <= MAX_ULP or abs(u - v) <= RUNTIME_RELATIVE.get(e.name, 0) * abs(u):
                     continue
                 if noise is None:
                     noise = input_noise(e, a, points, x)
