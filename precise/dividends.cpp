@@ -396,7 +396,10 @@ void Engine::build(std::size_t j) {
   for (std::size_t e = 0; e + 1 < ends.size(); ++e) {
     const double a = ends[e], b = ends[e + 1];
     if (!(b - a > 1e-12)) continue;
-    const int pieces = static_cast<int>(std::ceil((b - a) / base));
+    // Panels of about `base` each; a span of absurd width (a sigma near 0 or
+    // near the overflow of the doubles) gets at most 2^16 of them.
+    const double want = std::ceil((b - a) / base);
+    const int pieces = want < 65536 ? static_cast<int>(want) : 65536;
     const double h = (b - a) / pieces;
     for (int p = 0; p < pieces; ++p) {
       const double c = a + h * (p + 0.5);
