@@ -24,7 +24,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-int spec_of(const vexal_garch_options* o, GarchSpec& spec) {
+int setup_of(const vexal_garch_options* o, GarchSetup& setup) {
   const vexal_garch_options none{};
   if (!o) o = &none;
   if (o->mean < 0 || o->mean > 2 || o->vol < 0 || o->vol > 1 || o->dist < 0 || o->dist > 3 || o->h0 < 0 ||
@@ -32,10 +32,10 @@ int spec_of(const vexal_garch_options* o, GarchSpec& spec) {
     return VEXAL_E_GARCH_OPTION;
   const GarchMean means[] = {GarchMean::constant, GarchMean::zero, GarchMean::ar1};
   const GarchDist dists[] = {GarchDist::normal, GarchDist::t, GarchDist::skewt, GarchDist::ged};
-  spec.mean = means[o->mean];
-  spec.vol = o->vol == VEXAL_GARCH_GJR ? GarchVol::gjr : GarchVol::garch;
-  spec.dist = dists[o->dist];
-  spec.backcast = o->h0 == VEXAL_GARCH_BACKCAST;
+  setup.mean = means[o->mean];
+  setup.vol = o->vol == VEXAL_GARCH_GJR ? GarchVol::gjr : GarchVol::garch;
+  setup.dist = dists[o->dist];
+  setup.backcast = o->h0 == VEXAL_GARCH_BACKCAST;
   return VEXAL_OK;
 }
 
@@ -75,7 +75,7 @@ void export_fit(const GarchModelFit& f, const vexal_garch_options& o, vexal_garc
 
 // What forecasts and risk need of a caller's result.
 int import_fit(const vexal_garch_mle2_result& r, GarchModelFit& f) {
-  if (const int rc = spec_of(&r.options, f.spec); rc != VEXAL_OK) return rc;
+  if (const int rc = setup_of(&r.options, f.setup); rc != VEXAL_OK) return rc;
   for (int i = 0; i < kGarchSlots; ++i) f.params[i] = r.params[i];
   f.persistence = r.persistence;
   f.last_return = r.last_return;
@@ -97,7 +97,7 @@ struct Backtest {
   const double* y;
   std::int64_t n, window, every;
   double level;
-  GarchSpec spec;
+  GarchSetup setup;
   double* var;
   double* es;
   unsigned char* exceed;
@@ -109,10 +109,10 @@ void backtest_range(const void* job, std::int64_t begin, std::int64_t end) {
   for (std::int64_t j = begin; j < end; ++j) {
     const std::int64_t t0 = b.window + j * b.every, stop = std::min(b.n, t0 + b.every);
     GarchModelFit fit{};
-    garch_fit(b.y + (t0 - b.window), b.window, b.spec, fit, nullptr, nullptr);
+    garch_fit(b.y + (t0 - b.window), b.window, b.setup, fit, nullptr, nullptr);
     b.converged[j] = fit.converged;
     double q, shortfall;
-    garch_law_tail(b.spec.dist, fit.params[kNu], fit.params[kSkew], b.level, q, shortfall);
+    garch_law_tail(b.setup.dist, fit.params[kNu], fit.params[kSkew], b.level, q, shortfall);
     double y_prev = fit.last_return, e_prev = fit.last_residual, h_prev = fit.last_variance;
     for (std::int64_t t = t0; t < stop; ++t) {
       double m, h;
@@ -158,13 +158,13 @@ using namespace vexal::batch;
 extern "C" VEXAL_API_EXPORT int vexal_garch_mle2(const double* returns, long long n, const vexal_garch_options* options,
                                                  vexal_garch_mle2_result* result, double* variances,
                                                  double* residuals) {
-  vexal::GarchSpec spec;
-  if (const int rc = spec_of(options, spec); rc != VEXAL_OK) return rc;
+  vexal::GarchSetup setup;
+  if (const int rc = setup_of(options, setup); rc != VEXAL_OK) return rc;
   if (n < 0) return VEXAL_E_NEGATIVE;
   if (!result || (n > 0 && !returns)) return VEXAL_E_NULL;
-  if (const int rc = input_code(vexal::garch_check(returns, n, spec)); rc != VEXAL_OK) return rc;
+  if (const int rc = input_code(vexal::garch_check(returns, n, setup)); rc != VEXAL_OK) return rc;
   vexal::GarchModelFit f{};
-  vexal::garch_fit(returns, n, spec, f, variances, residuals);
+  vexal::garch_fit(returns, n, setup, f, variances, residuals);
   export_fit(f, options ? *options : vexal_garch_options{}, *result);
   return VEXAL_OK;
 }
@@ -187,7 +187,7 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_mle2_risk(const vexal_garch_mle2_res
   if (const int rc = import_fit(*fit, f); rc != VEXAL_OK) return rc;
   double m, h, q, shortfall;
   vexal::garch_forecast(f, 1, &m, &h);
-  vexal::garch_law_tail(f.spec.dist, f.params[vexal::kNu], f.params[vexal::kSkew], level, q, shortfall);
+  vexal::garch_law_tail(f.setup.dist, f.params[vexal::kNu], f.params[vexal::kSkew], level, q, shortfall);
   if (var) *var = -(m + std::sqrt(h) * q);
   if (es) *es = -(m + std::sqrt(h) * shortfall);
   return VEXAL_OK;
@@ -199,13 +199,13 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_backtest_progress(const double* retu
                                                               double* es, unsigned char* exceed,
                                                               vexal_garch_backtest_result* result, int threads,
                                                               vexal_progress_fn progress, void* user) {
-  vexal::GarchSpec spec;
-  if (const int rc = spec_of(options, spec); rc != VEXAL_OK) return rc;
+  vexal::GarchSetup setup;
+  if (const int rc = setup_of(options, setup); rc != VEXAL_OK) return rc;
   if (threads < 0) return VEXAL_E_THREADS;
   if (n < 0) return VEXAL_E_NEGATIVE;
   if (!result || (n > 0 && !returns)) return VEXAL_E_NULL;
   if (!level_ok(level)) return VEXAL_E_GARCH_LEVEL;
-  const long long least = spec.mean == vexal::GarchMean::ar1 ? 11 : 10;
+  const long long least = setup.mean == vexal::GarchMean::ar1 ? 11 : 10;
   if (window < least || refit_every < 1) return VEXAL_E_GARCH_WINDOW;
   if (n <= window) return VEXAL_E_GARCH_SHORT;
   for (long long t = 0; t < n; ++t)
@@ -220,7 +220,7 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_backtest_progress(const double* retu
     for (long long t = 0; t < n; ++t) run[t] = t > 0 && returns[t] == returns[t - 1] ? run[t - 1] + 1 : 1;
     for (long long j = 0; j < fits; ++j) {
       const long long last = window + j * refit_every - 1;
-      if (run[last] >= window && !(spec.mean == vexal::GarchMean::zero && returns[last] != 0))
+      if (run[last] >= window && !(setup.mean == vexal::GarchMean::zero && returns[last] != 0))
         return VEXAL_E_GARCH_CONSTANT;
     }
     var_v.resize(static_cast<std::size_t>(days));
@@ -230,7 +230,7 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_backtest_progress(const double* retu
   } catch (const std::bad_alloc&) {
     return VEXAL_E_MEMORY;
   }
-  const Backtest job{returns, n, window, refit_every, level, spec, var_v.data(), es_v.data(), hit_v.data(),
+  const Backtest job{returns, n, window, refit_every, level, setup, var_v.data(), es_v.data(), hit_v.data(),
                      converged.data()};
   std::int64_t done_until = 0;
   const int rc = run(fits, resolve_threads(threads), backtest_range, &job, {progress, user}, done_until);

@@ -147,16 +147,16 @@ long Reader::find(const std::string& name) const {
   return found;
 }
 
-std::size_t Reader::column(const std::string& spec) const {
-  if (spec.empty()) return 0;
-  if (double k; parse_number(spec, k) && k >= 1 && k == std::floor(k)) {
+std::size_t Reader::column(const std::string& name) const {
+  if (name.empty()) return 0;
+  if (double k; parse_number(name, k) && k >= 1 && k == std::floor(k)) {
     if (k > static_cast<double>(width_))
-      throw Error("file " + quoted(path_) + " has no column " + spec + " (it has " + std::to_string(width_) + ")");
+      throw Error("file " + quoted(path_) + " has no column " + name + " (it has " + std::to_string(width_) + ")");
     return static_cast<std::size_t>(k) - 1;
   }
-  const long c = find(spec);
+  const long c = find(name);
   if (c < 0)
-    throw Error("file " + quoted(path_) + " has no column " + quoted(spec) +
+    throw Error("file " + quoted(path_) + " has no column " + quoted(name) +
                 (has_header_ ? "" : " (it has no header row)"));
   return static_cast<std::size_t>(c);
 }
@@ -176,15 +176,15 @@ double Reader::number(std::size_t col) const {
 }
 
 std::vector<double> read_column(const std::string& source) {
-  std::string path = source, spec;
+  std::string path = source, name;
   // The last colon, past a drive letter, starts the column.
   if (const auto colon = source.rfind(':'); colon != std::string::npos && colon > 1) {
     path = source.substr(0, colon);
-    spec = source.substr(colon + 1);
+    name = source.substr(colon + 1);
   }
   Reader r(path, Header::detect);
   if (r.empty()) throw Error("file " + quoted(path) + " holds no numbers");
-  const std::size_t col = r.column(spec);
+  const std::size_t col = r.column(name);
   std::vector<double> values;
   while (r.next()) values.push_back(r.number(col));
   if (values.empty()) throw Error("file " + quoted(path) + " holds no numbers");

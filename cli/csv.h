@@ -47,7 +47,7 @@ class Reader {
 
   // A column by header name or 1-based number ("" is the first); an error
   // when the file has no such column or two of that name.
-  std::size_t column(const std::string& spec) const;
+  std::size_t column(const std::string& name) const;
   // The column of a header name, or -1; an error when two have that name.
   long find(const std::string& name) const;
   // The column's name in messages: its header name, else its number.

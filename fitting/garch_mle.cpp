@@ -102,7 +102,7 @@ struct Problem {
   std::int64_t n;
   std::int64_t first;  // the first observation in the likelihood
   double inv_scale;
-  GarchSpec spec;
+  GarchSetup setup;
   int free[kS];  // the estimated parameters' slots
   int k;
   bool ar, gjr;
@@ -130,7 +130,7 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
   auto residual = [&](std::int64_t t) { return ar ? y[t] * c - mu - phi * (y[t - 1] * c) : y[t] * c - mu; };
 
   double s = 0, ds = 0, ds_phi = 0;
-  if (!p.spec.backcast) {
+  if (!p.setup.backcast) {
     double sum = 0, sum2 = 0, sum_x = 0;
     for (std::int64_t t = first; t < n; ++t) {
       const double e = residual(t);
@@ -359,7 +359,7 @@ double evaluate_law(const Problem& p, const double* th, double* grad, Extras* x)
 }
 
 double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
-  switch (p.spec.dist) {
+  switch (p.setup.dist) {
     case GarchDist::normal: return evaluate_law<GarchDist::normal>(p, th, grad, x);
     case GarchDist::t: return evaluate_law<GarchDist::t>(p, th, grad, x);
     case GarchDist::skewt: return evaluate_law<GarchDist::skewt>(p, th, grad, x);
@@ -369,24 +369,24 @@ double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
 }
 
 double kappa_of(const Problem& p, double nu, double xi) {
-  return p.spec.dist == GarchDist::skewt ? garch_law_below_zero(GarchDist::skewt, nu, xi) : 0.5;
+  return p.setup.dist == GarchDist::skewt ? garch_law_below_zero(GarchDist::skewt, nu, xi) : 0.5;
 }
 
-bool has_nu(const GarchSpec& s) { return s.dist != GarchDist::normal; }
-double nu_max(const GarchSpec& s) { return s.dist == GarchDist::ged ? kGedNuMax : kNuMax; }
-double nu_floor(const GarchSpec& s) { return s.dist == GarchDist::ged ? 0 : 2; }
+bool has_nu(const GarchSetup& s) { return s.dist != GarchDist::normal; }
+double nu_max(const GarchSetup& s) { return s.dist == GarchDist::ged ? kGedNuMax : kNuMax; }
+double nu_floor(const GarchSetup& s) { return s.dist == GarchDist::ged ? 0 : 2; }
 
 // The coordinates: how many precede the persistence, and where nu and skew lie.
 void to_theta(const Problem& p, const double* u, double* th) {
   int i = 0;
-  th[kMu] = p.spec.mean == GarchMean::zero ? 0 : u[i++];
+  th[kMu] = p.setup.mean == GarchMean::zero ? 0 : u[i++];
   th[kAr1] = p.ar ? u[i++] : 0;
   th[kOmega] = std::exp(u[i++]);
   const int v = i;
   i += p.gjr ? 3 : 2;
-  const double lo = nu_floor(p.spec);
-  th[kNu] = has_nu(p.spec) ? lo + (nu_max(p.spec) - lo) * logistic(u[i++]) : 0;
-  th[kSkew] = p.spec.dist == GarchDist::skewt ? std::exp(u[i]) : 1;
+  const double lo = nu_floor(p.setup);
+  th[kNu] = has_nu(p.setup) ? lo + (nu_max(p.setup) - lo) * logistic(u[i++]) : 0;
+  th[kSkew] = p.setup.dist == GarchDist::skewt ? std::exp(u[i]) : 1;
   const double persistence = logistic(u[v]), share = logistic(u[v + 1]);
   if (!p.gjr) {
     th[kAlpha] = persistence * share;
@@ -407,7 +407,7 @@ double logit(double x) { return std::log(x / (1 - x)); }
 
 void to_u(const Problem& p, const double* th, double* u) {
   int i = 0;
-  if (p.spec.mean != GarchMean::zero) u[i++] = th[kMu];
+  if (p.setup.mean != GarchMean::zero) u[i++] = th[kMu];
   if (p.ar) u[i++] = th[kAr1];
   u[i++] = std::log(th[kOmega]);
   if (!p.gjr) {
@@ -421,11 +421,11 @@ void to_u(const Problem& p, const double* th, double* u) {
     u[i++] = logit(a / persistence);
     u[i++] = logit(th[kAlpha] * (1 - kappa) / a);
   }
-  if (has_nu(p.spec)) {
-    const double lo = nu_floor(p.spec), x = (th[kNu] - lo) / (nu_max(p.spec) - lo);
+  if (has_nu(p.setup)) {
+    const double lo = nu_floor(p.setup), x = (th[kNu] - lo) / (nu_max(p.setup) - lo);
     u[i++] = std::log(x / (1 - x));
   }
-  if (p.spec.dist == GarchDist::skewt) u[i] = std::log(th[kSkew]);
+  if (p.setup.dist == GarchDist::skewt) u[i] = std::log(th[kSkew]);
 }
 
 // f(u) = -loglik / n and its gradient in u.
@@ -435,18 +435,18 @@ double objective(const Problem& p, const double* u, double* gu) {
   const double ll = evaluate(p, th, g, nullptr);
   const double scale = -1 / static_cast<double>(p.n - p.first);
   int i = 0;
-  if (p.spec.mean != GarchMean::zero) gu[i++] = scale * g[kMu];
+  if (p.setup.mean != GarchMean::zero) gu[i++] = scale * g[kMu];
   if (p.ar) gu[i++] = scale * g[kAr1];
   gu[i++] = scale * g[kOmega] * th[kOmega];
   const int v = i;
   i += p.gjr ? 3 : 2;
   double d_nu = 0;  // dnu / du
-  if (has_nu(p.spec)) {
-    const double lo = nu_floor(p.spec);
-    d_nu = (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.spec) - lo));
-    gu[i++] = scale * g[kNu] * (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.spec) - lo));
+  if (has_nu(p.setup)) {
+    const double lo = nu_floor(p.setup);
+    d_nu = (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.setup) - lo));
+    gu[i++] = scale * g[kNu] * (th[kNu] - lo) * (1 - (th[kNu] - lo) / (nu_max(p.setup) - lo));
   }
-  if (p.spec.dist == GarchDist::skewt) gu[i] = scale * g[kSkew] * th[kSkew];
+  if (p.setup.dist == GarchDist::skewt) gu[i] = scale * g[kSkew] * th[kSkew];
   if (!p.gjr) {
     const double persistence = th[kAlpha] + th[kBeta], share = persistence > 0 ? th[kAlpha] / persistence : 0;
     gu[v] = scale * (g[kAlpha] * share + g[kBeta] * (1 - share)) * persistence * (1 - persistence);
@@ -462,7 +462,7 @@ double objective(const Problem& p, const double* u, double* gu) {
   gu[v + 1] = scale * (g_a - g[kBeta]) * persistence * share * (1 - share);
   const double dalpha_ds = a / (1 - kappa), dgamma_ds = -a / kappa - dalpha_ds;
   gu[v + 2] = scale * (g[kAlpha] * dalpha_ds + g[kGamma] * dgamma_ds) * split * (1 - split);
-  if (p.spec.dist == GarchDist::skewt) {
+  if (p.setup.dist == GarchDist::skewt) {
     // kappa = P(z < 0) moves with nu and skew: its derivatives by central differences.
     const double dalpha_dk = a * split / ((1 - kappa) * (1 - kappa));
     const double dgamma_dk = -a * (1 - split) / (kappa * kappa) - dalpha_dk;
@@ -661,7 +661,7 @@ void start_point(const Problem& p, double* th) {
     }
     phi = sxx > 0 ? std::clamp(sxy / sxx, -0.9, 0.9) : 0;
     mean = my - phi * mx;
-  } else if (p.spec.mean != GarchMean::zero) {
+  } else if (p.setup.mean != GarchMean::zero) {
     for (std::int64_t t = 0; t < n; ++t) mean += p.y[t] * p.inv_scale;
     mean /= static_cast<double>(n);
   }
@@ -672,7 +672,7 @@ void start_point(const Problem& p, double* th) {
   }
   var /= static_cast<double>(n - first);
   double best = -std::numeric_limits<double>::infinity();
-  const double nu0 = p.spec.dist == GarchDist::ged ? 1.5 : has_nu(p.spec) ? 8 : 0;
+  const double nu0 = p.setup.dist == GarchDist::ged ? 1.5 : has_nu(p.setup) ? 8 : 0;
   th[kMu] = mean;
   th[kAr1] = phi;
   th[kOmega] = 0.1 * var;
@@ -708,28 +708,28 @@ void start_point(const Problem& p, double* th) {
     }
   };
   const double t_nus[] = {4.0, 20.0}, ged_nus[] = {1.0, 2.0}, skews[] = {0.8, 1.25};
-  if (has_nu(p.spec)) try_values(kNu, p.spec.dist == GarchDist::ged ? ged_nus : t_nus);
-  if (p.spec.dist == GarchDist::skewt) try_values(kSkew, skews);
+  if (has_nu(p.setup)) try_values(kNu, p.setup.dist == GarchDist::ged ? ged_nus : t_nus);
+  if (p.setup.dist == GarchDist::skewt) try_values(kSkew, skews);
 }
 
 }  // namespace
 
-GarchMleInput garch_check(const double* y, std::int64_t n, const GarchSpec& spec) {
-  if (n < (spec.mean == GarchMean::ar1 ? 11 : 10)) return GarchMleInput::too_short;
+GarchMleInput garch_check(const double* y, std::int64_t n, const GarchSetup& setup) {
+  if (n < (setup.mean == GarchMean::ar1 ? 11 : 10)) return GarchMleInput::too_short;
   for (std::int64_t t = 0; t < n; ++t)
     if (!std::isfinite(y[t])) return GarchMleInput::not_finite;
   for (std::int64_t t = 1; t < n; ++t)
     if (y[t] != y[0]) return GarchMleInput::ok;
-  return spec.mean == GarchMean::zero && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
+  return setup.mean == GarchMean::zero && y[0] != 0 ? GarchMleInput::ok : GarchMleInput::constant;
 }
 
 namespace {
 
 // The fit inside the parameter space's open box (garch_fit below adds what
 // happens at its edges).
-void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchModelFit& fit, double* variances,
+void fit_inside(const double* y, std::int64_t n, const GarchSetup& setup, GarchModelFit& fit, double* variances,
                 double* residuals) {
-  const bool zero_mean = spec.mean == GarchMean::zero;
+  const bool zero_mean = setup.mean == GarchMean::zero;
   // The scale: the standard deviation (root mean square for a zero mean),
   // formed on y / max|y| so that no square overflows.
   double top = 0;
@@ -745,11 +745,11 @@ void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchMod
   }
   const double scale = top * std::sqrt(sum2 / static_cast<double>(n));
 
-  Problem p{y, n, spec.mean == GarchMean::ar1 ? 1 : 0, 1 / scale, spec, {}, 0, spec.mean == GarchMean::ar1,
-            spec.vol == GarchVol::gjr,
-            spec.mean != GarchMean::ar1 && spec.vol == GarchVol::garch &&
-                (spec.dist == GarchDist::normal || spec.dist == GarchDist::t)};
-  const bool present[kS] = {!zero_mean, p.ar, true, true, p.gjr, true, has_nu(spec), spec.dist == GarchDist::skewt};
+  Problem p{y, n, setup.mean == GarchMean::ar1 ? 1 : 0, 1 / scale, setup, {}, 0, setup.mean == GarchMean::ar1,
+            setup.vol == GarchVol::gjr,
+            setup.mean != GarchMean::ar1 && setup.vol == GarchVol::garch &&
+                (setup.dist == GarchDist::normal || setup.dist == GarchDist::t)};
+  const bool present[kS] = {!zero_mean, p.ar, true, true, p.gjr, true, has_nu(setup), setup.dist == GarchDist::skewt};
   for (int i = 0; i < kS; ++i)
     if (present[i]) p.free[p.k++] = i;
 
@@ -761,7 +761,7 @@ void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchMod
     // A share of the persistence run to its edge may be a false stop: the
     // gradient in u vanishes there whatever the slope in theta. Search again
     // from within and keep the better.
-    const int v = (spec.mean != GarchMean::zero) + p.ar + 1;
+    const int v = (setup.mean != GarchMean::zero) + p.ar + 1;
     double again[kS];
     std::copy(u, u + kS, again);
     bool edge = false;
@@ -802,7 +802,7 @@ void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchMod
   for (int i = 0; i < k; ++i)
     for (int j = 0; j < k; ++j) info_hess[i * k + j] = -0.5 * (hess[i * k + j] + hess[j * k + i]);
 
-  const bool normal = spec.dist == GarchDist::normal;
+  const bool normal = setup.dist == GarchDist::normal;
   double opg_full[kS * kS] = {}, bw_full[kS * kS] = {};
   Extras x;
   x.opg = opg_full;
@@ -834,15 +834,15 @@ void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchMod
   }
 
   const double s2 = scale * scale, dn = static_cast<double>(n - p.first);
-  fit.spec = spec;
+  fit.setup = setup;
   fit.params[kMu] = zero_mean ? kNaN : th[kMu] * scale;
   fit.params[kAr1] = p.ar ? th[kAr1] : kNaN;
   fit.params[kOmega] = th[kOmega] * s2;
   fit.params[kAlpha] = th[kAlpha];
   fit.params[kGamma] = p.gjr ? th[kGamma] : kNaN;
   fit.params[kBeta] = th[kBeta];
-  fit.params[kNu] = has_nu(spec) ? th[kNu] : kNaN;
-  fit.params[kSkew] = spec.dist == GarchDist::skewt ? th[kSkew] : kNaN;
+  fit.params[kNu] = has_nu(setup) ? th[kNu] : kNaN;
+  fit.params[kSkew] = setup.dist == GarchDist::skewt ? th[kSkew] : kNaN;
   fit.loglik = ll - dn * std::log(scale);
   fit.aic = -2 * fit.loglik + 2 * k;
   fit.bic = -2 * fit.loglik + k * std::log(dn);
@@ -870,12 +870,12 @@ void fit_inside(const double* y, std::int64_t n, const GarchSpec& spec, GarchMod
 // at least as high. A fit whose nu is at its cap or whose persistence is
 // within 1e-7 of 1 stopped at an edge of the parameter space, not where the
 // gradient vanishes: at_bound says which, and converged is 2.
-void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchModelFit& fit, double* variances,
+void garch_fit(const double* y, std::int64_t n, const GarchSetup& setup, GarchModelFit& fit, double* variances,
                double* residuals) {
-  fit_inside(y, n, spec, fit, variances, residuals);
+  fit_inside(y, n, setup, fit, variances, residuals);
   fit.at_bound = 0;
-  if (spec.dist == GarchDist::t && fit.params[kNu] >= 0.99 * kNuMax) {
-    GarchSpec normal = spec;
+  if (setup.dist == GarchDist::t && fit.params[kNu] >= 0.99 * kNuMax) {
+    GarchSetup normal = setup;
     normal.dist = GarchDist::normal;
     GarchModelFit nf{};
     std::vector<double> h(variances ? static_cast<std::size_t>(n) : 0), z(residuals ? static_cast<std::size_t>(n) : 0);
@@ -884,7 +884,7 @@ void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchMode
       const double extra = std::log(static_cast<double>(nf.observations));
       const std::int32_t iterations = fit.iterations + nf.iterations;
       fit = nf;
-      fit.spec = spec;
+      fit.setup = setup;
       fit.params[kNu] = std::numeric_limits<double>::infinity();
       fit.aic += 2;  // nu counted as estimated, at infinity
       fit.bic += extra;
@@ -900,17 +900,17 @@ void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchMode
 
 void garch_step(const GarchModelFit& fit, double y_prev, double e_prev, double h_prev, double& mean, double& h) {
   const double* th = fit.params;
-  const double mu = fit.spec.mean == GarchMean::zero ? 0 : th[kMu];
-  mean = fit.spec.mean == GarchMean::ar1 ? mu + th[kAr1] * y_prev : mu;
-  const double a = fit.spec.vol == GarchVol::gjr && e_prev < 0 ? th[kAlpha] + th[kGamma] : th[kAlpha];
+  const double mu = fit.setup.mean == GarchMean::zero ? 0 : th[kMu];
+  mean = fit.setup.mean == GarchMean::ar1 ? mu + th[kAr1] * y_prev : mu;
+  const double a = fit.setup.vol == GarchVol::gjr && e_prev < 0 ? th[kAlpha] + th[kGamma] : th[kAlpha];
   h = th[kOmega] + a * e_prev * e_prev + th[kBeta] * h_prev;
 }
 
 void garch_forecast(const GarchModelFit& fit, std::int64_t steps, double* mean, double* variance) {
   double m, h;
   garch_step(fit, fit.last_return, fit.last_residual, fit.last_variance, m, h);
-  const double mu = fit.spec.mean == GarchMean::zero ? 0 : fit.params[kMu];
-  const double phi = fit.spec.mean == GarchMean::ar1 ? fit.params[kAr1] : 0;
+  const double mu = fit.setup.mean == GarchMean::zero ? 0 : fit.params[kMu];
+  const double phi = fit.setup.mean == GarchMean::ar1 ? fit.params[kAr1] : 0;
   for (std::int64_t j = 0; j < steps; ++j) {
     if (mean) mean[j] = m;
     if (variance) variance[j] = h;
@@ -921,19 +921,19 @@ void garch_forecast(const GarchModelFit& fit, std::int64_t steps, double* mean, 
 
 // The fit of the first models, in their five slots mu, omega, alpha, beta, nu.
 GarchMleInput garch_mle_check(const double* y, std::int64_t n, const GarchMleModel& model) {
-  GarchSpec spec;
-  spec.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
-  return garch_check(y, n, spec);
+  GarchSetup setup;
+  setup.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
+  return garch_check(y, n, setup);
 }
 
 void garch_mle_fit(const double* y, std::int64_t n, const GarchMleModel& model, GarchMleFit& fit, double* variances,
                    double* residuals) {
-  GarchSpec spec;
-  spec.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
-  spec.dist = model.student_t ? GarchDist::t : GarchDist::normal;
-  spec.backcast = model.backcast;
+  GarchSetup setup;
+  setup.mean = model.zero_mean ? GarchMean::zero : GarchMean::constant;
+  setup.dist = model.student_t ? GarchDist::t : GarchDist::normal;
+  setup.backcast = model.backcast;
   GarchModelFit f{};
-  garch_fit(y, n, spec, f, variances, residuals);
+  garch_fit(y, n, setup, f, variances, residuals);
   const int slot[kGarchParams] = {kMu, kOmega, kAlpha, kBeta, kNu};
   for (int i = 0; i < kGarchParams; ++i) {
     fit.params[i] = f.params[slot[i]];

@@ -58,7 +58,7 @@ enum class GarchMean { constant, zero, ar1 };
 enum class GarchVol { garch, gjr };
 enum class GarchDist { normal, t, skewt, ged };
 
-struct GarchSpec {
+struct GarchSetup {
   GarchMean mean = GarchMean::constant;
   GarchVol vol = GarchVol::garch;
   GarchDist dist = GarchDist::normal;
@@ -69,7 +69,7 @@ inline constexpr int kGarchSlots = 8;
 enum GarchSlot { kMu, kAr1, kOmega, kAlpha, kGamma, kBeta, kNu, kSkew };
 
 struct GarchModelFit {
-  GarchSpec spec;
+  GarchSetup setup;
   double params[kGarchSlots];
   double std_err[kGarchStdErrKinds][kGarchSlots];  // bw: NaN unless normal errors
   double cov[kGarchStdErrKinds][kGarchSlots * kGarchSlots];
@@ -83,11 +83,11 @@ struct GarchModelFit {
   std::int32_t at_bound;   // bit s: slot s at a bound of its range; bit kGarchSlots: persistence at 1
 };
 
-GarchMleInput garch_check(const double* y, std::int64_t n, const GarchSpec& spec);
+GarchMleInput garch_check(const double* y, std::int64_t n, const GarchSetup& setup);
 
 // Fits a checked series; variances and residuals (n each, either may be
 // null) as garch_mle_fit gives them, NaN at t = 0 for ar1.
-void garch_fit(const double* y, std::int64_t n, const GarchSpec& spec, GarchModelFit& fit, double* variances,
+void garch_fit(const double* y, std::int64_t n, const GarchSetup& setup, GarchModelFit& fit, double* variances,
                double* residuals);
 
 // mean[j] and variance[j] (either may be null): the forecasts of the return's

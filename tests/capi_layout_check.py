@@ -48,9 +48,9 @@ def c_layout(cc, api):
 
 def main(argv):
     cc = argv[1] if len(argv) > 1 else "cc"
-    spec = importlib.util.spec_from_file_location("_capi", os.path.join(ROOT, "python", "vexal", "_capi.py"))
-    capi = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(capi)
+    found = importlib.util.spec_from_file_location("_capi", os.path.join(ROOT, "python", "vexal", "_capi.py"))
+    capi = importlib.util.module_from_spec(found)
+    found.loader.exec_module(capi)
     import ctypes
     failures, checked = [], 0
     for struct, (size, fields) in c_layout(cc, gen_capi.read()).items():
