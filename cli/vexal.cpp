@@ -686,11 +686,13 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
   std::vector<std::pair<std::string, const vexal::CapiOption*>> chosen;
   for (const vexal::CapiOption& o : vexal::kCapiOptions)
     if (chosen.empty() || chosen.back().first != o.group) chosen.emplace_back(o.group, &o);
-  auto option = [&](const std::string& group) {
+  // The value chosen for a group (every group has one, its first by default).
+  auto chosen_of = [&](const std::string& group) -> const vexal::CapiOption& {
     for (const auto& [g, o] : chosen)
-      if (g == group) return o->code;
-    return -1;
+      if (g == group) return *o;
+    return vexal::kCapiOptions[0];
   };
+  auto option = [&](const std::string& group) { return chosen_of(group).code; };
   bool prices = false;
   auto choose = [&](std::size_t& i, std::pair<std::string, const vexal::CapiOption*>& slot) {
     std::vector<std::string> names;
@@ -744,11 +746,7 @@ int garch_mle_command(const Options& opt, const std::vector<std::string>& words)
     std::fprintf(stderr, "vexal: garch-mle of '%s': %s\n", source.c_str(), error_text(lib, rc).c_str());
     return 1;
   }
-  auto chosen_name = [&](const char* group) {
-    for (const auto& [g, o] : chosen)
-      if (g == group) return o->value;
-    return "";
-  };
+  auto chosen_name = [&](const char* group) { return chosen_of(group).value; };
   std::printf("GARCH(1,1) by maximum likelihood of %zu %sreturns in %s: %s mean, %s variance, %s errors, h0 %s\n",
               y.size(), prices ? "simple " : "", source.c_str(), chosen_name("mean"), chosen_name("vol"),
               model.dist == VEXAL_GARCH_T ? "Student-t" : chosen_name("dist"), chosen_name("h0"));

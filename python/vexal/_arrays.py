@@ -44,7 +44,7 @@ def api():
                     _api = False
                     return None
                 for name in ("vexal_garch_fit", "vexal_garch_fit_many_progress", "vexal_kelly_fit",
-                             "vexal_kelly_fit_many_progress"):
+                             "vexal_kelly_fit_many_progress", "vexal_kelly_exact"):
                     try:
                         fns[name] = _capi.bind(lib, name)
                     except AttributeError:

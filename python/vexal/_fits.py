@@ -137,13 +137,7 @@ def kelly_exact(probabilities, outcomes):
     o, _, many_o = _series("kelly_exact", "outcomes", outcomes)
     if many or many_o or p.shape != o.shape:
         raise ValueError("kelly_exact(): probabilities and outcomes must be one table each, of one length")
-    fns = _arrays.api()
-    if not fns:
-        raise RuntimeError("kelly_exact(): the loaded library (%s) has no C API" % _library_path())
-    fn = fns.get("vexal_kelly_exact")
-    if fn is None:
-        from . import _capi, library
-        fn = fns["vexal_kelly_exact"] = _capi.bind(library(), "vexal_kelly_exact")
+    fns = _fit_api("kelly_exact", "vexal_kelly_exact")
     result = np.empty(3)
-    _arrays.check(fn(_ptr(p), _ptr(o), int(_lengths(p, o)[0]), _ptr(result)), "kelly_exact")
+    _arrays.check(fns["vexal_kelly_exact"](_ptr(p), _ptr(o), int(_lengths(p, o)[0]), _ptr(result)), "kelly_exact")
     return KellyFit(*(float(x) for x in result))
