@@ -1,7 +1,9 @@
 // The backward recursion over dividend dates (dividends.h).
 //
-// Levels j = 1..M are the dates in (0, T): dividend dates and, for an option
-// exercised between dividends, exercise dates. Level j holds nodes x_k of
+// Levels j = 1..M are the dates in (0, T): dividend dates and, for a call
+// exercised between dividends (r < 0), exercise dates. The put exercised
+// between dividends (r > 0) has the premium over its boundary instead
+// (solve_period). Level j holds nodes x_k of
 // ln S(s_j-) with quadrature weights w_k and the values G_k just before s_j:
 //   G(x) = V_j(max(e^x - D_j, 0)),  or  max(that, exercise value at e^x),
 // where V_j(y) is the value just after s_j: the option without dividends
@@ -96,6 +98,43 @@ struct Feature {
   double x, width;
 };
 
+// The put's boundary over the period before a dividend date, as a function
+// of tau, the time to that date: panels in tau, ln(B/tau) held at each
+// panel's 8 Gauss-Legendre nodes and interpolated between them (B ~ rK tau
+// near the date, so ln(B/tau) stays smooth there).
+struct Panel {
+  double lo, hi;
+  double t[kQ], q[kQ];
+  double log_at(double tau) const;
+};
+
+// Barycentric weights of the nodes kQv.
+struct Bary {
+  double w[kQ];
+  Bary() {
+    for (int k = 0; k < kQ; ++k) {
+      double p = 1;
+      for (int i = 0; i < kQ; ++i)
+        if (i != k) p *= kQv[k] - kQv[i];
+      w[k] = 1 / p;
+    }
+  }
+};
+const Bary kBary;
+
+double Panel::log_at(double tau) const {
+  const double x = (tau - lo) / (hi - lo);
+  double num = 0, den = 0;
+  for (int k = 0; k < kQ; ++k) {
+    const double d = x - kQv[k];
+    if (d == 0) return q[k] + std::log(tau);
+    const double c = kBary.w[k] / d;
+    num += c * q[k];
+    den += c;
+  }
+  return num / den + std::log(tau);
+}
+
 class Engine {
  public:
   Engine(Kind kind, Style style, double S, double K, double T, double r, double sigma,
@@ -107,49 +146,72 @@ class Engine {
     const double dev = std::fabs(std::log(S / K) + r * T) / (sigma * std::sqrt(T));
     z_ = set.z + std::fmin(dev, 30.0);
     premium_ = continuous && kind == Kind::put && r > 0;
+    mu_ = r - sigma * sigma / 2;
   }
 
   Value run();
 
  private:
+  // The put's early-exercise premium rK int_0^tau e^{-rs} P(S after s <
+  // B(tau - s)) ds over the period's boundary, from spot e^ly: a rule of
+  // points s_i fixed by tau, each with its weight f_i, its centre c_i =
+  // ln B(tau - s_i) - mu s_i and its spread sd_i, applied to any ly. With
+  // `node` k, the points in the panel holding tau (whose node k is tau)
+  // also carry the Lagrange basis of node k, for a trial value of it.
+  struct Rule {
+    std::vector<double> f, c, sd, basis;
+  };
+  static constexpr int kWhole = -2;  // the panel holding tau moved as a whole
+  struct Period {
+    std::vector<Panel> panels;
+    double end = 0;          // B at the start of the period
+    double top = -INFINITY;  // the largest ln B
+    double L = -1;           // its length, once solved
+    Rule start;              // the premium's rule from its start
+  };
+
   double exercise(double S) const { return kind_ == Kind::call ? S - K_ : K_ - S; }
   double at_zero(std::size_t j) const;
   double tail(double y) const;
-  double after(std::size_t j, double y) const;  // V_j(y)
+  double after(std::size_t j, double y) const;   // V_j(y)
   double before(std::size_t j, double x) const;  // G_j(x)
+  double start_of(std::size_t j) const { return j > 0 ? ev_[j - 1].s : 0.0; }
   // disc * sum w phi(x; m, s) G over level j, with its first two derivatives in m.
   void kernel(std::size_t j, double m, double s, double disc, double* v, double* d1,
               double* d2) const;
   void build(std::size_t j);
-  // The put's early-exercise premium over a period of length dt from spot
-  // y, with the boundary going linearly from Ba to Bc; first two
-  // derivatives in ln y when asked for.
-  double premium(double dt, double y, double Ba, double Bc, double* d1 = nullptr,
-                 double* d2 = nullptr) const;
-  // The boundary at the start of the period before level j (at time t,
-  // j = ev_.size() for the last period is not used), by value matching.
-  double boundary(std::size_t j, double t) const;
+  // The value held over the period before level j from tau before its
+  // date, at spot y: the kernel over level j, and for the put the premium
+  // (by the rule R, or the period's own); first two derivatives in ln y
+  // when asked for.
+  double hold(std::size_t j, double tau, double y, double* d1 = nullptr,
+              double* d2 = nullptr, const Rule* R = nullptr, double dl = 0,
+              bool trial = false) const;
+  void rule(const Period& P, double tau, int node, Rule* out) const;
+  // The premium by the rule with node k moved by dl; derivatives in ly,
+  // or for a trial (node k at ly), in the trial value.
+  double premium(const Rule& R, double ly, double* d1, double* d2, double dl = 0,
+                 bool trial = false) const;
+  void solve_period(std::size_t j);
+  void solve_panel(std::size_t j, Panel& p, double guess);
+  double solve_node(std::size_t j, double tau, int node, double l) const;
   double tail_start() const;
-  double end_boundary(std::size_t j) const { return ev_[j].D > 0 ? 0.0 : bstart_[j]; }
-  double start_of(std::size_t j) const { return j > 0 ? ev_[j - 1].s : 0.0; }
-  // Value at time t = start_of(j) from spot y over the period to level j,
-  // the premium taken with start boundary Ba.
-  double held(std::size_t j, double y, double Ba, double* d1 = nullptr,
-              double* d2 = nullptr) const;
 
   Kind kind_;
   Style style_;
-  double S_, K_, T_, r_, sigma_;
+  double S_, K_, T_, r_, sigma_, mu_;
   std::vector<Event> ev_;
   bool continuous_;
   Setting set_;
   double z_;
   std::vector<Level> lv_;
   std::vector<double> kinks_;  // kinks in x of the level built last
-  // The put exercised between dates: the boundary just after each level's
-  // date (as a spot), solved as the levels are built.
+  // The put exercised between dates: each period's boundary, solved as
+  // the levels are built; its value at the start of the period after the
+  // last date comes from the continuous-yield solver.
   bool premium_ = false;
-  std::vector<double> bstart_;
+  std::vector<Period> per_;
+  double tail_end_ = 0;
   american::Boundary tailb_;
   bool tail_boundary_ = false;
 };
@@ -181,82 +243,132 @@ double Engine::tail(double y) const {
 double Engine::after(std::size_t j, double y) const {
   if (!(y > 0)) return at_zero(j);
   if (j + 1 == ev_.size()) return tail(y);
-  return held(j + 1, y, premium_ ? bstart_[j] : 0.0);
+  if (premium_ && y <= per_[j + 1].end) return K_ - y;
+  return hold(j + 1, ev_[j + 1].s - ev_[j].s, y);
 }
 
-double Engine::held(std::size_t j, double y, double Ba, double* d1, double* d2) const {
-  const double dt = ev_[j].s - start_of(j);
-  const double s = sigma_ * std::sqrt(dt);
+double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2, const Rule* R,
+                    double dl, bool trial) const {
   double v;
-  kernel(j, std::log(y) + (r_ - sigma_ * sigma_ / 2) * dt, s, std::exp(-r_ * dt), &v, d1, d2);
+  kernel(j, std::log(y) + mu_ * tau, sigma_ * std::sqrt(tau), std::exp(-r_ * tau), &v, d1, d2);
   if (premium_) {
+    Rule own;
+    if (!R) {
+      if (tau == per_[j].L) {
+        R = &per_[j].start;
+      } else {
+        rule(per_[j], tau, -1, &own);
+        R = &own;
+      }
+    }
+    // Far above the boundary the premium is below the rounding of the value.
+    const double reach = (z_ + 2) * sigma_ * std::sqrt(tau) + std::fabs(mu_) * tau;
+    if (!trial && std::log(y) - per_[j].top > reach) return v;
     double p1 = 0, p2 = 0;
-    v += premium(dt, y, Ba, end_boundary(j), d1 ? &p1 : nullptr, d2 ? &p2 : nullptr);
+    v += premium(*R, std::log(y), d1 ? &p1 : nullptr, d2 ? &p2 : nullptr, dl, trial);
     if (d1) *d1 += p1;
     if (d2) *d2 += p2;
   }
   return v;
 }
 
-// With u = dt v^2 the integrand rK e^{-ru} Phi(w), w = (ln(B(u)/y) -
-// (r - sigma^2/2) u) / (sigma sqrt u), is smooth in v on [0, 1].
-double Engine::premium(double dt, double y, double Ba, double Bc, double* d1, double* d2) const {
-  const double ly = std::log(y), mu = r_ - sigma_ * sigma_ / 2;
+// In s the integrand rK e^{-rs} Phi(w), w = (ln B(tau - s) - ln y - mu s) /
+// (sigma sqrt s), is smooth within a panel of the boundary except at s = 0,
+// where it goes like sqrt s: pieces between the panels' ends, graded by
+// fours towards s = 0, and s = c v^2 on the first. Past the last panel
+// (only while tau_c is sought) B is taken flat.
+void Engine::rule(const Period& P, double tau, int node, Rule* R) const {
+  R->f.clear();
+  R->c.clear();
+  R->sd.clear();
+  R->basis.clear();
+  const double rK = r_ * K_;
+  auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own) {
+    for (int i = 0; i < kQ; ++i) {
+      double s, ws;
+      if (first) {
+        s = b * kQv[i] * kQv[i];
+        ws = 2 * b * kQv[i] * kQw[i];
+      } else {
+        s = a + (b - a) * kQv[i];
+        ws = (b - a) * kQw[i];
+      }
+      const double t = tau - s;
+      double lb = flat, mine = 0;
+      if (pn) {
+        // Barycentric interpolation of ln(B/tau), and node's basis.
+        const double x = (t - pn->lo) / (pn->hi - pn->lo);
+        double num = 0, den = 0;
+        int hit = -1;
+        for (int k = 0; k < kQ; ++k) {
+          const double d = x - kQv[k];
+          if (d == 0) hit = k;
+          const double c = hit == k ? 0.0 : kBary.w[k] / d;
+          num += c * pn->q[k];
+          den += c;
+          if (k == node) mine = c;
+        }
+        if (hit >= 0) {
+          lb = pn->q[hit] + std::log(t);
+          mine = hit == node ? 1.0 : 0.0;
+        } else {
+          lb = num / den + std::log(t);
+          mine /= den;
+        }
+      }
+      R->basis.push_back(!own ? 0.0 : node >= 0 ? mine : node == kWhole ? 1.0 : 0.0);
+      R->f.push_back(ws * rK * std::exp(-r_ * s));
+      R->c.push_back(lb - mu_ * s);
+      R->sd.push_back(sigma_ * std::sqrt(s));
+    }
+  };
+  auto graded = [&](const Panel* pn, double flat, double a, double b, bool own) {
+    double c = a;
+    if (a == 0) {
+      c = b / 256;
+      piece(pn, flat, 0, c, true, own);
+    }
+    while (c < b) {
+      const double e = std::fmin(4 * c, b);
+      piece(pn, flat, c, e, false, own);
+      c = e;
+    }
+  };
+  std::size_t k = P.panels.size();
+  while (k > 0 && P.panels[k - 1].lo >= tau) --k;
+  double a = 0;
+  if (k == P.panels.size() && k > 0 && tau > P.panels.back().hi) {
+    a = tau - P.panels.back().hi;
+    graded(nullptr, P.panels.back().log_at(P.panels.back().hi), 0, a, false);
+  }
+  bool own = a == 0;
+  while (k-- > 0) {
+    const Panel& pn = P.panels[k];
+    const double b = tau - pn.lo;
+    graded(&pn, 0, a, b, own);
+    own = false;
+    a = b;
+  }
+}
+
+double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double dl,
+                       bool trial) const {
   double p = 0, q1 = 0, q2 = 0;
-  for (int i = 0; i < kQ; ++i) {
-    const double v = kQv[i], u = dt * v * v;
-    const double B = Ba + (Bc - Ba) * v * v;
-    if (!(B > 0)) continue;
-    const double sd = sigma_ * std::sqrt(u);
-    const double w = (std::log(B) - ly - mu * u) / sd;
-    const double f = kQw[i] * 2 * dt * v * r_ * K_ * std::exp(-r_ * u);
+  const std::size_t n = R.f.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double sd = R.sd[i];
+    const double w = (R.c[i] + dl * R.basis[i] - ly) / sd;
+    const double f = R.f[i];
     p += f * precise_snorm(w);
     if (d1) {
       const double g = precise_norm(w);
-      q1 -= f * g / sd;
+      q1 -= f * g * (trial ? 1 - R.basis[i] : 1.0) / sd;
       q2 -= f * w * g / (sd * sd);
     }
   }
   if (d1) *d1 = q1;
   if (d2) *d2 = q2;
   return p;
-}
-
-// Where exercised now the value is K - B; a trial boundary b below the true
-// one leaves out some exercise and prices the put at b below K - b, one
-// above prices it above: bisection on that sign, below the point where the
-// value without exercise in the period meets K - y.
-double Engine::boundary(std::size_t j, double t) const {
-  (void)t;
-  const double dt = ev_[j].s - start_of(j);
-  auto without = [&](double x) {
-    const double y = std::exp(x);
-    const double s = sigma_ * std::sqrt(dt);
-    double v;
-    kernel(j, x + (r_ - sigma_ * sigma_ / 2) * dt, s, std::exp(-r_ * dt), &v, nullptr, nullptr);
-    return v - (K_ - y);
-  };
-  auto trial = [&](double x) {
-    const double y = std::exp(x);
-    return held(j, y, y) - (K_ - y);
-  };
-  const double top = std::log(K_);
-  double bot = top - 1;
-  while (without(bot) > 0 && bot > top - 40) bot -= 1;
-  if (!(without(bot) < 0)) return 0.0;
-  double a = bot, b = top;
-  for (int it = 0; it < 60 && b - a > 1e-13; ++it) {
-    const double c = (a + b) / 2;
-    (without(c) < 0 ? a : b) = c;
-  }
-  double hi = b, lo = hi - 0.05;
-  while (trial(lo) > 0 && lo > top - 40) lo -= 2 * (hi - lo);
-  if (!(trial(lo) <= 0)) return 0.0;
-  for (int it = 0; it < 60 && hi - lo > 1e-13; ++it) {
-    const double c = (lo + hi) / 2;
-    (trial(c) < 0 ? lo : hi) = c;
-  }
-  return std::exp((lo + hi) / 2);
 }
 
 double Engine::before(std::size_t j, double x) const {
@@ -306,20 +418,35 @@ void Engine::kernel(std::size_t j, double m, double s, double disc, double* v, d
 void Engine::build(std::size_t j) {
   const double sj = ev_[j].s;
   const double din = sj - (j > 0 ? ev_[j - 1].s : 0.0);
-  const double kw = sigma_ * std::sqrt(din);  // width of the kernel into this level
+  // Width of the narrowest kernel into this level. The put's boundary is
+  // solved from the date back; it crosses D where the interest on K - D
+  // first outweighs D (no sooner than tau1 = -ln(1 - D/K)/r before the
+  // date, later with volatility), and from there it meets kernels as
+  // narrow as that time allows.
+  double kin = din;
+  if (premium_) {
+    const double D = ev_[j].D;
+    const double tau1 = D < K_ ? -std::log1p(-D / K_) / r_ : din;
+    kin = std::fmax(std::fmin(din, tau1), din / 64);
+  }
+  const double kw = sigma_ * std::sqrt(kin);
   // Spread of ln S(s_j): centred on the forward net of the dividends paid
   // so far, or where they would take most of it, from there down to the
   // floor.
   double net = 1;
   for (std::size_t i = 0; i < j; ++i) net -= ev_[i].D * std::exp(-r_ * ev_[i].s) / S_;
   const double spread = z_ * sigma_ * std::sqrt(sj);
-  const double centre = std::log(S_) + (r_ - sigma_ * sigma_ / 2) * sj;
+  const double centre = std::log(S_) + mu_ * sj;
   double lo = centre - spread + std::log(net > 0.1 ? net : 0.1);
   if (!(net > 0.1)) lo -= 40;
   const double hi = centre + spread;
   Level& L = lv_[j];
   L.cut = -INFINITY;
   L.Gc = 0;
+  // The put's boundary may lie anywhere down to the floor, and value
+  // matching needs the kernel there: its grid starts at the floor (unless
+  // that is absurdly far down).
+  if (premium_) lo -= std::fmax(12.0, spread);
   if (ev_[j].D > 0 && std::log(ev_[j].D) > lo) {
     lo = L.cut = std::log(ev_[j].D);
     L.Gc = at_zero(j);
@@ -340,13 +467,12 @@ void Engine::build(std::size_t j) {
     feats.push_back({std::log(D + K_), sigma_ * std::sqrt(T_ - sj)});
     if (tail_boundary_) feats.push_back({std::log(D + std::exp(tailb_.log_at(T_ - sj))), 0});
   }
-  // The put's boundary just after this date, from the level after it or
-  // from the solver of the last period; G is C1 but bends there.
+  // The put's boundary just after this date; G is C1 but bends there.
   if (premium_) {
-    bstart_[j] = j + 1 < ev_.size() ? boundary(j + 1, sj) : tail_start();
-    if (bstart_[j] > 0) {
-      feats.push_back({std::log(bstart_[j] + D), 0});
-      kinks.push_back(std::log(bstart_[j] + D));
+    const double b = j + 1 < ev_.size() ? per_[j + 1].end : tail_end_;
+    if (b > 0) {
+      feats.push_back({std::log(b + D), 0});
+      kinks.push_back(std::log(b + D));
     }
   }
   // The exercise point: a sign change of G's hold - exercise on a scan of the range.
@@ -414,6 +540,151 @@ void Engine::build(std::size_t j) {
   for (std::size_t k = 0; k < L.x.size(); ++k) L.G[k] = before(j, L.x[k]);
 }
 
+// ln B at tau before the date of level j, by value matching: the value
+// held less the exercise value K - B, negative below the boundary and
+// positive above it. Newton's method in ln B, kept within the bracket the
+// signs give.
+double Engine::solve_node(std::size_t j, double tau, int node, double l) const {
+  // The trial boundary is the panel's interpolant with the node's value
+  // (at tau) moved to l. A trial below the true boundary leaves out
+  // exercise and values the put below K - B there, one above values it
+  // above. With node < 0 (tau no node) the panel's interpolant is moved
+  // as a whole.
+  const Period& P = per_[j];
+  Rule R;
+  rule(P, tau, node < 0 ? kWhole : node, &R);
+  double at = 0;
+  if (node < 0) {
+    std::size_t k = P.panels.size();
+    while (k > 0 && P.panels[k - 1].lo >= tau) --k;
+    at = k > 0 ? P.panels[k - 1].log_at(tau) : 0.0;
+  } else {
+    std::size_t k = P.panels.size();
+    while (k > 0 && P.panels[k - 1].lo >= tau) --k;
+    const Panel& pn = P.panels[k - 1];
+    at = pn.q[node] + std::log(pn.t[node]);
+  }
+  double lo = -INFINITY, hi = std::log(K_);
+  if (!(l < hi)) l = hi - 0.01;
+  for (int it = 0; it < 80; ++it) {
+    const double y = std::exp(l);
+    double d1, d2;
+    const double f = hold(j, tau, y, &d1, &d2, &R, l - at, true) - (K_ - y);
+    if (f > 0)
+      hi = l;
+    else
+      lo = l;
+    double next = l - f / (d1 + y);
+    if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
+    if (std::fabs(next - l) < 1e-13 * (1 + std::fabs(l))) return next;
+    l = next;
+  }
+  return l;
+}
+
+// The nodes of one panel by sweeps over them in turn, each node's premium
+// taken with the others' latest values, until they settle.
+void Engine::solve_panel(std::size_t j, Panel& p, double guess) {
+  for (int k = 0; k < kQ; ++k) {
+    p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
+    p.q[k] = guess - std::log(p.t[k]);
+  }
+  for (int sweep = 0; sweep < 20; ++sweep) {
+    double moved = 0;
+    for (int k = 0; k < kQ; ++k) {
+      const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]));
+      const double q = l - std::log(p.t[k]);
+      moved = std::fmax(moved, std::fabs(q - p.q[k]));
+      p.q[k] = q;
+    }
+    if (moved < 1e-11) break;
+  }
+}
+
+// The boundary of the period before the date of level j. Near the date
+// the put is exercised only where the stock will not pay the dividend
+// (B ~ K(1 - e^{-r tau}), at most about D). Where the stock will pay it,
+// holding to the date gains D and exercising gains the interest on K
+// less the growth of S: about (K + D) e^{-r tau} against K, whatever S.
+// So at tau_J, near tau0 = ln(1 + D/K)/r, B jumps from near D to near
+// the no-dividend boundary. Panels: two below tau_J, and above it panels
+// graded by fours from tau_J. tau_J is where value matching changes sign
+// at a spot between the two, sqrt(DK), found first without the premium,
+// then with the branch below solved up to the last estimate, twice.
+void Engine::solve_period(std::size_t j) {
+  Period& P = per_[j];
+  const double L = ev_[j].s - start_of(j), D = ev_[j].D;
+  const int split = set_.split;
+  P.panels.clear();
+  auto lower = [&](double end) {
+    P.panels.clear();
+    double guess = std::log(K_ * -std::expm1(-r_ * end / (4 * split)));
+    if (guess > std::log(D)) guess = std::log(D);
+    const int n = 2 * split;
+    for (int i = 0; i < n; ++i) {
+      Panel pn{end * i / n, end * (i + 1) / n, {}, {}};
+      P.panels.push_back(pn);
+      solve_panel(j, P.panels.back(), guess);
+      guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
+    }
+  };
+  const double mid = std::sqrt(D * K_);
+  // The sign of value matching at B = mid: negative where B is above it.
+  auto at_mid = [&](double tau) { return hold(j, tau, mid) - (K_ - mid); };
+  double tc = L;
+  if (at_mid(L) < 0) {
+    double a = 0, b = L;
+    for (int pass = 0; pass < 3; ++pass) {
+      if (pass > 0) {
+        lower(tc);
+        if (!(at_mid(L) < 0)) {
+          tc = L;
+          break;
+        }
+        a = tc * 0.5;
+        b = L;
+        if (at_mid(a) < 0) a = 0;
+      }
+      for (int it = 0; it < 60 && b - a > 1e-13 * L; ++it) {
+        const double c = (a + b) / 2;
+        double v;
+        if (pass == 0) {
+          kernel(j, std::log(mid) + mu_ * c, sigma_ * std::sqrt(c), std::exp(-r_ * c), &v,
+                 nullptr, nullptr);
+          v -= K_ - mid;
+        } else {
+          v = at_mid(c);
+        }
+        (v < 0 ? b : a) = c;
+      }
+      const double moved = std::fabs(b - tc);
+      tc = b;
+      if (pass > 0 && moved < 1e-9 * L) break;
+    }
+  }
+  lower(tc);
+  if (tc < L) {
+    const int grades = 6 * split;
+    double prev = tc;
+    double guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
+    for (int g = grades - 1; g >= 0; --g) {
+      const double e = g == 0 ? L : tc + (L - tc) * std::pow(4.0, -g * 6.0 / grades);
+      P.panels.push_back({prev, e, {}, {}});
+      solve_panel(j, P.panels.back(), guess);
+      guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
+      prev = e;
+    }
+  }
+  P.top = -INFINITY;
+  for (const Panel& pn : P.panels)
+    for (int k = 0; k < kQ; ++k) P.top = std::fmax(P.top, pn.q[k] + std::log(pn.t[k]));
+  // At the start of the period, where the boundary is the put's exercise
+  // point for the date before.
+  P.end = std::exp(solve_node(j, L, -1, P.panels.back().log_at(L)));
+  P.L = L;
+  rule(P, L, -1, &P.start);
+}
+
 // The boundary of the last period at its start: where the put without
 // dividends meets its exercise value.
 double Engine::tail_start() const {
@@ -433,19 +704,16 @@ Value Engine::run() {
     tailb_ = american::put_boundary(K_, T_ - ev_.back().s, r_, sigma_, 0,
                                     american::precise_setting(r_, 0));
     tail_boundary_ = tailb_.residual < 1e-4;
-    bstart_.assign(ev_.size(), 0.0);
+    tail_end_ = tail_start();
+    per_.assign(ev_.size(), Period{});
   }
-  for (std::size_t j = ev_.size(); j-- > 0;) build(j);
+  for (std::size_t j = ev_.size(); j-- > 0;) {
+    build(j);
+    if (premium_) solve_period(j);
+  }
   double v, d1, d2;
-  if (premium_) {
-    const double b0 = boundary(0, 0.0);
-    if (S_ <= b0) return {K_ - S_, -1.0, 0.0};
-    v = held(0, S_, b0, &d1, &d2);
-  } else {
-    const double s1 = ev_[0].s;
-    const double s = sigma_ * std::sqrt(s1);
-    kernel(0, std::log(S_) + (r_ - sigma_ * sigma_ / 2) * s1, s, std::exp(-r_ * s1), &v, &d1, &d2);
-  }
+  if (premium_ && S_ <= per_[0].end) return {K_ - S_, -1.0, 0.0};
+  v = hold(0, ev_[0].s, S_, &d1, &d2);
   Value out{v, d1 / S_, (d2 - d1) / (S_ * S_)};
   if (style_ == Style::american && !(out.price > exercise(S_)))
     out = {exercise(S_), kind_ == Kind::call ? 1.0 : -1.0, 0.0};
@@ -453,12 +721,9 @@ Value Engine::run() {
   return out;
 }
 
-// Exercise dates between dividends, `steps` a year. Before a dividend D at
-// t the put is exercised only far in the money until t - tau0, tau0 =
-// ln(1 + D/K)/r, where the interest on K first outweighs D: there its
-// boundary turns up steeply. The dates before t - tau0 crowd towards it
-// (quadratically); after it, where the boundary is near rK(t - u), they are
-// even.
+// Exercise dates between dividends, `steps` a year, for a call exercised
+// between them (r < 0): before each dividend they crowd quadratically
+// towards its date.
 std::vector<Event> events_of(const std::vector<Dividend>& divs, double steps, double K,
                              double r) {
   std::vector<Event> ev;
@@ -498,11 +763,13 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0, K, r), false, set);
     return e.run();
   }
-  // Exercise dates at steps and 2 steps a year between dividends. The put's
-  // premium steps, with the boundary linear over each, converge like the
-  // step to a power near 2.5 (over the convergence checks, 2.3 to 2.9);
-  // that term is taken out. A call exercised between dividends (r < 0)
-  // is a Bermudan one, whose first-order error is taken out instead.
+  // The put: its boundary between dates by value matching (solve_period).
+  if (kind == Kind::put) {
+    Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0, K, r), true, set);
+    return e.run();
+  }
+  // A call exercised between dividends (r < 0): a Bermudan one at steps and
+  // 2 steps a year, whose first-order error is taken out.
   if (set.steps < 0) {
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, -set.steps, K, r), true, set);
     return e.run();
@@ -510,11 +777,8 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
   Engine a(kind, style, S, K, T, r, sigma, events_of(divs, set.steps, K, r), true, set);
   Engine b(kind, style, S, K, T, r, sigma, events_of(divs, 2.0 * set.steps, K, r), true, set);
   const Value va = a.run(), vb = b.run();
-  const double c = kind == Kind::put ? 1 / (std::pow(2.0, 2.5) - 1) : 1.0;
-  Value v{vb.price + c * (vb.price - va.price), vb.delta + c * (vb.delta - va.delta),
-          vb.gamma + c * (vb.gamma - va.gamma)};
-  const double now = kind == Kind::put ? K - S : S - K;
-  if (v.price < now) v = {now, kind == Kind::put ? -1.0 : 1.0, 0.0};
+  Value v{2 * vb.price - va.price, 2 * vb.delta - va.delta, 2 * vb.gamma - va.gamma};
+  if (v.price < S - K) v = {S - K, 1.0, 0.0};
   return v;
 }
 

@@ -13,7 +13,8 @@
 // and panels no wider than a few kernel widths. After the last date the value
 // is the option without dividends, in closed form or by the continuous-yield
 // solver with q = 0. No interpolation: each date's nodes are priced by the
-// date after it.
+// date after it. The American put adds between dates the early-exercise
+// premium over its boundary, found by value matching (dividends.cpp).
 #ifndef VEXAL_PRECISE_DIVIDENDS_H
 #define VEXAL_PRECISE_DIVIDENDS_H
 
@@ -37,16 +38,18 @@ bool read_schedule(double T, const double* times, const double* amounts, double 
 
 // The method's setting: the grid reaches z standard deviations either side
 // of the log-price's spread, panels of 16 nodes are at most `width` kernel
-// widths wide; an American put (or a call with r < 0) is priced with
-// `steps` exercise dates a year between dividends and with twice as many,
-// and the two extrapolated (a negative count: that many, alone).
+// widths wide; the put's boundary between dates has its panels in time
+// split in `split`; a call with r < 0, exercised between dates, is priced
+// with `steps` exercise dates a year and with twice as many, and the two
+// extrapolated (a negative count: that many, alone).
 struct Setting {
   double z;
   double width;
   int steps;
+  int split;
 };
-inline constexpr Setting kPrecise = {8.0, 5.0, 16};
-inline constexpr Setting kReference = {10.0, 2.5, 64};
+inline constexpr Setting kPrecise = {8.0, 5.0, 16, 1};
+inline constexpr Setting kReference = {10.0, 2.5, 64, 2};
 
 struct Value {
   double price = 0, delta = 0, gamma = 0;

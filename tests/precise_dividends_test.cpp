@@ -101,7 +101,7 @@ TEST(PreciseDividends, AmericanPutMatchesAFinerSettingAndQuantLib) {
                                  dv::kReference).price;
     const double err = std::fabs(v - ref) / ref;
     worst = std::fmax(worst, err);
-    EXPECT_LE(err, 2e-6) << "S " << p.S << " T " << p.T << " r " << p.r << " sigma " << p.sigma << " n "
+    EXPECT_LE(err, 1e-8) << "S " << p.S << " T " << p.T << " r " << p.r << " sigma " << p.sigma << " n "
                          << p.times.size() << ": " << v << " vs " << ref;
   }
   std::printf("worst relative error against the finer setting: %.2e\n", worst);
