@@ -23,6 +23,7 @@
 #include "core/numeric.h"
 #include "precise/american_boundary.h"
 #include "precise/functions.h"
+#include "precise/lanes.h"
 
 namespace vexal::dividends {
 
@@ -135,6 +136,93 @@ double Panel::log_at(double tau) const {
   return num / den + std::log(tau);
 }
 
+// The lane helpers are inlined, so no lanes pass by the platform convention.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// The two inner sums, four terms at a time (precise/lanes.h), built for
+// the baseline processor and for AVX2 with the same doubles.
+//
+// Over nodes lo..hi of a level: sum w G e^{-u^2 a/2}, and that times u and
+// u^2, u = x - m.
+struct Sums {
+  double s0 = 0, s1 = 0, s2 = 0;
+};
+VEXAL_LANES Sums gauss_sums(const double* x, const double* w, const double* G, long lo, long hi,
+                            double m, double a, bool derivs) {
+  using namespace lanes;
+  V s0{}, s1{}, s2{};
+  // The last partial group from copies padded with zero weights.
+  double tx[4] = {}, tw[4] = {}, tg[4] = {};
+  for (long k = lo; k < hi; k += 4) {
+    const double *xp = x + k, *wp = w + k, *gp = G + k;
+    if (k + 4 > hi) {
+      for (long i = 0; i < 4; ++i) {
+        tx[i] = k + i < hi ? x[k + i] : m;
+        tw[i] = k + i < hi ? w[k + i] : 0;
+        tg[i] = k + i < hi ? G[k + i] : 0;
+      }
+      xp = tx;
+      wp = tw;
+      gp = tg;
+    }
+    const V u = load(xp) - m;
+    const V f = load(wp) * exp_of(-0.5 * u * u * a) * load(gp);
+    s0 += f;
+    if (derivs) {
+      s1 += f * u;
+      s2 += f * u * u;
+    }
+  }
+  return {sum(s0), sum(s1), sum(s2)};
+}
+
+// Over the points of a premium rule (a multiple of four): sum f Phi(w),
+// w = (c + dl basis - ly)/sd, and its first two derivatives in ly (the
+// first, for a trial, in the trial value).
+VEXAL_LANES Sums premium_sums(const double* f, const double* c, const double* sd,
+                              const double* basis, long n, double ly, double dl, bool trial,
+                              bool derivs) {
+  using namespace lanes;
+  V p{}, q1{}, q2{};
+  for (long i = 0; i < n; i += 4) {
+    const V s = load(sd + i), b = load(basis + i), fv = load(f + i);
+    const V w = (load(c + i) + dl * b - ly) / s;
+    V g;
+    const V P = cdf_pdf(w, g);
+    p += fv * P;
+    if (derivs) {
+      q1 -= fv * g * (trial ? 1 - b : b * 0 + 1) / s;
+      q2 -= fv * w * g / (s * s);
+    }
+  }
+  return {sum(p), sum(q1), sum(q2)};
+}
+
+Sums gauss_baseline(const double* x, const double* w, const double* G, long lo, long hi, double m,
+                    double a, bool derivs) {
+  return gauss_sums(x, w, G, lo, hi, m, a, derivs);
+}
+Sums premium_baseline(const double* f, const double* c, const double* sd, const double* basis,
+                      long n, double ly, double dl, bool trial, bool derivs) {
+  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs);
+}
+#if defined(__x86_64__) || defined(__i386__)
+#define VEXAL_AVX2 __attribute__((target("avx2")))
+#else
+#define VEXAL_AVX2
+#endif
+VEXAL_AVX2 Sums gauss_avx2(const double* x, const double* w, const double* G, long lo, long hi,
+                           double m, double a, bool derivs) {
+  return gauss_sums(x, w, G, lo, hi, m, a, derivs);
+}
+VEXAL_AVX2 Sums premium_avx2(const double* f, const double* c, const double* sd,
+                             const double* basis, long n, double ly, double dl, bool trial,
+                             bool derivs) {
+  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs);
+}
+#undef VEXAL_AVX2
+const bool kAvx2 = american::best_isa() == american::Isa::avx2;
+
 class Engine {
  public:
   Engine(Kind kind, Style style, double S, double K, double T, double r, double sigma,
@@ -160,6 +248,9 @@ class Engine {
   // also carry the Lagrange basis of node k, for a trial value of it.
   struct Rule {
     std::vector<double> f, c, sd, basis;
+    // Every node's Lagrange basis at the points of the panel holding tau
+    // (kQ a point, 0 elsewhere), when asked for.
+    std::vector<double> all;
   };
   static constexpr int kWhole = -2;  // the panel holding tau moved as a whole
   struct Period {
@@ -187,13 +278,13 @@ class Engine {
   double hold(std::size_t j, double tau, double y, double* d1 = nullptr,
               double* d2 = nullptr, const Rule* R = nullptr, double dl = 0,
               bool trial = false) const;
-  void rule(const Period& P, double tau, int node, Rule* out) const;
+  void rule(const Period& P, double tau, int node, Rule* out, bool all = false) const;
   // The premium by the rule with node k moved by dl; derivatives in ly,
   // or for a trial (node k at ly), in the trial value.
   double premium(const Rule& R, double ly, double* d1, double* d2, double dl = 0,
                  bool trial = false) const;
   void solve_period(std::size_t j);
-  void solve_panel(std::size_t j, Panel& p, double guess);
+  void solve_panel(std::size_t j, Panel& p, double guess, bool newton);
   double solve_node(std::size_t j, double tau, int node, double l) const;
   double tail_start() const;
 
@@ -277,11 +368,12 @@ double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2,
 // where it goes like sqrt s: pieces between the panels' ends, graded by
 // fours towards s = 0, and s = c v^2 on the first. Past the last panel
 // (only while tau_c is sought) B is taken flat.
-void Engine::rule(const Period& P, double tau, int node, Rule* R) const {
+void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) const {
   R->f.clear();
   R->c.clear();
   R->sd.clear();
   R->basis.clear();
+  R->all.clear();
   const double rK = r_ * K_;
   auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own) {
     for (int i = 0; i < kQ; ++i) {
@@ -294,7 +386,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R) const {
         ws = (b - a) * kQw[i];
       }
       const double t = tau - s;
-      double lb = flat, mine = 0;
+      double lb = flat, mine = 0, each[kQ] = {};
       if (pn) {
         // Barycentric interpolation of ln(B/tau), and node's basis.
         const double x = (t - pn->lo) / (pn->hi - pn->lo);
@@ -307,15 +399,20 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R) const {
           num += c * pn->q[k];
           den += c;
           if (k == node) mine = c;
+          each[k] = c;
         }
         if (hit >= 0) {
           lb = pn->q[hit] + std::log(t);
           mine = hit == node ? 1.0 : 0.0;
+          for (int k = 0; k < kQ; ++k) each[k] = k == hit ? 1.0 : 0.0;
         } else {
           lb = num / den + std::log(t);
           mine /= den;
+          for (int k = 0; k < kQ; ++k) each[k] /= den;
         }
       }
+      if (all)
+        for (int k = 0; k < kQ; ++k) R->all.push_back(own ? each[k] : 0.0);
       R->basis.push_back(!own ? 0.0 : node >= 0 ? mine : node == kWhole ? 1.0 : 0.0);
       R->f.push_back(ws * rK * std::exp(-r_ * s));
       R->c.push_back(lb - mu_ * s);
@@ -349,23 +446,22 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R) const {
     own = false;
     a = b;
   }
+  while (R->f.size() % 4 != 0) {
+    R->f.push_back(0);
+    R->c.push_back(0);
+    R->sd.push_back(1);
+    R->basis.push_back(0);
+    if (all)
+      for (int k = 0; k < kQ; ++k) R->all.push_back(0.0);
+  }
 }
 
 double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double dl,
                        bool trial) const {
-  double p = 0, q1 = 0, q2 = 0;
-  const std::size_t n = R.f.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const double sd = R.sd[i];
-    const double w = (R.c[i] + dl * R.basis[i] - ly) / sd;
-    const double f = R.f[i];
-    p += f * precise_snorm(w);
-    if (d1) {
-      const double g = precise_norm(w);
-      q1 -= f * g * (trial ? 1 - R.basis[i] : 1.0) / sd;
-      q2 -= f * w * g / (sd * sd);
-    }
-  }
+  const Sums t = (kAvx2 ? premium_avx2 : premium_baseline)(
+      R.f.data(), R.c.data(), R.sd.data(), R.basis.data(), static_cast<long>(R.f.size()), ly, dl,
+      trial, d1 != nullptr);
+  const double p = t.s0, q1 = t.s1, q2 = t.s2;
   if (d1) *d1 = q1;
   if (d2) *d2 = q2;
   return p;
@@ -388,16 +484,9 @@ void Engine::kernel(std::size_t j, double m, double s, double disc, double* v, d
   const auto lo = std::lower_bound(L.x.begin(), L.x.end(), m - reach) - L.x.begin();
   const auto hi = std::upper_bound(L.x.begin(), L.x.end(), m + reach) - L.x.begin();
   const double a = 1 / (s * s);
-  double s0 = 0, s1 = 0, s2 = 0;
-  for (auto k = lo; k < hi; ++k) {
-    const double u = L.x[k] - m;
-    const double f = L.w[k] * std::exp(-0.5 * u * u * a) * L.G[k];
-    s0 += f;
-    if (d1) {
-      s1 += f * u;
-      s2 += f * u * u;
-    }
-  }
+  const Sums t = (kAvx2 ? gauss_avx2 : gauss_baseline)(L.x.data(), L.w.data(), L.G.data(), lo, hi,
+                                                       m, a, d1 != nullptr);
+  const double s0 = t.s0, s1 = t.s1, s2 = t.s2;
   const double c = disc * kInvSqrt2Pi / s;
   *v = c * s0;
   if (d1) {
@@ -505,7 +594,7 @@ void Engine::build(std::size_t j) {
   }
   // Panel ends: the range, the features inside it, and graded ends around
   // each bend (width, twice that, ...) until the base width is reached.
-  const double base = set_.width * kw;
+  const double base = (premium_ ? set_.put_width : set_.width) * kw;
   std::vector<double> ends = {lo, hi};
   for (const Feature& f : feats) {
     if (!(f.x > lo && f.x < hi)) continue;
@@ -582,22 +671,86 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l) const {
   return l;
 }
 
-// The nodes of one panel by sweeps over them in turn, each node's premium
-// taken with the others' latest values, until they settle.
-void Engine::solve_panel(std::size_t j, Panel& p, double guess) {
+// The nodes of one panel: each solved in turn, the later ones starting
+// from it, then Newton's method on the panel's equations together. The
+// residual of node k is the value held less K - B_k; its derivative in
+// ln B_i has, besides the kernel's and the premium's in the spot where
+// i = k, the premium's through the boundary's shape: the sum over the
+// points of this panel of f phi(w) l_i / sd, l_i node i's Lagrange basis.
+void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
   for (int k = 0; k < kQ; ++k) {
     p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
     p.q[k] = guess - std::log(p.t[k]);
   }
-  for (int sweep = 0; sweep < 20; ++sweep) {
+  auto sweep = [&](bool first) {
     double moved = 0;
     for (int k = 0; k < kQ; ++k) {
       const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]));
-      const double q = l - std::log(p.t[k]);
-      moved = std::fmax(moved, std::fabs(q - p.q[k]));
-      p.q[k] = q;
+      moved = std::fmax(moved, std::fabs(l - std::log(p.t[k]) - p.q[k]));
+      for (int i = k; i < (first ? kQ : k + 1); ++i) p.q[i] = l - std::log(p.t[i]);
     }
-    if (moved < 1e-11) break;
+    return moved;
+  };
+  sweep(true);
+  // Below the jump B is of the order of D or less, and the equations are
+  // nearly flat in it: sweeps there, which settle.
+  const Panel start = p;
+  if (!newton) {
+    for (int n = 0; n < 30 && sweep(false) > 1e-11; ++n) {
+    }
+    return;
+  }
+  const Period& P = per_[j];
+  Rule R;
+  for (int it = 0; it < 12; ++it) {
+    double res[kQ], J[kQ][kQ + 1];
+    for (int k = 0; k < kQ; ++k) {
+      rule(P, p.t[k], k, &R, true);
+      const double l = p.q[k] + std::log(p.t[k]), y = std::exp(l);
+      double d1, d2;
+      res[k] = hold(j, p.t[k], y, &d1, &d2, &R, 0, true) - (K_ - y);
+      for (int i = 0; i < kQ; ++i) {
+        double g = 0;
+        if (i != k)
+          for (std::size_t n = 0; n < R.f.size(); ++n) {
+            const double b = R.all[n * kQ + i];
+            if (b == 0) continue;
+            const double w = (R.c[n] - l) / R.sd[n];
+            g += R.f[n] * precise_norm(w) * b / R.sd[n];
+          }
+        J[k][i] = i == k ? d1 + y : g;
+      }
+      J[k][kQ] = -res[k];
+    }
+    // Gaussian elimination with partial pivoting.
+    for (int c = 0; c < kQ; ++c) {
+      int piv = c;
+      for (int r = c + 1; r < kQ; ++r)
+        if (std::fabs(J[r][c]) > std::fabs(J[piv][c])) piv = r;
+      for (int i = 0; i <= kQ; ++i) std::swap(J[c][i], J[piv][i]);
+      for (int r = c + 1; r < kQ; ++r) {
+        const double f = J[r][c] / J[c][c];
+        for (int i = c; i <= kQ; ++i) J[r][i] -= f * J[c][i];
+      }
+    }
+    double step[kQ], moved = 0;
+    for (int c = kQ - 1; c >= 0; --c) {
+      double v = J[c][kQ];
+      for (int i = c + 1; i < kQ; ++i) v -= J[c][i] * step[i];
+      step[c] = v / J[c][c];
+    }
+    for (int k = 0; k < kQ; ++k) {
+      double d = step[k];
+      if (!(std::fabs(d) < 0.5)) d = d > 0 ? 0.5 : -0.5;  // NaN too
+      p.q[k] += d;
+      moved = std::fmax(moved, std::fabs(d));
+    }
+    if (moved < 1e-12) return;
+    if (it == 11) break;
+  }
+  // Newton's method did not settle: sweeps instead.
+  p = start;
+  for (int n = 0; n < 30 && sweep(false) > 1e-11; ++n) {
   }
 }
 
@@ -624,7 +777,7 @@ void Engine::solve_period(std::size_t j) {
     for (int i = 0; i < n; ++i) {
       Panel pn{end * i / n, end * (i + 1) / n, {}, {}};
       P.panels.push_back(pn);
-      solve_panel(j, P.panels.back(), guess);
+      solve_panel(j, P.panels.back(), guess, false);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
     }
   };
@@ -670,7 +823,7 @@ void Engine::solve_period(std::size_t j) {
     for (int g = grades - 1; g >= 0; --g) {
       const double e = g == 0 ? L : tc + (L - tc) * std::pow(4.0, -g * 6.0 / grades);
       P.panels.push_back({prev, e, {}, {}});
-      solve_panel(j, P.panels.back(), guess);
+      solve_panel(j, P.panels.back(), guess, true);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
       prev = e;
     }

@@ -38,18 +38,20 @@ bool read_schedule(double T, const double* times, const double* amounts, double 
 
 // The method's setting: the grid reaches z standard deviations either side
 // of the log-price's spread, panels of 16 nodes are at most `width` kernel
-// widths wide; the put's boundary between dates has its panels in time
-// split in `split`; a call with r < 0, exercised between dates, is priced
-// with `steps` exercise dates a year and with twice as many, and the two
-// extrapolated (a negative count: that many, alone).
+// widths wide (`put_width` for the put exercised between dates); the put's
+// boundary between dates has its panels in time split in `split`; a call
+// with r < 0, exercised between dates, is priced with `steps` exercise
+// dates a year and with twice as many, and the two extrapolated (a
+// negative count: that many, alone).
 struct Setting {
   double z;
   double width;
   int steps;
   int split;
+  double put_width;
 };
-inline constexpr Setting kPrecise = {8.0, 5.0, 16, 1};
-inline constexpr Setting kReference = {10.0, 2.5, 64, 2};
+inline constexpr Setting kPrecise = {8.0, 5.0, 16, 2, 3.5};
+inline constexpr Setting kReference = {10.0, 2.5, 64, 4, 2.0};
 
 struct Value {
   double price = 0, delta = 0, gamma = 0;
