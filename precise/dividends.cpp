@@ -248,9 +248,19 @@ class Engine {
   // also carry the Lagrange basis of node k, for a trial value of it.
   struct Rule {
     std::vector<double> f, c, sd, basis;
-    // Every node's Lagrange basis at the points of the panel holding tau
-    // (kQ a point, 0 elsewhere), when asked for.
-    std::vector<double> all;
+    // When asked for: every node's Lagrange basis at the points of the
+    // panel holding tau (kQ a point, 0 elsewhere), those points' count
+    // (they come first) and their ln tau' - mu s, so that their centres
+    // can be refreshed as the panel's values move.
+    std::vector<double> all, base;
+    std::size_t own = 0;
+    void refresh(const Panel& p) {
+      for (std::size_t n = 0; n < own; ++n) {
+        double v = base[n];
+        for (int k = 0; k < kQ; ++k) v += all[n * kQ + k] * p.q[k];
+        c[n] = v;
+      }
+    }
   };
   static constexpr int kWhole = -2;  // the panel holding tau moved as a whole
   struct Period {
@@ -374,6 +384,8 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
   R->sd.clear();
   R->basis.clear();
   R->all.clear();
+  R->base.clear();
+  R->own = 0;
   const double rK = r_ * K_;
   auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own) {
     for (int i = 0; i < kQ; ++i) {
@@ -411,8 +423,13 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
           for (int k = 0; k < kQ; ++k) each[k] /= den;
         }
       }
-      if (all)
+      if (all) {
         for (int k = 0; k < kQ; ++k) R->all.push_back(own ? each[k] : 0.0);
+        if (own) {
+          R->base.push_back(std::log(t) - mu_ * s);
+          ++R->own;
+        }
+      }
       R->basis.push_back(!own ? 0.0 : node >= 0 ? mine : node == kWhole ? 1.0 : 0.0);
       R->f.push_back(ws * rK * std::exp(-r_ * s));
       R->c.push_back(lb - mu_ * s);
@@ -692,8 +709,8 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
     return moved;
   };
   sweep(true);
-  // Below the jump B is of the order of D or less, and the equations are
-  // nearly flat in it: sweeps there, which settle.
+  // Nearest the date B is far below D and the equations nearly flat in
+  // it: sweeps there, which settle.
   const Panel start = p;
   if (!newton) {
     for (int n = 0; n < 30 && sweep(false) > 1e-11; ++n) {
@@ -701,25 +718,24 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
     return;
   }
   const Period& P = per_[j];
-  Rule R;
+  Rule R[kQ];
   for (int it = 0; it < 12; ++it) {
     double res[kQ], J[kQ][kQ + 1];
     for (int k = 0; k < kQ; ++k) {
-      rule(P, p.t[k], k, &R, true);
+      if (it == 0)
+        rule(P, p.t[k], k, &R[k], true);
+      else
+        R[k].refresh(p);
       const double l = p.q[k] + std::log(p.t[k]), y = std::exp(l);
       double d1, d2;
-      res[k] = hold(j, p.t[k], y, &d1, &d2, &R, 0, true) - (K_ - y);
-      for (int i = 0; i < kQ; ++i) {
-        double g = 0;
-        if (i != k)
-          for (std::size_t n = 0; n < R.f.size(); ++n) {
-            const double b = R.all[n * kQ + i];
-            if (b == 0) continue;
-            const double w = (R.c[n] - l) / R.sd[n];
-            g += R.f[n] * precise_norm(w) * b / R.sd[n];
-          }
-        J[k][i] = i == k ? d1 + y : g;
+      res[k] = hold(j, p.t[k], y, &d1, &d2, &R[k], 0, true) - (K_ - y);
+      double g[kQ] = {};
+      for (std::size_t n = 0; n < R[k].own; ++n) {
+        const double sd = R[k].sd[n];
+        const double e = R[k].f[n] * precise_norm((R[k].c[n] - l) / sd) / sd;
+        for (int i = 0; i < kQ; ++i) g[i] += e * R[k].all[n * kQ + i];
       }
+      for (int i = 0; i < kQ; ++i) J[k][i] = i == k ? d1 + y : g[i];
       J[k][kQ] = -res[k];
     }
     // Gaussian elimination with partial pivoting.
@@ -769,7 +785,10 @@ void Engine::solve_period(std::size_t j) {
   const double L = ev_[j].s - start_of(j), D = ev_[j].D;
   const int split = set_.split;
   P.panels.clear();
+  double solved = -1;  // the end of the branch below, as last solved
   auto lower = [&](double end) {
+    if (end == solved) return;
+    solved = end;
     P.panels.clear();
     double guess = std::log(K_ * -std::expm1(-r_ * end / (4 * split)));
     if (guess > std::log(D)) guess = std::log(D);
@@ -777,7 +796,7 @@ void Engine::solve_period(std::size_t j) {
     for (int i = 0; i < n; ++i) {
       Panel pn{end * i / n, end * (i + 1) / n, {}, {}};
       P.panels.push_back(pn);
-      solve_panel(j, P.panels.back(), guess, false);
+      solve_panel(j, P.panels.back(), guess, i > 0);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
     }
   };

@@ -50,8 +50,8 @@ struct Setting {
   int split;
   double put_width;
 };
-inline constexpr Setting kPrecise = {8.0, 5.0, 16, 2, 3.5};
-inline constexpr Setting kReference = {10.0, 2.5, 64, 4, 2.0};
+inline constexpr Setting kPrecise = {8.0, 5.0, 16, 2, 2.5};
+inline constexpr Setting kReference = {10.0, 2.5, 64, 4, 1.5};
 
 struct Value {
   double price = 0, delta = 0, gamma = 0;
