@@ -295,7 +295,9 @@ class Engine {
                  bool trial = false) const;
   void solve_period(std::size_t j);
   void solve_panel(std::size_t j, Panel& p, double guess, bool newton);
-  double solve_node(std::size_t j, double tau, int node, double l) const;
+  // With `given`, that rule (the node's own, current).
+  double solve_node(std::size_t j, double tau, int node, double l, double tol = 1e-13,
+                    const Rule* given = nullptr) const;
   double tail_start() const;
 
   Kind kind_;
@@ -650,15 +652,17 @@ void Engine::build(std::size_t j) {
 // held less the exercise value K - B, negative below the boundary and
 // positive above it. Newton's method in ln B, kept within the bracket the
 // signs give.
-double Engine::solve_node(std::size_t j, double tau, int node, double l) const {
+double Engine::solve_node(std::size_t j, double tau, int node, double l, double tol,
+                          const Rule* given) const {
   // The trial boundary is the panel's interpolant with the node's value
   // (at tau) moved to l. A trial below the true boundary leaves out
   // exercise and values the put below K - B there, one above values it
   // above. With node < 0 (tau no node) the panel's interpolant is moved
   // as a whole.
   const Period& P = per_[j];
-  Rule R;
-  rule(P, tau, node < 0 ? kWhole : node, &R);
+  Rule own;
+  if (!given) rule(P, tau, node < 0 ? kWhole : node, &own);
+  const Rule& R = given ? *given : own;
   double at = 0;
   if (node < 0) {
     std::size_t k = P.panels.size();
@@ -682,7 +686,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l) const {
       lo = l;
     double next = l - f / (d1 + y);
     if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
-    if (std::fabs(next - l) < 1e-13 * (1 + std::fabs(l))) return next;
+    if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
     l = next;
   }
   return l;
@@ -699,10 +703,19 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
     p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
     p.q[k] = guess - std::log(p.t[k]);
   }
+  // Before Newton's method on the panel, a rough start is enough.
+  // Each node's rule is built once and refreshed as the panel moves.
+  const Period& P = per_[j];
+  Rule R[kQ];
   auto sweep = [&](bool first) {
     double moved = 0;
     for (int k = 0; k < kQ; ++k) {
-      const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]));
+      if (first)
+        rule(P, p.t[k], k, &R[k], true);
+      else
+        R[k].refresh(p);
+      const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]),
+                                  first && newton ? 1e-7 : 1e-13, &R[k]);
       moved = std::fmax(moved, std::fabs(l - std::log(p.t[k]) - p.q[k]));
       for (int i = k; i < (first ? kQ : k + 1); ++i) p.q[i] = l - std::log(p.t[i]);
     }
@@ -717,15 +730,10 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
     }
     return;
   }
-  const Period& P = per_[j];
-  Rule R[kQ];
   for (int it = 0; it < 12; ++it) {
     double res[kQ], J[kQ][kQ + 1];
     for (int k = 0; k < kQ; ++k) {
-      if (it == 0)
-        rule(P, p.t[k], k, &R[k], true);
-      else
-        R[k].refresh(p);
+      R[k].refresh(p);
       const double l = p.q[k] + std::log(p.t[k]), y = std::exp(l);
       double d1, d2;
       res[k] = hold(j, p.t[k], y, &d1, &d2, &R[k], 0, true) - (K_ - y);
@@ -803,35 +811,51 @@ void Engine::solve_period(std::size_t j) {
   const double mid = std::sqrt(D * K_);
   // The sign of value matching at B = mid: negative where B is above it.
   auto at_mid = [&](double tau) { return hold(j, tau, mid) - (K_ - mid); };
+  // The sign change of f in (a, b), f(a) > 0 > f(b), by false position
+  // with the stale end's value halved (Illinois); the end where f < 0.
+  auto change = [&](auto f, double a, double fa, double b, double fb) {
+    int side = 0;
+    for (int it = 0; it < 100 && b - a > 1e-13 * L; ++it) {
+      double c = (a * fb - b * fa) / (fb - fa);
+      if (!(c > a && c < b)) c = (a + b) / 2;
+      const double fc = f(c);
+      if (fc < 0) {
+        b = c;
+        fb = fc;
+        if (side < 0) fa /= 2;
+        side = -1;
+      } else {
+        a = c;
+        fa = fc;
+        if (side > 0) fb /= 2;
+        side = 1;
+      }
+    }
+    return b;
+  };
   double tc = L;
-  if (at_mid(L) < 0) {
-    double a = 0, b = L;
-    for (int pass = 0; pass < 3; ++pass) {
-      if (pass > 0) {
-        lower(tc);
-        if (!(at_mid(L) < 0)) {
-          tc = L;
-          break;
-        }
-        a = tc * 0.5;
-        b = L;
-        if (at_mid(a) < 0) a = 0;
+  const double atL = at_mid(L);
+  if (atL < 0) {
+    // First by the kernel alone, then with the premium of the branch below
+    // solved up to that estimate.
+    auto kernel_only = [&](double c) {
+      double v;
+      kernel(j, std::log(mid) + mu_ * c, sigma_ * std::sqrt(c), std::exp(-r_ * c), &v, nullptr,
+             nullptr);
+      return v - (K_ - mid);
+    };
+    tc = change(kernel_only, 0.0, D, L, atL);
+    lower(tc);
+    const double fL = at_mid(L);
+    if (!(fL < 0)) {
+      tc = L;
+    } else {
+      double a = tc * 0.5, fa = at_mid(a);
+      if (!(fa > 0)) {
+        a = 0;
+        fa = D;
       }
-      for (int it = 0; it < 60 && b - a > 1e-13 * L; ++it) {
-        const double c = (a + b) / 2;
-        double v;
-        if (pass == 0) {
-          kernel(j, std::log(mid) + mu_ * c, sigma_ * std::sqrt(c), std::exp(-r_ * c), &v,
-                 nullptr, nullptr);
-          v -= K_ - mid;
-        } else {
-          v = at_mid(c);
-        }
-        (v < 0 ? b : a) = c;
-      }
-      const double moved = std::fabs(b - tc);
-      tc = b;
-      if (pass > 0 && moved < 1e-9 * L) break;
+      tc = change(at_mid, a, fa, L, fL);
     }
   }
   lower(tc);
