@@ -149,7 +149,7 @@ VEXAL_PRECISE_API double vexal_precise_put_rho_eur_d(double S, double K, double 
    times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0
    twin bit for bit */
 VEXAL_PRECISE_API double vexal_precise_call_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
-/* American put with n cash dividends; to about 1e-9 relative, 5-50 ms an option (its boundary
+/* American put with n cash dividends; to about 1e-9 relative, 1-20 ms an option (its boundary
    between dividends by collocation); the spot drops by each cash dividend at its date (floored
    at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times
    add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin

@@ -244,7 +244,7 @@ NOTES = {
     'precise_call_rho_eur_d': "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0",
     'precise_put_rho_eur_d': "the amounts held; a central difference, one-sided where an American's stencil would cross r = 0",
     'precise_call_american_d': 'exercised only just before an ex-date for r >= 0 (a Bermudan option, extrapolated, for r < 0); the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit',
-    'precise_put_american_d': 'to about 1e-9 relative, 5-50 ms an option (its boundary between dividends by collocation); the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit',
+    'precise_put_american_d': 'to about 1e-9 relative, 1-20 ms an option (its boundary between dividends by collocation); the spot drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add; a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin bit for bit',
     'precise_call_delta_american_d': 'exact derivative from the recursion',
     'precise_put_delta_american_d': 'exact derivative from the recursion',
     'precise_call_gamma_american_d': 'exact derivative from the recursion',
