@@ -631,9 +631,11 @@ void Engine::build(std::size_t j) {
     const double a = ends[e], b = ends[e + 1];
     if (!(b - a > 1e-12)) continue;
     // Panels of about `base` each; a span of absurd width (a sigma near 0 or
-    // near the overflow of the doubles) gets at most 2^16 of them.
+    // near the overflow of the doubles) gets at most 2^16 of them (2^12 for
+    // the put, whose every node needs the premium too).
+    const double most = premium_ ? 4096 : 65536;
     const double want = std::ceil((b - a) / base);
-    const int pieces = want < 65536 ? static_cast<int>(want) : 65536;
+    const int pieces = static_cast<int>(want < most ? want : most);
     const double h = (b - a) / pieces;
     for (int p = 0; p < pieces; ++p) {
       const double c = a + h * (p + 0.5);
