@@ -22,7 +22,7 @@
 // nodes stop following (with T at 2/3 of tau*, 6 and 12 nodes disagree by
 // 5e-5 of the premium). So that solve is taken only where the coarse tree
 // still finds the band open at 4T. Where the band closes before 4T the
-// ends are solved the same way for T up to 0.8 of tau*, but by smooth
+// ends are solved the same way for T up to 0.95 of tau*, but by smooth
 // pasting at the nodes,
 //   -e^{-q tau} Phi(-d+(tau, B/K)) + int_0^tau [e^{-r s} ((q U - r K)
 //   phi(d-(s, B/U)) - (q L - r K) phi(d-(s, B/L))) / (B sigma sqrt(s))
@@ -443,14 +443,17 @@ int last_open(const std::vector<double>& lo) {
 }
 
 // A band that closes at tau* before 4T is solved as one that stays open,
-// for T up to kClosing of tau*, but by smooth pasting (delta -1 at either
-// end) in place of value matching, at twice the nodes. As the ends close
-// in, value matching, which holds on the whole band and touches zero at
-// its ends, admits solutions whose ends meet too early (at T = 0.84 tau*
-// one met at T); smooth pasting crosses zero at the ends. Nearer tau* the
-// ends turn to meet at an angle, which the nodes stop following: there the
-// caller keeps the tree.
-constexpr double kClosing = 0.8;
+// for T up to kReach of tau* (the coarse tree's, which may be off by a
+// percent or two either way: it misses the last stretch, narrower than its
+// steps), but by smooth pasting (delta -1 at either end) in place of value
+// matching, at twice the nodes. As the ends close in, value matching, which
+// holds on the whole band and touches zero at its ends, admits solutions
+// whose ends meet too early (at T = 0.84 tau* one met at T); smooth pasting
+// crosses zero at the ends. Newton's method starts from the tree up to
+// kClosing of tau*, and beyond from the solve there, T growing by steps of
+// at most 4 %. Nearer tau* the ends turn to meet at an angle, which the
+// nodes stop following: there the caller keeps the tree.
+constexpr double kClosing = 0.8, kReach = 0.95;
 
 }  // namespace
 
@@ -462,15 +465,15 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
   constexpr int kSteps = 500;
   std::vector<double> lo, hi;
   tree_region(K, 5 * T, r, sigma, q, kSteps, lo, hi);
-  // Where it closes, the tree's last open layer is a little before tau*
-  // (the tree misses a band narrower than its steps), so that T stays within
-  // kClosing of tau*.
   const bool closing = std::isnan(lo[kSteps * 4 / 5]);
-  if (closing && !(T <= kClosing * (last_open(lo) + 1) * (5 * T) / kSteps)) return false;
+  const double tau_tree = (last_open(lo) + 1) * (5 * T) / kSteps;
+  if (closing && !(T <= kReach * tau_tree)) return false;
+  // Beyond kClosing of tau*, from a solve there by steps of at most 4 %.
+  const double start = closing ? std::min(T, kClosing * tau_tree) : T;
   // (A coarse solve beyond 16 nodes does not start reliably from the tree.)
   const int grow = closing ? 2 : 1, n0 = closing ? std::min(2 * set.n0, 16) : set.n0;
   Band coarse;
-  coarse.K = K, coarse.T = T, coarse.r = r, coarse.sigma = sigma, coarse.q = q, coarse.X = K * (r / q);
+  coarse.K = K, coarse.T = start, coarse.r = r, coarse.sigma = sigma, coarse.q = q, coarse.X = K * (r / q);
   coarse.pasting = closing;
   coarse.resize(n0, std::min(grow * set.l0, 512));
   std::vector<double> y(2 * n0);
@@ -490,6 +493,14 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
     y[n0 + j - 1] = std::log(Bl / coarse.X);
   }
   if (!(newton(coarse, y, 1e-10) < 1e-9)) return false;
+  while (coarse.T < T) {
+    Band next = coarse;
+    next.T = std::min(T, 1.04 * coarse.T);
+    next.resize(coarse.n, coarse.l);
+    y = values_at(coarse, next);
+    if (!(newton(next, y, 1e-10) < 1e-9)) return false;
+    coarse = next;
+  }
   Band fine = coarse;
   fine.resize(std::min(grow * set.n, kMaxNodes), std::min(grow * set.l, 512));
   y = values_at(coarse, fine);

@@ -261,7 +261,7 @@ TEST(PreciseAmerican, BandAgainstItsReference) {
   EXPECT_EQ(answered, 16);
 }
 
-// A band that closes before 4T, with T up to 0.8 of where it closes: the two
+// A band that closes before 4T, with T up to 0.95 of where it closes: the two
 // ends' solve by smooth pasting, against itself at twice the nodes and
 // quadrature (within 1e-9), and against QuantLib's finite differences
 // (Crank-Nicolson at 1000 to 16,000 steps in time and space, extrapolated
@@ -274,6 +274,7 @@ TEST(PreciseAmerican, ClosingBand) {
       {80, 1.2, -0.02, 0.3, -0.05, 23.16783585651},
       {100, 0.4, -0.01, 0.4, -0.03, 9.7779352941},
       {90, 2, -0.02, 0.2, -0.05, 14.4396721498},
+      {80, 1.4, -0.02, 0.3, -0.05, 23.7746303915},  // 0.9 of where it closes
   };
   constexpr am::BandSetting kFiner = {6, 16, 24, 64, 512};
   for (const Row& c : rows) {
