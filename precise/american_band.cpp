@@ -446,10 +446,13 @@ int last_open(const std::vector<double>& lo) {
 // for T up to kReach of tau* (the coarse tree's, which may be off by a
 // percent or two either way: it misses the last stretch, narrower than its
 // steps), but by smooth pasting (delta -1 at either end) in place of value
-// matching, at twice the nodes. As the ends close in, value matching, which
+// matching. As the ends close in, value matching, which
 // holds on the whole band and touches zero at its ends, admits solutions
 // whose ends meet too early (at T = 0.84 tau* one met at T); smooth pasting
-// crosses zero at the ends. Newton's method starts from the tree up to
+// crosses zero at the ends. The solve runs at the setting's coarse nodes,
+// then at twice those nodes and points, then at twice the fine nodes with
+// the setting's points (twice those cost twice the time and moved the
+// prices by at most 6e-11). Newton's method starts from the tree up to
 // kClosing of tau*, and beyond from the solve there, T growing by steps of
 // at most 4 %. Nearer tau* the ends turn to meet at an angle, which the
 // nodes stop following: there the caller keeps the tree.
@@ -470,12 +473,11 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
   if (closing && !(T <= kReach * tau_tree)) return false;
   // Beyond kClosing of tau*, from a solve there by steps of at most 4 %.
   const double start = closing ? std::min(T, kClosing * tau_tree) : T;
-  // (A coarse solve beyond 16 nodes does not start reliably from the tree.)
-  const int grow = closing ? 2 : 1, n0 = closing ? std::min(2 * set.n0, 16) : set.n0;
+  const int n0 = set.n0;
   Band coarse;
   coarse.K = K, coarse.T = start, coarse.r = r, coarse.sigma = sigma, coarse.q = q, coarse.X = K * (r / q);
   coarse.pasting = closing;
-  coarse.resize(n0, std::min(grow * set.l0, 512));
+  coarse.resize(n0, set.l0);
   std::vector<double> y(2 * n0);
   auto region = [&](const std::vector<double>& v, double edge, double tau) {
     // v at tau by linear interpolation between the tree's layers (edge at 0).
@@ -501,8 +503,18 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
     if (!(newton(next, y, 1e-10) < 1e-9)) return false;
     coarse = next;
   }
+  if (closing) {
+    // A second coarse level at twice the nodes and points (from the first,
+    // which is cheap to start from the tree), then the fine one at twice
+    // the setting's nodes.
+    Band next = coarse;
+    next.resize(std::min(2 * set.n0, kMaxNodes), std::min(2 * set.l0, 512));
+    y = values_at(coarse, next);
+    if (!(newton(next, y, 1e-10) < 1e-9)) return false;
+    coarse = next;
+  }
   Band fine = coarse;
-  fine.resize(std::min(grow * set.n, kMaxNodes), std::min(grow * set.l, 512));
+  fine.resize(std::min((closing ? 2 : 1) * set.n, kMaxNodes), set.l);
   y = values_at(coarse, fine);
   if (!(newton(fine, y, 1e-13) < 1e-11)) return false;
   for (int j = 0; j <= 64; ++j) {
