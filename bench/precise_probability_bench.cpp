@@ -38,17 +38,19 @@ const std::vector<Case>& cases() {
 using Touch = double (*)(double, double, double, double, double);
 using Band = double (*)(double, double, double, double, double, double);
 
-void touch_bench(benchmark::State& state, Touch f, Touch precise) {
+// below: the barrier mirrored below S (100^2 / H), for the minimum's.
+void touch_bench(benchmark::State& state, Touch f, Touch precise, bool below = false) {
   const auto& c = cases();
+  auto H = [below](const Case& k) { return below ? 1e4 / k.H : k.H; };
   std::size_t i = 0;
   for (auto _ : state) {
     const Case& k = c[i++ & 255];
-    benchmark::DoNotOptimize(f(k.mu, k.sigma, k.T, k.H, 100));
+    benchmark::DoNotOptimize(f(k.mu, k.sigma, k.T, H(k), 100));
   }
   double worst = 0;
   for (const auto& k : c) {
-    const double want = precise(k.mu, k.sigma, k.T, k.H, 100);
-    worst = std::fmax(worst, std::fabs(f(k.mu, k.sigma, k.T, k.H, 100) - want) / want);
+    const double want = precise(k.mu, k.sigma, k.T, H(k), 100);
+    worst = std::fmax(worst, std::fabs(f(k.mu, k.sigma, k.T, H(k), 100) - want) / want);
   }
   state.counters["max_rel_err"] = worst;
 }
@@ -74,6 +76,12 @@ BENCHMARK_CAPTURE(touch_bench, precise_ProbMaxPTBB, vexal::precise_ProbMaxPTBB, 
 BENCHMARK_CAPTURE(touch_bench, legacy_ProbMaxPTBB, vexal::ProbMaxPTBB, vexal::precise_ProbMaxPTBB);
 BENCHMARK_CAPTURE(touch_bench, precise_ProbPTUB, vexal::precise_ProbPTUB, vexal::precise_ProbPTUB);
 BENCHMARK_CAPTURE(touch_bench, legacy_ProbPTUB, vexal::ProbPTUB, vexal::precise_ProbPTUB);
+BENCHMARK_CAPTURE(touch_bench, precise_ProbPTBB, vexal::precise_ProbPTBB, vexal::precise_ProbPTBB);
+BENCHMARK_CAPTURE(touch_bench, legacy_ProbPTBB, vexal::ProbPTBB, vexal::precise_ProbPTBB);
+BENCHMARK_CAPTURE(touch_bench, precise_ProbMinPTBB, vexal::precise_ProbMinPTBB, vexal::precise_ProbMinPTBB, true);
+BENCHMARK_CAPTURE(touch_bench, legacy_ProbMinPTBB, vexal::ProbMinPTBB, vexal::precise_ProbMinPTBB, true);
+BENCHMARK_CAPTURE(touch_bench, precise_ProbMinPTUB, vexal::precise_ProbMinPTUB, vexal::precise_ProbMinPTUB, true);
+BENCHMARK_CAPTURE(touch_bench, legacy_ProbMinPTUB, vexal::ProbMinPTUB, vexal::precise_ProbMinPTUB, true);
 BENCHMARK_CAPTURE(band_bench, precise_ProbWR, vexal::precise_ProbWR);
 BENCHMARK_CAPTURE(band_bench, legacy_ProbWR, vexal::ProbWR);
 

@@ -20,9 +20,16 @@
 // tree. That holds while the ends stay well apart over [0, T]: as tau
 // nears tau* they turn to meet (at a corner, by a fine tree), which the
 // nodes stop following (with T at 2/3 of tau*, 6 and 12 nodes disagree by
-// 5e-5 of the premium). So the solve is taken only where the coarse tree
-// still finds the band open at 4T, and its prices at the coarse and the
-// fine nodes must agree within 1e-7; elsewhere the caller keeps the tree.
+// 5e-5 of the premium). So that solve is taken only where the coarse tree
+// still finds the band open at 4T. Where the band closes before 4T the
+// ends are solved the same way for T up to 0.95 of tau*, but by smooth
+// pasting at the nodes,
+//   -e^{-q tau} Phi(-d+(tau, B/K)) + int_0^tau [e^{-r s} ((q U - r K)
+//   phi(d-(s, B/U)) - (q L - r K) phi(d-(s, B/L))) / (B sigma sqrt(s))
+//   - q e^{-q s} (Phi(-d+(s, B/U)) - Phi(-d+(s, B/L)))] du = -1,
+// in place of value matching, and at twice the nodes (below). Either way
+// the prices at the coarse and the fine nodes must agree within 1e-7;
+// elsewhere the caller keeps the tree.
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -153,6 +160,8 @@ struct Points {
 struct Band {
   double K = 0, T = 0, r = 0, sigma = 0, q = 0, X = 0;
   int n = 0, l = 0;
+  // Smooth pasting in place of value matching at the nodes.
+  bool pasting = false;
   End up, low;
   Points pts;
   double lnK = 0, lnX = 0;
@@ -219,6 +228,33 @@ struct Band {
     return std::log(N / D) + lnK - lnB;
   }
 
+  // Smooth pasting at node j of end e: the delta of the put at S = B, the
+  // European delta plus the premium's, plus 1.
+  double paste(int e, int j, double lnB) const {
+    using namespace lanes;
+    const double tau = (e == 0 ? up : low).node(j), v0 = sigma * std::sqrt(tau);
+    const double d0 = (lnB - lnK + (r - q - sigma * sigma / 2) * tau) / v0;
+    const double B = std::exp(lnB);
+    double delta = -std::exp(-q * tau) * norm_cdf(-(d0 + v0));
+    const std::size_t row = (static_cast<std::size_t>(e) * n + (j - 1)) * l;
+    V acc = {};
+    for (int k = 0; k < l; k += 4) {
+      const std::size_t i = row + k;
+      const V yu = up.y(load(&pts.x_up[i]), load(&pts.below_up[i]));
+      const V yl = low.y(load(&pts.x_low[i]), load(&pts.below_low[i]));
+      const V drift = load(&pts.drift[i]), v = load(&pts.v[i]), inv_v = load(&pts.inv_v[i]);
+      const V a = ((lnB - lnK) + yu + drift) * inv_v, b = ((lnB - lnX) - yl + drift) * inv_v;
+      V fa, fb, unused;
+      cdf_pdf(a, fa);
+      cdf_pdf(b, fb);
+      const V Pa = cdf_pdf(-(a + v), unused), Pb = cdf_pdf(-(b + v), unused);
+      const V Uu = K * exp_of(-yu), Lu = X * exp_of(yl);
+      acc += load(&pts.wr[i]) * ((q * Uu - r * K) * fa - (q * Lu - r * K) * fb) * inv_v * (1 / B) -
+             load(&pts.wq[i]) * (q * (Pa - Pb));
+    }
+    return delta + sum(acc) + 1;
+  }
+
   // y: ln(K/U) at the upper nodes 1..n, then ln(L/X) at the lower ones.
   void set(const double* y) {
     double Hu[kMaxNodes + 1] = {}, Hl[kMaxNodes + 1] = {};
@@ -232,8 +268,8 @@ struct Band {
   void F(const std::vector<double>& y, std::vector<double>& f) {
     set(y.data());
     for (int j = 1; j <= n; ++j) {
-      f[j - 1] = residual(0, j, lnK - y[j - 1]);
-      f[n + j - 1] = residual(1, j, lnX + y[n + j - 1]);
+      f[j - 1] = pasting ? paste(0, j, lnK - y[j - 1]) : residual(0, j, lnK - y[j - 1]);
+      f[n + j - 1] = pasting ? paste(1, j, lnX + y[n + j - 1]) : residual(1, j, lnX + y[n + j - 1]);
     }
     for (double& v : f)
       if (!std::isfinite(v)) v = 1e300;
@@ -399,6 +435,29 @@ Premium premium(const Band& b, double S, int points) {
   return p;
 }
 
+// The last layer of the tree's region that is not empty, or -1.
+int last_open(const std::vector<double>& lo) {
+  for (int k = static_cast<int>(lo.size()) - 1; k >= 1; --k)
+    if (!std::isnan(lo[k])) return k;
+  return -1;
+}
+
+// A band that closes at tau* before 4T is solved as one that stays open,
+// for T up to kReach of tau* (the coarse tree's, which may be off by a
+// percent or two either way: it misses the last stretch, narrower than its
+// steps), but by smooth pasting (delta -1 at either end) in place of value
+// matching. As the ends close in, value matching, which
+// holds on the whole band and touches zero at its ends, admits solutions
+// whose ends meet too early (at T = 0.84 tau* one met at T); smooth pasting
+// crosses zero at the ends. The solve runs at the setting's coarse nodes,
+// then at twice those nodes and points, then at twice the fine nodes with
+// the setting's points (twice those cost twice the time and moved the
+// prices by at most 6e-11). Newton's method starts from the tree up to
+// kClosing of tau*, and beyond from the solve there, T growing by steps of
+// at most 4 %. Nearer tau* the ends turn to meet at an angle, which the
+// nodes stop following: there the caller keeps the tree.
+constexpr double kClosing = 0.8, kReach = 0.95;
+
 }  // namespace
 
 bool band_value(double S, double K, double T, double r, double sigma, double q, Value& out,
@@ -409,11 +468,17 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
   constexpr int kSteps = 500;
   std::vector<double> lo, hi;
   tree_region(K, 5 * T, r, sigma, q, kSteps, lo, hi);
-  if (std::isnan(lo[kSteps * 4 / 5])) return false;
+  const bool closing = std::isnan(lo[kSteps * 4 / 5]);
+  const double tau_tree = (last_open(lo) + 1) * (5 * T) / kSteps;
+  if (closing && !(T <= kReach * tau_tree)) return false;
+  // Beyond kClosing of tau*, from a solve there by steps of at most 4 %.
+  const double start = closing ? std::min(T, kClosing * tau_tree) : T;
+  const int n0 = set.n0;
   Band coarse;
-  coarse.K = K, coarse.T = T, coarse.r = r, coarse.sigma = sigma, coarse.q = q, coarse.X = K * (r / q);
-  coarse.resize(set.n0, set.l0);
-  std::vector<double> y(2 * set.n0);
+  coarse.K = K, coarse.T = start, coarse.r = r, coarse.sigma = sigma, coarse.q = q, coarse.X = K * (r / q);
+  coarse.pasting = closing;
+  coarse.resize(n0, set.l0);
+  std::vector<double> y(2 * n0);
   auto region = [&](const std::vector<double>& v, double edge, double tau) {
     // v at tau by linear interpolation between the tree's layers (edge at 0).
     const double kf = tau / (5 * T) * kSteps;
@@ -421,17 +486,35 @@ bool band_value(double S, double K, double T, double r, double sigma, double q, 
     const double a = k == 0 ? edge : v[k], c = v[k + 1];
     return std::isnan(a) || std::isnan(c) ? NAN : a + (kf - k) * (c - a);
   };
-  for (int j = 1; j <= set.n0; ++j) {
+  for (int j = 1; j <= n0; ++j) {
     const double tu = coarse.up.node(j), tl = coarse.low.node(j);
     double Bu = region(hi, K, tu), Bl = region(lo, coarse.X, tl);
     if (!(Bu < K)) Bu = K * std::exp(-sigma * std::sqrt(tu));
     if (!(Bl > coarse.X)) Bl = coarse.X * std::exp(0.5 * sigma * std::sqrt(tl));
     y[j - 1] = std::log(K / Bu);
-    y[set.n0 + j - 1] = std::log(Bl / coarse.X);
+    y[n0 + j - 1] = std::log(Bl / coarse.X);
   }
   if (!(newton(coarse, y, 1e-10) < 1e-9)) return false;
+  while (coarse.T < T) {
+    Band next = coarse;
+    next.T = std::min(T, 1.04 * coarse.T);
+    next.resize(coarse.n, coarse.l);
+    y = values_at(coarse, next);
+    if (!(newton(next, y, 1e-10) < 1e-9)) return false;
+    coarse = next;
+  }
+  if (closing) {
+    // A second coarse level at twice the nodes and points (from the first,
+    // which is cheap to start from the tree), then the fine one at twice
+    // the setting's nodes.
+    Band next = coarse;
+    next.resize(std::min(2 * set.n0, kMaxNodes), std::min(2 * set.l0, 512));
+    y = values_at(coarse, next);
+    if (!(newton(next, y, 1e-10) < 1e-9)) return false;
+    coarse = next;
+  }
   Band fine = coarse;
-  fine.resize(set.n, set.l);
+  fine.resize(std::min((closing ? 2 : 1) * set.n, kMaxNodes), set.l);
   y = values_at(coarse, fine);
   if (!(newton(fine, y, 1e-13) < 1e-11)) return false;
   for (int j = 0; j <= 64; ++j) {

@@ -45,12 +45,23 @@ double image_tail(double theta, double v, double c, double y) {
 
 double log_ratio(double H, double S) { return log_moneyness(H, S, 0, 0, 0); }
 
-Touch touch_upper(double nu, double sigma, double T, double h) {
+namespace {
+
+// The touch of touch_upper, or its complement (stay): each on its own, so
+// that a function that returns one does not pay for the other.
+double touch_part(double nu, double sigma, double T, double h, bool stay) {
   const double v = sigma * std::sqrt(T);
   const double a = (h - nu * T) / v, b = (-h - nu * T) / v;
-  const double reflected = b <= 0 ? norm_pdf(a) * mills(b) : std::exp(2 * nu * h / (sigma * sigma)) * norm_cdf(b);
   // Each to within an ulp or two of the truth, so kept within [0, 1].
-  return {std::fmin(1.0, norm_cdf(-a) + reflected), std::fmin(1.0, mills_gap(a, b, -a * a / 2, h / v) * kInvSqrt2Pi)};
+  if (stay) return std::fmin(1.0, mills_gap(a, b, -a * a / 2, h / v) * kInvSqrt2Pi);
+  const double reflected = b <= 0 ? norm_pdf(a) * mills(b) : std::exp(2 * nu * h / (sigma * sigma)) * norm_cdf(b);
+  return std::fmin(1.0, norm_cdf(-a) + reflected);
+}
+
+}  // namespace
+
+Touch touch_upper(double nu, double sigma, double T, double h) {
+  return {touch_part(nu, sigma, T, h, false), touch_part(nu, sigma, T, h, true)};
 }
 
 namespace {
@@ -80,17 +91,24 @@ double joint_upper(double nu, double sigma, double T, double b, double x) {
   return std::exp(-ax * ax / 2 - 2 * b * (b - x) / (v * v)) * mills(c) * kInvSqrt2Pi;
 }
 
-// Touch of a barrier above (up) or below, h = ln(H/S); at or beyond the
-// start the barrier has been touched.
-Touch touch(double mu, double sigma, double T, double H, double S, bool up) {
-  if (bad(mu, sigma, T) || bad_price(H) || bad_price(S)) return {NAN, NAN};
+// Touch of a barrier above (up) or below, h = ln(H/S), or its complement
+// (stay); at or beyond the start the barrier has been touched.
+double touch(double mu, double sigma, double T, double H, double S, bool up, bool stay) {
+  if (bad(mu, sigma, T) || bad_price(H) || bad_price(S)) return NAN;
   const double nu = mu - sigma * sigma / 2;
   const double h = up ? log_ratio(H, S) : -log_ratio(H, S);
   const double drift = up ? nu : -nu;
-  if (!(h > 0)) return {1.0, 0.0};
-  if (h == INFINITY) return {0.0, 1.0};  // no barrier at all
-  if (!(sigma * std::sqrt(T) > 0)) return drift * T >= h ? Touch{1.0, 0.0} : Touch{0.0, 1.0};
-  return touch_upper(drift, sigma, T, h);
+  bool touched;
+  if (!(h > 0)) {
+    touched = true;
+  } else if (h == INFINITY) {
+    touched = false;  // no barrier at all
+  } else if (!(sigma * std::sqrt(T) > 0)) {
+    touched = drift * T >= h;
+  } else {
+    return touch_part(drift, sigma, T, h, stay);
+  }
+  return touched != stay ? 1.0 : 0.0;
 }
 
 // P(the extreme on the barrier's side reaches B, and X(T) ends beyond X).
@@ -122,16 +140,16 @@ double precise_ProbPTBB(double mu, double sigma, double T, double H, double S) {
 double precise_ProbPTUB(double mu, double sigma, double T, double H, double S) { return end(mu, sigma, T, H, S, false); }
 
 double precise_ProbMaxPTUB(double mu, double sigma, double T, double H, double S) {
-  return touch(mu, sigma, T, H, S, true).touch;
+  return touch(mu, sigma, T, H, S, true, false);
 }
 double precise_ProbMaxPTBB(double mu, double sigma, double T, double H, double S) {
-  return touch(mu, sigma, T, H, S, true).stay;
+  return touch(mu, sigma, T, H, S, true, true);
 }
 double precise_ProbMinPTBB(double mu, double sigma, double T, double H, double S) {
-  return touch(mu, sigma, T, H, S, false).touch;
+  return touch(mu, sigma, T, H, S, false, false);
 }
 double precise_ProbMinPTUB(double mu, double sigma, double T, double H, double S) {
-  return touch(mu, sigma, T, H, S, false).stay;
+  return touch(mu, sigma, T, H, S, false, true);
 }
 
 double precise_ProbFPBBMaxPTUB(double mu, double sigma, double T, double B, double X, double S) {

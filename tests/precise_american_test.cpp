@@ -180,9 +180,9 @@ TEST(PreciseAmerican, PublishedValuesAndTheTree) {
 // the reference and stays within 2e-4 of the extrapolated tree at 2000
 // steps (a check against gross faults: the tree's own error reaches 1.2e-4
 // at r = 20 %, where the reference is settled to 1e-12); in the band
-// regime of q < r < 0 (and its mirror for calls) it is that tree at 1000
-// steps, within 3e-5 of the tree at 8000. Always at least the European and
-// the exercise value.
+// regime of q < r < 0 (and its mirror for calls), by the two ends' solve or
+// the tree at 1000 steps, within 3e-5 of the tree at 8000. Always at least
+// the European and the exercise value.
 TEST(PreciseAmerican, EveryRegimeOfRAndQ) {
   const double rates[] = {-0.10, -0.02, 0, 0.05, 0.20};
   for (bool call : {false, true})
@@ -259,6 +259,35 @@ TEST(PreciseAmerican, BandAgainstItsReference) {
     EXPECT_EQ(vexal::precise_call_american(100, S, T, q, sigma, r), got.price) << where;
   }
   EXPECT_EQ(answered, 16);
+}
+
+// A band that closes before 4T, with T up to 0.95 of where it closes: the two
+// ends' solve by smooth pasting, against itself at twice the nodes and
+// quadrature (within 1e-9), and against QuantLib's finite differences
+// (Crank-Nicolson at 1000 to 16,000 steps in time and space, extrapolated
+// in the steps; good to a few 1e-9 here). The mirror call is the same price.
+TEST(PreciseAmerican, ClosingBand) {
+  struct Row {
+    double S, T, r, sigma, q, fd;
+  };
+  const Row rows[] = {
+      {80, 1.2, -0.02, 0.3, -0.05, 23.16783585651},
+      {100, 0.4, -0.01, 0.4, -0.03, 9.7779352941},
+      {90, 2, -0.02, 0.2, -0.05, 14.4396721498},
+      {80, 1.4, -0.02, 0.3, -0.05, 23.7746303915},  // 0.9 of where it closes
+  };
+  constexpr am::BandSetting kFiner = {6, 16, 24, 64, 512};
+  for (const Row& c : rows) {
+    const std::string where = "S=" + std::to_string(c.S) + " T=" + std::to_string(c.T);
+    am::Value got, finer;
+    ASSERT_TRUE(am::band_value(c.S, 100, c.T, c.r, c.sigma, c.q, got)) << where;
+    ASSERT_TRUE(am::band_value(c.S, 100, c.T, c.r, c.sigma, c.q, finer, kFiner)) << where;
+    EXPECT_NEAR(got.price / finer.price, 1, 1e-9) << where;
+    EXPECT_NEAR(got.delta, finer.delta, 1e-7) << where;
+    EXPECT_NEAR(got.price / c.fd, 1, 1e-8) << where;
+    EXPECT_EQ(vexal::precise_put_american(c.S, 100, c.T, c.r, c.sigma, c.q), got.price) << where;
+    EXPECT_EQ(vexal::precise_call_american(100, c.S, c.T, c.q, c.sigma, c.r), got.price) << where;
+  }
 }
 
 // The solver's two builds give the same doubles: the library's results do
