@@ -527,6 +527,13 @@ double objective(const Problem& p, const double* u, double* gu) {
   return scale * ll;
 }
 
+// f(u) alone: the double objective returns.
+double objective_value(const Problem& p, const double* u) {
+  double th[kS];
+  to_theta(p, u, th);
+  return -1 / static_cast<double>(p.n - p.first) * evaluate(p, th, nullptr, nullptr);
+}
+
 double max_abs(const double* v, int k) {
   double m = 0;
   for (int i = 0; i < k; ++i) m = std::max(m, std::fabs(v[i]));
@@ -584,8 +591,12 @@ void minimise(const Problem& p, double* u, Fit& fit) {
     const int most = !p.first_models && max_abs(g, k) < 1e-6 ? 5 : 30;
     for (int tries = 0; tries < most; ++tries, step *= 0.5) {
       for (int i = 0; i < k; ++i) un[i] = u[i] + step * dir[i];
-      fn = objective(p, un, gn);
+      // Near the optimum a trial after a first failure seldom succeeds: its
+      // value alone (the same double), and the gradient only where it does.
+      const bool value_only = tries > 0 && max_abs(g, k) < 1e-6;
+      fn = value_only ? objective_value(p, un) : objective(p, un, gn);
       if (std::isfinite(fn) && fn <= f + 1e-4 * step * slope && fn < f) {
+        if (value_only) objective(p, un, gn);
         moved = true;
         break;
       }
