@@ -18,10 +18,16 @@ MODELS = ["garch normal", "garch t", "garch skewt", "garch ged", "gjr normal", "
 
 
 def vexal_rows(bench):
+    """The least disturbed of 3 repetitions of each benchmark (the machine is shared)."""
     out = subprocess.run([bench, "--benchmark_filter=BM_Garch(Model|GjrSkewt2000|Backtest)",
-                          "--benchmark_format=json", "--benchmark_min_time=0.3"],
+                          "--benchmark_format=json", "--benchmark_min_time=0.3", "--benchmark_repetitions=3"],
                          capture_output=True, text=True, check=True).stdout
-    return [b for b in json.loads(out)["benchmarks"] if b.get("run_type") == "iteration"]
+    runs = [b for b in json.loads(out)["benchmarks"] if b.get("run_type") == "iteration"]
+    best = {}
+    for b in runs:
+        if b["run_name"] not in best or b["cpu_time"] < best[b["run_name"]]["cpu_time"]:
+            best[b["run_name"]] = b
+    return list(best.values()) + [b for b in runs if b["run_name"].startswith("BM_GarchBacktest")]
 
 
 def main():
@@ -47,10 +53,12 @@ def main():
                                                                   v["loglik"], ""))
     gs = next(b for b in runs if b["run_name"] == "BM_GarchGjrSkewt2000")
     print("\ngjr skewt, 2000 returns: %.2f ms CPU per fit" % gs["cpu_time"])
-    one = [b["real_time"] for b in runs if b["run_name"].startswith("BM_GarchBacktest/threads:1")]
-    two = [b["real_time"] for b in runs if b["run_name"].startswith("BM_GarchBacktest/threads:2")]
-    print("backtest, 1000 daily refits of a 1000-return window: %.0f ms on 1 thread, %.0f ms on 2: %.2fx"
-          % (min(one), min(two), min(one) / min(two)))
+    one = [b for b in runs if b["run_name"].startswith("BM_GarchBacktest/threads:1")]
+    two = [b for b in runs if b["run_name"].startswith("BM_GarchBacktest/threads:2")]
+    w1, w2 = min(b["real_time"] for b in one), min(b["real_time"] for b in two)
+    print("backtest, 1000 daily refits of a 1000-return window: %.0f ms on 1 thread, %.0f ms on 2: %.2fx "
+          "(process CPU time %.0f and %.0f ms)" % (w1, w2, w1 / w2, min(b["cpu_time"] for b in one),
+                                                    min(b["cpu_time"] for b in two)))
 
 
 if __name__ == "__main__":

@@ -19,9 +19,9 @@ extern "C" VEXAL_API_EXPORT const char* vexal_error(int code) {
     case VEXAL_E_THREADS: return "a negative number of threads";
     case VEXAL_E_MEMORY: return "working storage could not be obtained";
     case VEXAL_E_RESOURCES: return "threads could not be started";
-    case VEXAL_E_GARCH_SHORT: return "a series of fewer than 10 returns";
+    case VEXAL_E_GARCH_SHORT: return "a series too short: fewer than 10 returns (11 with an AR(1) mean), or for a backtest no longer than its window";
     case VEXAL_E_GARCH_NOT_FINITE: return "a NaN or infinity inside a series of returns";
-    case VEXAL_E_GARCH_CONSTANT: return "a series of returns without variation";
+    case VEXAL_E_GARCH_CONSTANT: return "a series of returns without variation (for a backtest, a window of them)";
     case VEXAL_E_GARCH_OPTION: return "an unknown mean, volatility model, error law or start-up of the GARCH fit";
     case VEXAL_E_GARCH_LEVEL: return "a Value-at-Risk level outside (0, 0.5)";
     case VEXAL_E_GARCH_WINDOW: return "a backtest window of fewer returns than a fit needs, or refit_every below 1";

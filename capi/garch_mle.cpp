@@ -114,7 +114,7 @@ extern "C" VEXAL_API_EXPORT int vexal_garch_looks_like_prices(const double* retu
   const double mean = sum / static_cast<double>(n);
   double ss = 0;
   for (long long t = 0; t < n; ++t) ss += (returns[t] - mean) * (returns[t] - mean);
-  return mean * mean > 16 * ss / static_cast<double>(n - 1) ? 1 : 0;
+  return ss > 0 && mean * mean > 16 * ss / static_cast<double>(n - 1) ? 1 : 0;  // a constant series is refused as such
 }
 
 extern "C" VEXAL_API_EXPORT int vexal_garch_mle_forecast(const vexal_garch_mle_result* fit, long long steps,

@@ -33,8 +33,10 @@
 // The first models (constant or zero mean, GARCH, normal or t errors) keep
 // the search they were released with; with normal errors its arithmetic to
 // the last bit, with t errors all but the search's evaluations, which sum
-// logarithms as logarithms of products and divide twice per observation
-// (the fits move by about 1e-14 of the log-likelihood). The later ones
+// logarithms as logarithms of products, divide twice per observation, take
+// the sums of e and e^2 from the series' and sum the constant terms after
+// the loop (the fits move by about 1e-11 of the log-likelihood, within the
+// search's tolerance). The later ones
 // start BFGS from the inverse of the diagonal curvature, sum their
 // logarithms as logarithms of products during the search, and search again
 // from within when a share of P runs to its edge.
@@ -70,28 +72,31 @@ constexpr int kS = kGarchSlots;
 double logistic(double x) { return 1 / (1 + std::exp(-x)); }
 
 // A running product kept as p 2^e, for the sum of many logarithms in one:
-// exact to a few ulps per factor, against a logarithm per factor.
+// exact to a few ulps per factor, against a logarithm per factor. The caller
+// normalises it after every 8 factors (8 factors of the scaled series' range
+// stay far from overflow).
 struct LogSum {
   double p = 1;
-  int e = 0, count = 0;
-  void add(double v) {
-    p *= v;
-    if (++count == 8) {  // 8 factors of the scaled series' range stay far from overflow
-      // frexp, by the exponent bits where p is normal (the call costs more
-      // than the rest of an observation's terms).
-      std::uint64_t b;
-      std::memcpy(&b, &p, sizeof b);
-      const int biased = static_cast<int>(b >> 52 & 0x7ff);
-      if (biased != 0 && biased != 0x7ff) {
-        b = (b & ~(0x7ffULL << 52)) | (1022ULL << 52);
-        std::memcpy(&p, &b, sizeof p);
-        e += biased - 1022;
-      } else {
-        int ex;
-        p = std::frexp(p, &ex);
-        e += ex;
-      }
-      count = 0;
+  int e = 0;
+  void add(double v) { p *= v; }
+  void normalise() {
+    // frexp, by the exponent bits where p is normal (the call costs more
+    // than the rest of an observation's terms): p times the power of 2 that
+    // brings it to [0.5, 1), exactly, so that p itself stays in a
+    // floating-point register.
+    std::uint64_t b;
+    std::memcpy(&b, &p, sizeof b);
+    const int biased = static_cast<int>(b >> 52 & 0x7ff);
+    if (biased != 0 && biased < 0x7fe) {
+      const std::uint64_t to_half = static_cast<std::uint64_t>(2045 - biased) << 52;  // 2^(1022 - biased)
+      double scale;
+      std::memcpy(&scale, &to_half, sizeof scale);
+      p *= scale;
+      e += biased - 1022;
+    } else {
+      int ex;
+      p = std::frexp(p, &ex);
+      e += ex;
     }
   }
   double value() const { return std::log(p) + e * 0.69314718055994530942; }
@@ -102,6 +107,7 @@ struct Problem {
   std::int64_t n;
   std::int64_t first;  // the first observation in the likelihood
   double inv_scale;
+  double sum_y, sum_yy;  // of y[t] / scale and its square, t >= first (first models)
   GarchSetup setup;
   int free[kS];  // the estimated parameters' slots
   int k;
@@ -120,8 +126,11 @@ struct Extras {
 
 // Log-likelihood of the scaled series at theta (the eight slots), and its
 // gradient in theta when `grad` is given; one instance per law and model.
-template <GarchDist dist, bool ar, bool gjr>
-double evaluate_model(const Problem& p, const double* th, double* grad, Extras* x) {
+// The search's evaluations (`extras` false) are instances of their own,
+// free of the final evaluation's branches.
+template <GarchDist dist, bool ar, bool gjr, bool extras>
+double evaluate_model(const Problem& p, const double* th, double* grad, Extras* extras_in) {
+  Extras* const x = extras ? extras_in : nullptr;
   const double mu = th[kMu], phi = th[kAr1], omega = th[kOmega], alpha = th[kAlpha], gamma = th[kGamma],
                beta = th[kBeta], nu = th[kNu], xi = th[kSkew];
   const double* y = p.y;
@@ -129,16 +138,30 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
   const double c = p.inv_scale;
   auto residual = [&](std::int64_t t) { return ar ? y[t] * c - mu - phi * (y[t - 1] * c) : y[t] * c - mu; };
 
+  // The search's evaluations (`fast`) sum ln h and ln(1 + q) as logarithms
+  // of products, but for the first model with normal errors; the final
+  // evaluation term by term, in the first models with the arithmetic they
+  // were released with. The search's evaluations of the first model with t
+  // errors also take the sums of e and e^2 from the series' own (the same to
+  // rounding) rather than from a pass of their own, and sum the terms that do
+  // not vary after the loop.
+  constexpr bool first_models = !ar && !gjr && (dist == GarchDist::normal || dist == GarchDist::t);
+  const bool fast = !(first_models && dist == GarchDist::normal) && !x;
   double s = 0, ds = 0, ds_phi = 0;
   if (!p.setup.backcast) {
     double sum = 0, sum2 = 0, sum_x = 0;
-    for (std::int64_t t = first; t < n; ++t) {
-      const double e = residual(t);
-      sum += e;
-      sum2 += e * e;
-      if (ar) sum_x += e * (y[t - 1] * c);
-    }
     const double m = static_cast<double>(n - first);
+    if (first_models && fast) {
+      sum = p.sum_y - m * mu;
+      sum2 = p.sum_yy - mu * (2 * p.sum_y - m * mu);
+    } else {
+      for (std::int64_t t = first; t < n; ++t) {
+        const double e = residual(t);
+        sum += e;
+        sum2 += e * e;
+        if (ar) sum_x += e * (y[t - 1] * c);
+      }
+    }
     s = sum2 / m;
     ds = -2 * sum / m;
     ds_phi = -2 * sum_x / m;
@@ -199,17 +222,13 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
 
   const double a0 = gjr ? alpha + 0.5 * gamma : alpha;
   double h = omega + (a0 + beta) * s;
-  // dh / d(mu, ar1, omega, alpha, gamma, beta)
-  double d[6] = {(a0 + beta) * ds, (a0 + beta) * ds_phi, 1, s, 0.5 * s, s};
-  double g[kS] = {0, 0, 0, 0, 0, 0, 0, 0};
-  double ll = 0, e_prev = 0, h_prev = 0, x_prev = 0;
-  // The search's evaluations sum ln h and ln(1 + q) as logarithms of
-  // products, but for the first model with normal errors; the final
-  // evaluation term by term, in the first models with the arithmetic they
-  // were released with.
-  constexpr bool first_models = !ar && !gjr && (dist == GarchDist::normal || dist == GarchDist::t);
-  const bool fast = !(first_models && dist == GarchDist::normal) && !x;
+  // dh / d(mu, ar1, omega, alpha, gamma, beta) and the gradient, as scalars
+  // that the loop keeps in registers.
+  double d_mu = (a0 + beta) * ds, d_ar = (a0 + beta) * ds_phi, d_om = 1, d_al = s, d_ga = 0.5 * s, d_be = s;
+  double g_mu = 0, g_ar = 0, g_om = 0, g_al = 0, g_ga = 0, g_be = 0, g_nu = 0, g_xi = 0;
+  double ll = 0, e_prev = 0, h_prev = 0, x_prev = 0, sum_fq = 0;
   LogSum sum_ln_h, sum_ln_q;
+  int factors = 0;  // since the last normalisation
   for (std::int64_t t = first; t < n; ++t) {
     const double e = residual(t);
     const double xr = ar ? y[t - 1] * c : 0;  // de / dar1 = -xr
@@ -218,12 +237,12 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
       const bool down = gjr && e_prev < 0;
       const double a = down ? alpha + gamma : alpha;
       if (grad) {
-        d[0] = -2 * a * e_prev + beta * d[0];
-        if (ar) d[1] = -2 * a * e_prev * x_prev + beta * d[1];
-        d[2] = 1 + beta * d[2];
-        d[3] = e2 + beta * d[3];
-        if (gjr) d[4] = (down ? e2 : 0) + beta * d[4];
-        d[5] = h_prev + beta * d[5];
+        d_mu = -2 * a * e_prev + beta * d_mu;
+        if (ar) d_ar = -2 * a * e_prev * x_prev + beta * d_ar;
+        d_om = 1 + beta * d_om;
+        d_al = e2 + beta * d_al;
+        if (gjr) d_ga = (down ? e2 : 0) + beta * d_ga;
+        d_be = h_prev + beta * d_be;
       }
       h = omega + a * e2 + beta * h_prev;
     }
@@ -246,10 +265,15 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
           const double hn_inv = 1 / (h * nu2), q = e * e * hn_inv, f = (nu + 1) / (1 + q);
           sum_ln_h.add(h);
           sum_ln_q.add(1 + q);
-          ll += ln_c;
-          dl_dh = 0.5 * (f * q - 1) * (nu2 * hn_inv);
+          const double fq = f * q;  // 0.5 f q = 0.5 (f q), exactly
+          dl_dh = 0.5 * (fq - 1) * (nu2 * hn_inv);
           dl_de = -f * e * hn_inv;
-          dl_dnu = d_ln_c + 0.5 * f * q * inv_nu2;
+          if (first_models) {  // the terms that do not vary summed after the loop
+            sum_fq += fq;
+          } else {
+            ll += ln_c;
+            dl_dnu = d_ln_c + 0.5 * fq * inv_nu2;
+          }
           break;
         }
         // log1p for the first models, whose doubles stay as they were; log
@@ -306,16 +330,24 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
       }
     }
     if (grad) {
-      const double score[kS] = {dl_dh * d[0] - dl_de, dl_dh * d[1] - dl_de * xr, dl_dh * d[2], dl_dh * d[3],
-                                dl_dh * d[4],         dl_dh * d[5],             dl_dnu,       dl_dxi};
-      for (int i = 0; i < kS; ++i) g[i] += score[i];
+      // The slots the model lacks stay 0 (mu's is summed even when it is fixed).
+      const double score[kS] = {dl_dh * d_mu - dl_de, ar ? dl_dh * d_ar - dl_de * xr : 0, dl_dh * d_om, dl_dh * d_al,
+                                gjr ? dl_dh * d_ga : 0, dl_dh * d_be, dl_dnu, dl_dxi};
+      g_mu += score[kMu];
+      if (ar) g_ar += score[kAr1];
+      g_om += score[kOmega];
+      g_al += score[kAlpha];
+      if (gjr) g_ga += score[kGamma];
+      g_be += score[kBeta];
+      if (dist != GarchDist::normal && !(first_models && fast)) g_nu += dl_dnu;
+      if (dist == GarchDist::skewt) g_xi += dl_dxi;
       if (x && x->opg)
         for (int i = 0; i < p.k; ++i)
           for (int j = 0; j < p.k; ++j) x->opg[p.free[i] * kS + p.free[j]] += score[p.free[i]] * score[p.free[j]];
       if (x && x->info) {
         // E[-d2 l / dtheta2 | past] = m m' / h + dh dh' / (2 h^2), m = de/dtheta,
         // with the blocks between the mean and the variance's parameters left out.
-        const double w = 0.5 / (h * h);
+        const double w = 0.5 / (h * h), d[6] = {d_mu, d_ar, d_om, d_al, d_ga, d_be};
         x->info[kMu * kS + kMu] += 1 / h + w * d[0] * d[0];
         if (ar) {
           x->info[kMu * kS + kAr1] += xr / h + w * d[0] * d[1];
@@ -325,6 +357,11 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
         for (int i = kOmega; i <= kBeta; ++i)
           for (int j = kOmega; j <= kBeta; ++j) x->info[i * kS + j] += w * d[i] * d[j];
       }
+    }
+    if (fast && ++factors == 8) {
+      sum_ln_h.normalise();
+      if (dist == GarchDist::t || dist == GarchDist::skewt) sum_ln_q.normalise();
+      factors = 0;
     }
     if (x) {
       if (x->h) x->h[t] = h;
@@ -336,36 +373,50 @@ double evaluate_model(const Problem& p, const double* th, double* grad, Extras* 
   }
   if (fast) {
     const double ln_q = sum_ln_q.value();
+    if (first_models && dist == GarchDist::t) {
+      const double m = static_cast<double>(n - first);
+      ll = m * ln_c;
+      g_nu = m * d_ln_c + 0.5 * sum_fq * inv_nu2;
+    }
     ll -= 0.5 * sum_ln_h.value();
     if (dist == GarchDist::t || dist == GarchDist::skewt) {
       ll -= 0.5 * (nu + 1) * ln_q;
-      g[kNu] -= 0.5 * ln_q;
+      g_nu -= 0.5 * ln_q;
     }
   }
   if (x) {
     x->last_e = e_prev;
     x->last_h = h_prev;
   }
-  if (grad)
+  if (grad) {
+    const double g[kS] = {g_mu, g_ar, g_om, g_al, g_ga, g_be, g_nu, g_xi};
     for (int i = 0; i < kS; ++i) grad[i] = g[i];
+  }
   return ll;
 }
 
-template <GarchDist dist>
+template <GarchDist dist, bool extras>
 double evaluate_law(const Problem& p, const double* th, double* grad, Extras* x) {
   if (p.ar)
-    return p.gjr ? evaluate_model<dist, true, true>(p, th, grad, x) : evaluate_model<dist, true, false>(p, th, grad, x);
-  return p.gjr ? evaluate_model<dist, false, true>(p, th, grad, x) : evaluate_model<dist, false, false>(p, th, grad, x);
+    return p.gjr ? evaluate_model<dist, true, true, extras>(p, th, grad, x)
+                 : evaluate_model<dist, true, false, extras>(p, th, grad, x);
+  return p.gjr ? evaluate_model<dist, false, true, extras>(p, th, grad, x)
+               : evaluate_model<dist, false, false, extras>(p, th, grad, x);
+}
+
+template <bool extras>
+double evaluate_dist(const Problem& p, const double* th, double* grad, Extras* x) {
+  switch (p.setup.dist) {
+    case GarchDist::normal: return evaluate_law<GarchDist::normal, extras>(p, th, grad, x);
+    case GarchDist::t: return evaluate_law<GarchDist::t, extras>(p, th, grad, x);
+    case GarchDist::skewt: return evaluate_law<GarchDist::skewt, extras>(p, th, grad, x);
+    case GarchDist::ged: break;
+  }
+  return evaluate_law<GarchDist::ged, extras>(p, th, grad, x);
 }
 
 double evaluate(const Problem& p, const double* th, double* grad, Extras* x) {
-  switch (p.setup.dist) {
-    case GarchDist::normal: return evaluate_law<GarchDist::normal>(p, th, grad, x);
-    case GarchDist::t: return evaluate_law<GarchDist::t>(p, th, grad, x);
-    case GarchDist::skewt: return evaluate_law<GarchDist::skewt>(p, th, grad, x);
-    case GarchDist::ged: break;
-  }
-  return evaluate_law<GarchDist::ged>(p, th, grad, x);
+  return x ? evaluate_dist<true>(p, th, grad, x) : evaluate_dist<false>(p, th, grad, nullptr);
 }
 
 double kappa_of(const Problem& p, double nu, double xi) {
@@ -476,6 +527,13 @@ double objective(const Problem& p, const double* u, double* gu) {
   return scale * ll;
 }
 
+// f(u) alone: the double objective returns.
+double objective_value(const Problem& p, const double* u) {
+  double th[kS];
+  to_theta(p, u, th);
+  return -1 / static_cast<double>(p.n - p.first) * evaluate(p, th, nullptr, nullptr);
+}
+
 double max_abs(const double* v, int k) {
   double m = 0;
   for (int i = 0; i < k; ++i) m = std::max(m, std::fabs(v[i]));
@@ -533,8 +591,12 @@ void minimise(const Problem& p, double* u, Fit& fit) {
     const int most = !p.first_models && max_abs(g, k) < 1e-6 ? 5 : 30;
     for (int tries = 0; tries < most; ++tries, step *= 0.5) {
       for (int i = 0; i < k; ++i) un[i] = u[i] + step * dir[i];
-      fn = objective(p, un, gn);
+      // Near the optimum a trial after a first failure seldom succeeds: its
+      // value alone (the same double), and the gradient only where it does.
+      const bool value_only = tries > 0 && max_abs(g, k) < 1e-6;
+      fn = value_only ? objective_value(p, un) : objective(p, un, gn);
       if (std::isfinite(fn) && fn <= f + 1e-4 * step * slope && fn < f) {
+        if (value_only) objective(p, un, gn);
         moved = true;
         break;
       }
@@ -745,10 +807,16 @@ void fit_inside(const double* y, std::int64_t n, const GarchSetup& setup, GarchM
   }
   const double scale = top * std::sqrt(sum2 / static_cast<double>(n));
 
-  Problem p{y, n, setup.mean == GarchMean::ar1 ? 1 : 0, 1 / scale, setup, {}, 0, setup.mean == GarchMean::ar1,
+  Problem p{y, n, setup.mean == GarchMean::ar1 ? 1 : 0, 1 / scale, 0, 0, setup, {}, 0, setup.mean == GarchMean::ar1,
             setup.vol == GarchVol::gjr,
             setup.mean != GarchMean::ar1 && setup.vol == GarchVol::garch &&
                 (setup.dist == GarchDist::normal || setup.dist == GarchDist::t)};
+  if (p.first_models)
+    for (std::int64_t t = p.first; t < n; ++t) {
+      const double v = y[t] * p.inv_scale;
+      p.sum_y += v;
+      p.sum_yy += v * v;
+    }
   const bool present[kS] = {!zero_mean, p.ar, true, true, p.gjr, true, has_nu(setup), setup.dist == GarchDist::skewt};
   for (int i = 0; i < kS; ++i)
     if (present[i]) p.free[p.k++] = i;

@@ -18,8 +18,9 @@
  * that tools/gen_capi.py hands to the bindings by NAME (Python, R, the CLI).
  *
  * Bad input is a negative code (vexal_error says which) and nothing is
- * written: fewer than 10 returns, a NaN or infinity in a series, a series
- * without variation, an unknown option, a null pointer where data is needed.
+ * written: fewer than 10 returns (11 with an AR(1) mean), a NaN or infinity
+ * in a series, a series without variation, an unknown option, a null pointer
+ * where data is needed.
  * Results of the many-series forms are bit for bit those of vexal_garch_mle,
  * whatever the number of threads.
  *
@@ -56,7 +57,7 @@ extern "C" {
 #define VEXAL_GARCH_SAMPLE 0
 #define VEXAL_GARCH_BACKCAST 1
 
-#define VEXAL_E_GARCH_SHORT (-21)       /* a series of fewer than 10 returns */
+#define VEXAL_E_GARCH_SHORT (-21)       /* under 10 returns (11 for AR(1)); a backtest: not beyond the window */
 #define VEXAL_E_GARCH_NOT_FINITE (-22)  /* a NaN or infinity inside a series */
 #define VEXAL_E_GARCH_CONSTANT (-23)    /* a series without variation */
 #define VEXAL_E_GARCH_OPTION (-24)      /* mean, dist or h0 not one of the values above */

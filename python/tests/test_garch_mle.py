@@ -79,6 +79,7 @@ class GarchMle(unittest.TestCase):
         cases = [
             (ValueError, "NaN inside", (hole,), {}),
             (ValueError, "at least 10", (y[:9],), {}),
+            (ValueError, "at least 11 with mean='ar1'", (y[:10],), {"mean": "ar1"}),
             (ValueError, "2-D", (np.vstack([y, y]),), {}),
             (ValueError, "infinity", (np.append(y, np.inf),), {}),
             (ValueError, "does not vary", (np.ones(50),), {}),
@@ -97,6 +98,28 @@ class GarchMle(unittest.TestCase):
         r = vexal.garch_mle(y[:200])
         self.assertRaises(ValueError, r.forecast, -1)
         self.assertRaises(TypeError, r.forecast, 2.5)
+
+    def test_backtest_bad_input(self):
+        """The backtest's refusals name the problem."""
+        y = self.y.to_numpy()[:300]
+        hole, flat = y.copy(), y.copy()
+        hole[150] = np.nan
+        flat[100:200] = 0.25
+        cases = [
+            (ValueError, "NaN or infinity (at position 150)", (hole, 50), {}),
+            (ValueError, "300 returns, not more than the window of 300", (y, 300), {}),
+            (ValueError, "window must be at least 11", (y, 10), {"mean": "ar1"}),
+            (ValueError, "refit_every at least 1", (y, 50, 0), {}),
+            (ValueError, "without variation", (flat, 100, 100), {}),
+            (ValueError, "level outside (0, 0.5)", (y, 50), {"level": 0.5}),
+            (ValueError, "level outside (0, 0.5)", (y, 50), {"level": 0.0}),
+            (ValueError, "vol must be one of", (y, 50), {"vol": "egarch"}),
+            (TypeError, "window must be a whole number", (y, 50.5), {}),
+        ]
+        for error, words, args, kwargs in cases:
+            with self.assertRaises(error, msg=words) as caught:
+                vexal.garch_backtest(*args, **kwargs)
+            self.assertIn(words, str(caught.exception))
 
     def test_prices(self):
         """Price levels fitted as returns warn; prices=True fits their simple returns."""
@@ -134,7 +157,6 @@ class GarchMle(unittest.TestCase):
         pi = x / n
         lr = -2 * ((n - x) * math.log(0.95) + x * math.log(0.05) - (n - x) * math.log(1 - pi) - x * math.log(pi))
         self.assertAlmostEqual(b.kupiec[0], lr, delta=1e-10 * max(1, lr))
-        self.assertRaises(ValueError, vexal.garch_backtest, y[:700], 500, 1, 0.7)
         closes = pd.read_csv(os.path.join(os.path.dirname(DATA), "..", "..", "examples", "closes.csv")).close
         t_fit = vexal.garch_mle(closes.to_numpy(), dist="t", prices=True)
         normal = vexal.garch_mle(closes.to_numpy(), prices=True)

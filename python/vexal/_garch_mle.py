@@ -68,9 +68,11 @@ def _option(arg, value, choices, fname="garch_mle"):
     return choices[value]
 
 
-def _trimmed(what, a, zero_mean):
+def _trimmed(what, a, mean):
     """The series between its first and last number (NaN padding at either
-    end is not part of it), checked: at least 10 finite values that vary."""
+    end is not part of it), checked: at least 10 finite values (11 with an
+    AR(1) mean) that vary."""
+    zero_mean, least = mean == "zero", 11 if mean == "ar1" else 10
     numbers = np.flatnonzero(~np.isnan(a))
     if numbers.size:
         a = a[numbers[0]:numbers[-1] + 1]
@@ -81,8 +83,9 @@ def _trimmed(what, a, zero_mean):
                          % (what, numbers[0] + int(np.flatnonzero(np.isnan(a))[0])))
     if np.isinf(a).any():
         raise ValueError("garch_mle(): %s holds an infinity" % what)
-    if a.size < 10:
-        raise ValueError("garch_mle(): %s has %d returns; the fit needs at least 10" % (what, a.size))
+    if a.size < least:
+        raise ValueError("garch_mle(): %s has %d returns; the fit needs at least %d%s"
+                         % (what, a.size, least, " with mean='ar1'" if least == 11 else ""))
     if np.all(a == a[0]) and (not zero_mean or a[0] == 0):
         raise ValueError("garch_mle(): %s does not vary (every return is %r)" % (what, float(a[0])))
     return np.ascontiguousarray(a)
@@ -243,9 +246,9 @@ def garch_mle(returns, mean="constant", dist="normal", h0="sample", progress=Fal
     if a.ndim != 1:
         raise ValueError("garch_mle(): returns must be one series (1-D) or a DataFrame of series, not a %d-D array"
                          % a.ndim)
-    y = _simple_returns("the series", _trimmed("returns", a, mean == "zero"), prices)
+    y = _simple_returns("the series", _trimmed("returns", a, mean), prices)
     if prices:
-        y = _trimmed("returns", y, mean == "zero")
+        y = _trimmed("returns", y, mean)
     result, variances = _fit(y, options)
     return GarchMLE(result, variances, model)
 
@@ -263,10 +266,10 @@ def _many(frame, a, options, model, progress, prices=False):
     is the single fit's, whatever the number of threads)."""
     import pandas as pd
     from concurrent.futures import ThreadPoolExecutor
-    columns = [_trimmed("column %r" % (c,), a[:, j], model[0] == "zero") for j, c in enumerate(frame.columns)]
+    columns = [_trimmed("column %r" % (c,), a[:, j], model[0]) for j, c in enumerate(frame.columns)]
     columns = [_simple_returns("column %r" % (c,), y, prices) for c, y in zip(frame.columns, columns)]
     if prices:
-        columns = [_trimmed("column %r" % (c,), y, model[0] == "zero") for c, y in zip(frame.columns, columns)]
+        columns = [_trimmed("column %r" % (c,), y, model[0]) for c, y in zip(frame.columns, columns)]
     results = [None] * len(columns)
     with _arrays.Watch("garch_mle", progress) as watch, \
             ThreadPoolExecutor(max_workers=_arrays.get_threads()) as pool:
@@ -327,5 +330,15 @@ def garch_backtest(returns, window, refit_every=1, level=0.01, mean="constant", 
             _arrays._threads, watch.callback, None)
     watch.finish(code)
     if code < 0:
+        bad = np.flatnonzero(~np.isfinite(y))
+        detail = {
+            _capi.VEXAL_E_GARCH_WINDOW: "window must be at least %d returns and refit_every at least 1, not %d and %d"
+                                        % (11 if mean == "ar1" else 10, window, refit_every),
+            _capi.VEXAL_E_GARCH_SHORT: "returns has %d returns, not more than the window of %d" % (y.size, window),
+            _capi.VEXAL_E_GARCH_NOT_FINITE: "returns has a NaN or infinity (at position %d)" % (bad[0] if bad.size
+                                                                                               else -1),
+        }.get(code)
+        if detail:
+            raise ValueError("garch_backtest(): " + detail)
         _arrays.check(code, "garch_backtest()")
     return Backtest(result, var, es, exceed.astype(bool), index[int(window):] if index is not None else None)

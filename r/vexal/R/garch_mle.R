@@ -6,12 +6,26 @@
 .vx_garch_names <- .vx_slots_params
 .vx_se_kinds <- c("hessian", "opg", "robust", "bw")
 
+# match.arg, with an error that names the function and the argument.
+.vx_choice <- function(fname, arg, value, choices) {
+  tryCatch(match.arg(value, choices), error = function(e)
+    stop(fname, ": ", arg, " must be one of ", paste0("\"", choices, "\"", collapse = ", "), ", not ",
+         paste(deparse(value), collapse = " "), call. = FALSE))
+}
+
+# A Value-at-Risk level: one number in (0, 0.5).
+.vx_level <- function(fname, level) {
+  if (!is.numeric(level) || length(level) != 1L || !isTRUE(level > 0 && level < 0.5))
+    stop(fname, ": level must be one number in (0, 0.5), not ", paste(deparse(level), collapse = " "), call. = FALSE)
+  as.double(level)
+}
+
 garch_mle <- function(returns, mean = c("constant", "zero", "ar1"), dist = c("normal", "t", "skewt", "ged"),
                       h0 = c("sample", "backcast"), prices = FALSE, vol = c("garch", "gjr")) {
-  mean <- match.arg(mean)
-  dist <- match.arg(dist)
-  h0 <- match.arg(h0)
-  vol <- match.arg(vol)
+  mean <- .vx_choice("garch_mle", "mean", mean, eval(formals(garch_mle)$mean))
+  dist <- .vx_choice("garch_mle", "dist", dist, eval(formals(garch_mle)$dist))
+  h0 <- .vx_choice("garch_mle", "h0", h0, eval(formals(garch_mle)$h0))
+  vol <- .vx_choice("garch_mle", "vol", vol, eval(formals(garch_mle)$vol))
   call <- match.call()
   if (inherits(returns, "zoo") || is.data.frame(returns) || !is.null(dim(returns))) {
     if (NCOL(returns) != 1L) stop("garch_mle: one series of returns (one column)", call. = FALSE)
@@ -59,16 +73,17 @@ garch_mle <- function(returns, mean = c("constant", "zero", "ar1"), dist = c("no
 }
 
 # One-step Value-at-Risk and expected shortfall of the next return, positive for losses.
-garch_var <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, as.double(level))[1]
-garch_es <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, as.double(level))[2]
+garch_var <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, .vx_level("garch_var", level))[1]
+garch_es <- function(object, level = 0.01) .Call(.C_vx_garch_mle_risk, object$raw, .vx_level("garch_es", level))[2]
 
 garch_backtest <- function(returns, window, refit_every = 1, level = 0.01,
                            mean = c("constant", "zero", "ar1"), dist = c("normal", "t", "skewt", "ged"),
                            h0 = c("sample", "backcast"), vol = c("garch", "gjr")) {
-  mean <- match.arg(mean)
-  dist <- match.arg(dist)
-  h0 <- match.arg(h0)
-  vol <- match.arg(vol)
+  mean <- .vx_choice("garch_backtest", "mean", mean, eval(formals(garch_backtest)$mean))
+  dist <- .vx_choice("garch_backtest", "dist", dist, eval(formals(garch_backtest)$dist))
+  h0 <- .vx_choice("garch_backtest", "h0", h0, eval(formals(garch_backtest)$h0))
+  vol <- .vx_choice("garch_backtest", "vol", vol, eval(formals(garch_backtest)$vol))
+  level <- .vx_level("garch_backtest", level)
   y <- .vx_double(if (inherits(returns, "zoo")) zoo::coredata(returns) else unlist(returns, use.names = FALSE),
                   "garch_backtest", "returns")
   res <- .Call(.C_vx_garch_backtest, y, as.double(window), as.double(refit_every), as.double(level),

@@ -1,6 +1,7 @@
 // The package's entry points: R vectors in, the library's C API over them.
 // Every call checks its arguments here or in R before the library sees a
 // pointer; the library's own checks turn the rest into R errors.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -237,7 +238,7 @@ SEXP vx_garch_backtest(SEXP returns, SEXP window, SEXP refit_every, SEXP level, 
   if (TYPEOF(returns) != REALSXP) Rf_error("garch_backtest: returns must be a double vector");
   const R_xlen_t n = XLENGTH(returns);
   const double w = Rf_asReal(window), every = Rf_asReal(refit_every);
-  if (!(w >= 0 && w <= 4e18) || !(every >= 0 && every <= 4e18))
+  if (!(w >= 0 && w <= 4e18 && w == std::floor(w)) || !(every >= 0 && every <= 4e18 && every == std::floor(every)))
     Rf_error("garch_backtest: window and refit_every must be whole numbers");
   const R_xlen_t days = n > static_cast<R_xlen_t>(w) ? n - static_cast<R_xlen_t>(w) : 0;
   const vexal_garch_options o = garch_options(mean, vol, dist, h0);

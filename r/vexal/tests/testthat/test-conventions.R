@@ -1,4 +1,4 @@
-# NA in, NA out; series padding whatever n; the fit's covariance kinds and its price-level warning.
+# NA in, NA out; series padding whatever n; the fit's covariance kinds and its price-level warning; bad input.
 
 test_that("NA gives NA and NaN gives NaN; padding is dropped with or without n", {
   got <- call_eur(100, c(90, NA, NaN), 1, 0.05, 0.2, 0)
@@ -20,6 +20,28 @@ test_that("garch_mle: the Bollerslev-Wooldridge kind, and price levels warned ab
   expect_warning(garch_mle(p), "prices = TRUE")
   expect_silent(by_prices <- garch_mle(p, prices = TRUE))
   expect_identical(coef(by_prices), coef(garch_mle((p[-1] - p[-length(p)]) / p[-length(p)])))
+})
+
+test_that("the GARCH models' bad input: an error naming the problem", {
+  y <- read.csv(system.file("extdata", "dem2gbp.csv", package = "vexal"), comment.char = "#")[1:300, 1]
+  hole <- replace(y, 150, NaN)
+  flat <- replace(y, 101:200, 0.25)
+  fit <- garch_mle(y)
+  cases <- list(
+    list(function() garch_mle(hole), "NaN or infinity inside"),
+    list(function() garch_mle(y[1:10], mean = "ar1"), "11 with an AR\\(1\\) mean"),
+    list(function() garch_mle(rep(0.25, 50)), "without variation"),
+    list(function() garch_mle(y, vol = "egarch"), "vol must be one of"),
+    list(function() garch_var(fit, 0.5), "garch_var: level must be one number in \\(0, 0.5\\)"),
+    list(function() garch_es(fit, "a"), "garch_es: level must be"),
+    list(function() garch_backtest(hole, 50), "NaN or infinity inside"),
+    list(function() garch_backtest(y, 300), "no longer than its window"),
+    list(function() garch_backtest(y, 9), "window of fewer returns than a fit needs"),
+    list(function() garch_backtest(y, 50.5), "whole numbers"),
+    list(function() garch_backtest(flat, 100, 100), "without variation"),
+    list(function() garch_backtest(y, 50, level = 0), "garch_backtest: level must be"),
+    list(function() garch_backtest(y, 50, dist = "cauchy"), "dist must be one of"))
+  for (case in cases) expect_error(case[[1]](), case[[2]])
 })
 
 test_that("kelly_exact: the root of the first-order condition; bad tables refused", {
