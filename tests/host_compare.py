@@ -69,19 +69,27 @@ def calls(variants):
 # the answer by one step of it.
 GRID = {e.name: 2.0 ** -16 for e in gen_bindings.read_table() if "resolution 2^-16" in e.summary}
 
+# Implied volatilities of the American options with cash dividends: their
+# price is a solve whose discrete choices (panels, the boundary's jump) move
+# it by up to its accuracy as sigma moves, so a root of it is unique only to
+# that. Both hosts' answers are right where the price at each is the same to
+# within that accuracy (a few 1e-8 at the worst points seen).
+SOLVED = {"precise_call_impvol_american_d": 1e-7, "precise_put_impvol_american_d": 1e-7}
 
-def flat(cli, call, x, y):
+
+def flat(cli, call, x, y, within=1e-9):
     """Whether the price an implied volatility inverts (call_impvol_binamer ->
-    call_binamer, price in sigma's place) is the same at x and at y to 1e-9:
-    where the price hardly moves with sigma, the runtimes' last bits in it
-    move the answer far along the grid, and both answers are right."""
+    call_binamer, price in sigma's place) is the same at x and at y to
+    `within` (1e-9): where the price hardly moves with sigma, the runtimes'
+    last bits in it move the answer far along the grid, and both answers are
+    right."""
     priced = call[0].replace("impvol_", "")
     at = lambda s: [priced] + [repr(s) if i == 4 else w for i, w in enumerate(call[1:])]
     p = run(cli, [at(x), at(y)])
     # A tree of too few steps for so small a sigma (its up-probability out of
     # [0, 1]) gives prices beyond any option's S + K: its search is meaningless there.
     broken = max(abs(v) for v in p) > float(call[1]) + float(call[2])
-    return len(p) == 2 and (broken or abs(p[0] - p[1]) <= 1e-9 * max(abs(p[0]), abs(p[1]), 1e-300))
+    return len(p) == 2 and (broken or abs(p[0] - p[1]) <= within * max(abs(p[0]), abs(p[1]), 1e-300))
 
 
 def run(cli, sequence):
@@ -120,6 +128,8 @@ def main(argv):
             continue
         if call[0] in GRID and (abs(x - y) <= GRID[call[0]] or flat(cli_a, call, x, y)):
             continue  # one step of the function's own resolution, or a price flat in sigma there
+        if call[0] in SOLVED and flat(cli_a, call, x, y, SOLVED[call[0]]):
+            continue  # the same price to within its accuracy at both answers
         kind = "abs" if big < TINY else "fit" if call[0].startswith("garch_") else "rel"
         diff = abs(x - y) if kind == "abs" else abs(x - y) / big
         worst[kind] = max(worst[kind], (diff, call[0]), key=lambda t: t[0])
