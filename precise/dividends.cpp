@@ -106,6 +106,9 @@ struct Feature {
 struct Panel {
   double lo, hi;
   double t[kQ], q[kQ];
+  // The barycentric terms c_k = w_k/(x - x_k) at tau, their sum returned;
+  // *hit the node tau stands on (its term 0), or -1.
+  double terms(double tau, double c[kQ], int* hit) const;
   double log_at(double tau) const;
 };
 
@@ -123,17 +126,34 @@ struct Bary {
 };
 const Bary kBary;
 
-double Panel::log_at(double tau) const {
+double Panel::terms(double tau, double c[kQ], int* hit) const {
   const double x = (tau - lo) / (hi - lo);
-  double num = 0, den = 0;
+  double den = 0;
+  *hit = -1;
   for (int k = 0; k < kQ; ++k) {
     const double d = x - kQv[k];
-    if (d == 0) return q[k] + std::log(tau);
-    const double c = kBary.w[k] / d;
-    num += c * q[k];
-    den += c;
+    if (d == 0) *hit = k;
+    c[k] = *hit == k ? 0.0 : kBary.w[k] / d;
+    den += c[k];
   }
+  return den;
+}
+
+double Panel::log_at(double tau) const {
+  double c[kQ];
+  int hit;
+  const double den = terms(tau, c, &hit);
+  if (hit >= 0) return q[hit] + std::log(tau);
+  double num = 0;
+  for (int k = 0; k < kQ; ++k) num += c[k] * q[k];
   return num / den + std::log(tau);
+}
+
+// The panel of P holding tau (its index + 1; 0 before the first).
+std::size_t holding(const std::vector<Panel>& panels, double tau) {
+  std::size_t k = panels.size();
+  while (k > 0 && panels[k - 1].lo >= tau) --k;
+  return k;
 }
 
 // The lane helpers are inlined, so no lanes pass by the platform convention.
@@ -267,7 +287,6 @@ class Engine {
     std::vector<Panel> panels;
     double end = 0;          // B at the start of the period
     double top = -INFINITY;  // the largest ln B
-    double L = -1;           // its length, once solved
     Rule start;              // the premium's rule from its start
   };
 
@@ -346,8 +365,9 @@ double Engine::tail(double y) const {
 double Engine::after(std::size_t j, double y) const {
   if (!(y > 0)) return at_zero(j);
   if (j + 1 == ev_.size()) return tail(y);
-  if (premium_ && y <= per_[j + 1].end) return K_ - y;
-  return hold(j + 1, ev_[j + 1].s - ev_[j].s, y);
+  if (!premium_) return hold(j + 1, ev_[j + 1].s - ev_[j].s, y);
+  if (y <= per_[j + 1].end) return K_ - y;
+  return hold(j + 1, ev_[j + 1].s - ev_[j].s, y, nullptr, nullptr, &per_[j + 1].start);
 }
 
 double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2, const Rule* R,
@@ -357,12 +377,8 @@ double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2,
   if (premium_) {
     Rule own;
     if (!R) {
-      if (tau == per_[j].L) {
-        R = &per_[j].start;
-      } else {
-        rule(per_[j], tau, -1, &own);
-        R = &own;
-      }
+      rule(per_[j], tau, -1, &own);
+      R = &own;
     }
     // Far above the boundary the premium is below the rounding of the value.
     const double reach = (z_ + 2) * sigma_ * std::sqrt(tau) + std::fabs(mu_) * tau;
@@ -400,31 +416,22 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
         ws = (b - a) * kQw[i];
       }
       const double t = tau - s;
-      double lb = flat, mine = 0, each[kQ] = {};
+      // ln B by the panel's interpolant, and every node's Lagrange basis.
+      double lb = flat, each[kQ] = {};
       if (pn) {
-        // Barycentric interpolation of ln(B/tau), and node's basis.
-        const double x = (t - pn->lo) / (pn->hi - pn->lo);
-        double num = 0, den = 0;
-        int hit = -1;
-        for (int k = 0; k < kQ; ++k) {
-          const double d = x - kQv[k];
-          if (d == 0) hit = k;
-          const double c = hit == k ? 0.0 : kBary.w[k] / d;
-          num += c * pn->q[k];
-          den += c;
-          if (k == node) mine = c;
-          each[k] = c;
-        }
+        int hit;
+        const double den = pn->terms(t, each, &hit);
+        double num = 0;
+        for (int k = 0; k < kQ; ++k) num += each[k] * pn->q[k];
         if (hit >= 0) {
           lb = pn->q[hit] + std::log(t);
-          mine = hit == node ? 1.0 : 0.0;
           for (int k = 0; k < kQ; ++k) each[k] = k == hit ? 1.0 : 0.0;
         } else {
           lb = num / den + std::log(t);
-          mine /= den;
           for (int k = 0; k < kQ; ++k) each[k] /= den;
         }
       }
+      const double mine = node >= 0 ? each[node] : 0.0;
       if (all) {
         for (int k = 0; k < kQ; ++k) R->all.push_back(own ? each[k] : 0.0);
         if (own) {
@@ -450,8 +457,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
       c = e;
     }
   };
-  std::size_t k = P.panels.size();
-  while (k > 0 && P.panels[k - 1].lo >= tau) --k;
+  std::size_t k = holding(P.panels, tau);
   double a = 0;
   if (k == P.panels.size() && k > 0 && tau > P.panels.back().hi) {
     a = tau - P.panels.back().hi;
@@ -480,10 +486,9 @@ double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double 
   const Sums t = (kAvx2 ? premium_avx2 : premium_baseline)(
       R.f.data(), R.c.data(), R.sd.data(), R.basis.data(), static_cast<long>(R.f.size()), ly, dl,
       trial, d1 != nullptr);
-  const double p = t.s0, q1 = t.s1, q2 = t.s2;
-  if (d1) *d1 = q1;
-  if (d2) *d2 = q2;
-  return p;
+  if (d1) *d1 = t.s1;
+  if (d2) *d2 = t.s2;
+  return t.s0;
 }
 
 double Engine::before(std::size_t j, double x) const {
@@ -665,17 +670,9 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   Rule own;
   if (!given) rule(P, tau, node < 0 ? kWhole : node, &own);
   const Rule& R = given ? *given : own;
-  double at = 0;
-  if (node < 0) {
-    std::size_t k = P.panels.size();
-    while (k > 0 && P.panels[k - 1].lo >= tau) --k;
-    at = k > 0 ? P.panels[k - 1].log_at(tau) : 0.0;
-  } else {
-    std::size_t k = P.panels.size();
-    while (k > 0 && P.panels[k - 1].lo >= tau) --k;
-    const Panel& pn = P.panels[k - 1];
-    at = pn.q[node] + std::log(pn.t[node]);
-  }
+  const std::size_t k = holding(P.panels, tau);
+  const Panel* pn = k > 0 ? &P.panels[k - 1] : nullptr;
+  const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
   for (int it = 0; it < 80; ++it) {
@@ -772,7 +769,6 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
       moved = std::fmax(moved, std::fabs(d));
     }
     if (moved < 1e-12) return;
-    if (it == 11) break;
   }
   // Newton's method did not settle: sweeps instead.
   p = start;
@@ -789,7 +785,7 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
 // the no-dividend boundary. Panels: two below tau_J, and above it panels
 // graded by fours from tau_J. tau_J is where value matching changes sign
 // at a spot between the two, sqrt(DK), found first without the premium,
-// then with the branch below solved up to the last estimate, twice.
+// then with the branch below solved up to that estimate.
 void Engine::solve_period(std::size_t j) {
   Period& P = per_[j];
   const double L = ev_[j].s - start_of(j), D = ev_[j].D;
@@ -879,7 +875,6 @@ void Engine::solve_period(std::size_t j) {
   // At the start of the period, where the boundary is the put's exercise
   // point for the date before.
   P.end = std::exp(solve_node(j, L, -1, P.panels.back().log_at(L)));
-  P.L = L;
   rule(P, L, -1, &P.start);
 }
 
@@ -911,7 +906,7 @@ Value Engine::run() {
   }
   double v, d1, d2;
   if (premium_ && S_ <= per_[0].end) return {K_ - S_, -1.0, 0.0};
-  v = hold(0, ev_[0].s, S_, &d1, &d2);
+  v = hold(0, ev_[0].s, S_, &d1, &d2, premium_ ? &per_[0].start : nullptr);
   Value out{v, d1 / S_, (d2 - d1) / (S_ * S_)};
   if (style_ == Style::american && !(out.price > exercise(S_)))
     out = {exercise(S_), kind_ == Kind::call ? 1.0 : -1.0, 0.0};
