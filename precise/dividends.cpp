@@ -38,12 +38,26 @@ bool read_schedule(double T, const double* times, const double* amounts, double 
   }
   std::stable_sort(out->begin(), out->end(),
                    [](const Dividend& a, const Dividend& b) { return a.t < b.t; });
+  // Dates closer than T/2^20 are one payment at their amount-weighted mean
+  // date. A European's value is smooth in the schedule, so moving the pair's
+  // amounts to their mean date changes it only at second order in their
+  // distance; an American's, which may be exercised between them, at first
+  // order (about the distance times the amount). Each later date
+  // joins while it is nearer than that to the mean so far, and the mean only
+  // moves towards it, so merged dates stand at least T/2^20 apart: the
+  // kernels between dates, and with them the grids, stay within reach.
+  const double gap = std::ldexp(T, -20);
   std::size_t m = 0;
   for (std::size_t i = 0; i < out->size(); ++i) {
-    if (m > 0 && (*out)[m - 1].t == (*out)[i].t)
-      (*out)[m - 1].D += (*out)[i].D;
-    else
-      (*out)[m++] = (*out)[i];
+    const Dividend d = (*out)[i];
+    if (m > 0 && d.t - (*out)[m - 1].t < gap) {
+      Dividend& last = (*out)[m - 1];
+      const double D = last.D + d.D;
+      last.t = std::fmin(last.t + (d.t - last.t) * (d.D / D), d.t);
+      last.D = D;
+    } else {
+      (*out)[m++] = d;
+    }
   }
   out->resize(m);
   return true;

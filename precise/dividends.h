@@ -30,7 +30,8 @@ struct Dividend {
 };
 
 // The dividends that count: entries 0..nearest(n - 1) of the arrays, those
-// with 0 < t < T and D > 0, sorted by time, equal times added. False when an
+// with 0 < t < T and D > 0, sorted by time, equal times added and dates
+// within T/2^20 merged at their amount-weighted mean date. False when an
 // entry read has a NaN time or amount or a negative amount (the price is then
 // NaN).
 bool read_schedule(double T, const double* times, const double* amounts, double n,

@@ -213,4 +213,24 @@ TEST(PreciseDividends, Identities) {
   EXPECT_NE(vexal::precise_call_eur_d(100, 100, 1, 0.05, 0.3, t2, d2, 2), three);
 }
 
+// Dates a hair apart (down to one ulp) price as one payment of both amounts
+// at their mean date: exactly so below T/2^20, where they are merged, and
+// within the value's sensitivity to the dates above it. The Europeans move
+// at second order in the distance, the Americans, which may be exercised
+// between the dates, at first.
+TEST(PreciseDividends, NearlyCoincidentDates) {
+  const double t0 = 0.5, one = std::nextafter(t0, 1.0) - t0;
+  const Fn fns[] = {vexal::precise_call_eur_d, vexal::precise_put_eur_d,
+                    vexal::precise_call_american_d, vexal::precise_put_american_d};
+  for (double gap : {one, 1e-14, 1e-9, 5e-7, 2e-6, 1e-4})
+    for (double S : {90.0, 110.0})
+      for (int f = 0; f < 4; ++f) {
+        const double t[] = {t0, t0 + gap}, d[] = {1.0, 2.0};
+        const double mean[] = {t0 + gap * 2 / 3}, sum[] = {3.0};
+        const double tol = f >= 2 ? 1e-8 + 2 * gap : 1e-8 + 10 * gap * gap;
+        EXPECT_NEAR(fns[f](S, 100, 1, 0.05, 0.2, t, d, 2), fns[f](S, 100, 1, 0.05, 0.2, mean, sum, 1), tol)
+            << "kind " << f << " S " << S << " gap " << gap;
+      }
+}
+
 }  // namespace
