@@ -14,7 +14,11 @@
 //
 // A binomial step count whose floor is a tree of more than 64 steps is folded
 // below 65, to keep each input fast; negative counts and counts with no
-// 32-bit floor pass unchanged. Nothing else is filtered.
+// 32-bit floor pass unchanged. So is a dividend schedule (the precise rows
+// with arrays) longer than 4 dates, and an input ends before its second
+// dividend American, whose price is a boundary solved per period (up to
+// seconds in this instrumented build, ten times that for an implied
+// volatility). Nothing else is filtered.
 //
 // Beyond the sanitizers, the promises the library makes for any input are
 // checked: action exports return 1.0, loads return 1.0 or NaN by the
@@ -73,6 +77,8 @@ constexpr int kMaxCalls = 48;
 // fit that would take its total past this many prices; the fit is not
 // skipped, the input is just over, as if its bytes had run out.
 constexpr double kGarchPriceBudget = 200000;
+constexpr std::size_t kMaxDividends = 4;
+constexpr int kDividendAmericans = 1;
 
 // The input read from the front; an exhausted input reads as zeros.
 class Input {
@@ -107,9 +113,10 @@ std::size_t entitled(double count) {
   return last < 0 ? 0 : static_cast<std::size_t>(last) + 1;
 }
 
-double draw_count(Input& in) {
+double draw_count(Input& in, bool schedule) {
   double c = draw_number(in);
   if (entitled(c) > kMaxElements) c = std::fmod(c, 67.0);
+  if (schedule && entitled(c) > kMaxDividends) c = std::fmod(c, kMaxDividends + 0.5);
   return c;
 }
 
@@ -165,7 +172,9 @@ struct Shape {
   int count_arg = -1;  // position of n or count
   int steps_arg = -1;
   std::size_t min_elements = 0;
-  bool pure = true;  // reads and writes no module state
+  bool pure = true;      // reads and writes no module state
+  bool schedule = false;  // the arrays are a dividend schedule
+  bool american = false;  // ... of an American
 };
 
 bool is(const char* a, const char* b) { return !std::strcmp(a, b); }
@@ -194,6 +203,8 @@ struct Shapes {
       // The drawdowns read p[0] whatever the count.
       if (!std::strcmp(e.name, "MaxDrawdown") || !std::strcmp(e.name, "MaxTimeDrawdown")) s[i].min_elements = 1;
       s[i].pure = !keeps_state(e.name);
+      s[i].schedule = arrays && !std::strncmp(e.name, "precise_", 8);
+      s[i].american = s[i].schedule && std::strstr(e.name, "american");
     }
   }
 };
@@ -268,6 +279,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vexal::RanMTInit(5489);
 
   double garch_loaded = 0, garch_spent = 0;
+  int americans = 0;
   for (int calls = 0; calls < kMaxCalls && in.remaining_bytes() > 0; ++calls) {
     const std::size_t index = in.ConsumeIntegral<std::uint8_t>() % vexal::kFunctionCount;
     const vexal::ExportInfo& e = vexal::function_at(index);
@@ -278,7 +290,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t a = 0; a < e.argc; ++a) {
       if (e.args[a].is_array) continue;
       double v;
-      if (static_cast<int>(a) == shape.count_arg) v = count = draw_count(in);
+      if (static_cast<int>(a) == shape.count_arg) v = count = draw_count(in, shape.schedule);
       else if (static_cast<int>(a) == shape.steps_arg) v = draw_steps(in);
       else v = draw_number(in);
       c.nums.push_back(v);
@@ -293,6 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       c.arrays.push_back(arrays.back().p);
     }
 
+    if (shape.american && ++americans > kDividendAmericans) break;
     if (is(e.name, "garch_o")) {
       garch_spent += std::max(garch_loaded, 1.0);
       if (garch_spent > kGarchPriceBudget) break;
