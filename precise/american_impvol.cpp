@@ -4,8 +4,8 @@
 // American price is at least the European one, so the American sigma is at
 // most the European sigma of the same price). The price at sigma = 0 is the
 // lower end of the attainable range: below it NaN, at it (within the
-// rounding of its terms) 0. Above the
-// range (no sigma up to 2^10 reaches the price) NaN.
+// rounding of its terms) 0. Above the range (at or above the limit as sigma
+// grows, or where no sigma up to 2^10 reaches the price) NaN.
 #include <cmath>
 
 #include "core/numeric.h"
@@ -24,6 +24,10 @@ double implied(Price price, Price european_impvol, double S, double K, double T,
   if (!(S > 0 && K > 0 && T > 0) || !std::isfinite(S) || !std::isfinite(K) ||
       !std::isfinite(T) || !std::isfinite(r) || !std::isfinite(q) || !std::isfinite(P))
     return NAN;
+  // Every sigma prices the call below S max(1, e^{-qT}) and the put below
+  // K max(1, e^{-rT}), the limits as sigma grows.
+  const bool call = price == precise_call_american;
+  if (!(P < (call ? S : K) * std::fmax(1, std::exp(-(call ? q : r) * T)))) return NAN;
   auto f = [&](double sigma) { return price(S, K, T, r, sigma, q) - P; };
   double a = 0, fa = f(0);
   // The value at sigma = 0 is the best of K e^{-rt} - S e^{-qt} (or its

@@ -350,6 +350,20 @@ TEST(PreciseAmerican, Conventions) {
   EXPECT_EQ(floor, 10);
   EXPECT_TRUE(std::isnan(vexal::precise_put_impvol_american(90, 100, 1, 0.05, 9.5, 0)));
   EXPECT_EQ(vexal::precise_put_impvol_american(90, 100, 1, 0.05, 10, 0), 0);
+  // Above the attainable range no sigma gives the price either: at or above
+  // S for the call, K for the put, and where the prices on the way up are
+  // beyond the solver's reach (sigma sqrt T above about 9), which used to
+  // come out as a number.
+  const struct {
+    bool call;
+    double S, K, P, q;
+  } above[] = {{true, 90, 100, 90, 0},  {true, 0.03, 95, 10, 0},   {false, 90, 100, 100, 0},
+               {false, 150, 100, 120, 0}, {true, 0.03, 95, 0.01, 0x1p52}};
+  for (const auto& c : above) {
+    using F = double (*)(double, double, double, double, double, double);
+    const F implied = c.call ? vexal::precise_call_impvol_american : vexal::precise_put_impvol_american;
+    EXPECT_TRUE(std::isnan(implied(c.S, c.K, 1.5, 0.05, c.P, c.q))) << c.S << " " << c.P;
+  }
 }
 
 }  // namespace
