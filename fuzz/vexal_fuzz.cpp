@@ -23,8 +23,10 @@
 // Beyond the sanitizers, the promises the library makes for any input are
 // checked: action exports return 1.0, loads return 1.0 or NaN by the
 // capacity rule, draws stay in range, and a pure export called twice gives
-// the same bits. VEXAL_FUZZ_NO_CHECKS=1 leaves only the sanitizers.
+// the same bits. VEXAL_FUZZ_NO_CHECKS=1 leaves only the sanitizers;
+// VEXAL_FUZZ_TRACE=1 prints each call.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -217,6 +219,16 @@ bool checks_on() {
   return on;
 }
 
+// VEXAL_FUZZ_TRACE=1: each call's name, numbers, result and time, to read
+// a finding.
+bool tracing() {
+  static const bool on = [] {
+    const char* v = std::getenv("VEXAL_FUZZ_TRACE");
+    return v && *v && std::strcmp(v, "0");
+  }();
+  return on;
+}
+
 [[noreturn]] void broken(const char* name, const char* what, double result) {
   std::fprintf(stderr, "%s: %s (returned %.17g)\n", name, what, result);
   std::abort();
@@ -310,7 +322,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       garch_spent += std::max(garch_loaded, 1.0);
       if (garch_spent > kGarchPriceBudget) break;
     }
+    const auto started = std::chrono::steady_clock::now();
     const double r = kCallers[index](c);
+    if (tracing()) {
+      std::fprintf(stderr, "%s(", e.name);
+      for (double v : c.nums) std::fprintf(stderr, " %.17g", v);
+      std::fprintf(stderr, " ) = %.17g (%.3f s)\n", r,
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    }
     if (is(e.name, "Price_input") && r == 1.0) garch_loaded = std::floor(count);
     if (is(e.name, "garch_paramc")) garch_loaded = 0;
     if (checks_on()) {
