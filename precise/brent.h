@@ -1,7 +1,7 @@
 // The root finder of the implied volatilities that have no closed-form
 // start of their own: from a point a below the root (f(a) < 0) and a guess
 // b, b is doubled up to 1024 until f(b) >= 0 (NaN if it never gets there,
-// or if f is NaN on the way),
+// or if f is NaN anywhere on the way),
 // then Brent's method (inverse quadratic interpolation, secant, bisection)
 // runs on the bracket to 4e-16 relative.
 #ifndef VEXAL_PRECISE_BRENT_H
@@ -69,6 +69,7 @@ double implied_root(F&& f, double a, double fa, double b, double fb) {
     fa = fb;
     b += std::fabs(d) > tol ? d : (m > 0 ? tol : -tol);
     fb = f(b);
+    if (std::isnan(fb)) return NAN;
   }
   return b;
 }

@@ -350,6 +350,9 @@ class Engine {
   double tail_end_ = 0;
   american::Boundary tailb_;
   bool tail_boundary_ = false;
+  // A level of the put needed more than twice the panels it may have: its
+  // kernels are not resolved, and the value is NaN.
+  bool coarse_ = false;
 };
 
 // The value just after s_j at a spot of 0, where the stock stays.
@@ -654,6 +657,11 @@ void Engine::build(std::size_t j) {
     // the put, whose every node needs the premium too).
     const double most = premium_ ? 4096 : 65536;
     const double want = std::ceil((b - a) / base);
+    // The put's grid reaches down to the floor in steps of the kernel's
+    // width, at least 12/(put_width sigma sqrt dt) panels: sigma under
+    // about 1e-4 is beyond it. (Only the put's boundary needs the grid
+    // there; the others' values are untouched by panels that coarse.)
+    if (premium_ && want > 2 * most) coarse_ = true;
     const int pieces = static_cast<int>(want < most ? want : most);
     const double h = (b - a) / pieces;
     for (int p = 0; p < pieces; ++p) {
@@ -916,6 +924,7 @@ Value Engine::run() {
   }
   for (std::size_t j = ev_.size(); j-- > 0;) {
     build(j);
+    if (coarse_) return {NAN, NAN, NAN};
     if (premium_) solve_period(j);
   }
   double v, d1, d2;

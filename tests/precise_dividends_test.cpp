@@ -233,4 +233,23 @@ TEST(PreciseDividends, NearlyCoincidentDates) {
       }
 }
 
+// At low volatility the put is its certain path's value where its grids
+// resolve the kernels, and NaN where they cannot (it used to give 0 for
+// 3.437); the Europeans' values never depend on that.
+TEST(PreciseDividends, LowVolatilityPutIsRightOrNaN) {
+  const struct {
+    double t, D;
+  } cases[] = {{0.3, 5}, {0.6, 45}};
+  for (const auto& c : cases)
+    for (double sigma : {1e-3, 3e-4, 1e-4, 3e-5, 1e-6}) {
+      const double certain = vexal::precise_put_american_d(100, 100, 1, 0.05, 0, &c.t, &c.D, 1);
+      const double v = vexal::precise_put_american_d(100, 100, 1, 0.05, sigma, &c.t, &c.D, 1);
+      if (!std::isnan(v)) {
+        EXPECT_NEAR(v, certain, 1e-9) << c.D << " " << sigma;
+      } else {
+        EXPECT_LT(sigma, 3e-4) << c.D;
+      }
+    }
+}
+
 }  // namespace
