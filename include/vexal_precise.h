@@ -150,10 +150,11 @@ VEXAL_PRECISE_API double vexal_precise_put_rho_eur_d(double S, double K, double 
    amount gives NaN; with none counted, the q = 0 twin bit for bit */
 VEXAL_PRECISE_API double vexal_precise_call_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
 /* American put with n cash dividends; to about 1e-9 relative, 1-20 ms an option (its boundary
-   between dividends by collocation); the spot drops by each cash dividend at its date (floored
-   at 0), no yield; only 0 < t < T with a positive amount count; arrays unsorted, equal times add
-   (and dates within T/2^20 at their mean date); a NaN time or amount or a negative amount gives
-   NaN; with none counted, the q = 0 twin bit for bit */
+   between dividends by collocation; NaN for sigma under about 1e-4, beyond its grids); the spot
+   drops by each cash dividend at its date (floored at 0), no yield; only 0 < t < T with a
+   positive amount count; arrays unsorted, equal times add (and dates within T/2^20 at their mean
+   date); a NaN time or amount or a negative amount gives NaN; with none counted, the q = 0 twin
+   bit for bit */
 VEXAL_PRECISE_API double vexal_precise_put_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
 /* American call delta with cash dividends, d price / d S; exact derivative from the recursion */
 VEXAL_PRECISE_API double vexal_precise_call_delta_american_d(double S, double K, double T, double r, double sigma, const double *times, const double *amounts, double n);
