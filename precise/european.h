@@ -44,10 +44,19 @@ struct Market {
 
   // The out-of-the-money price (put for x > 0, call for x <= 0),
   // sqrt(A B) b(-|x|, s); e^{-|x|/2} only where b needs it (d1 > 0.85).
+  // Where b is below the normal doubles and the scale would lift it back,
+  // b = e^E D / sqrt(2 pi) (black_otm_ratio) is scaled before it can
+  // underflow: (e^{E/2} sqrt(A B) D / sqrt(2 pi)) e^{E/2}.
   double otm() const {
     if (!(s > 0)) return 0.0;
     const double ex = t - std::fabs(h) > 0.85 ? std::exp(-std::fabs(x) / 2) : 0.0;
-    return scale() * black_otm(-std::fabs(x), s, ex);
+    const double b = black_otm(-std::fabs(x), s, ex), root = scale();
+    if (b < 0x1p-1000 && root > 1) {
+      double E;
+      const double D = black_otm_ratio(-std::fabs(x), s, &E), m = std::exp(E / 2);
+      return m * (root * (kInvSqrt2Pi * D)) * m;
+    }
+    return root * b;
   }
 
   // The discounted intrinsic value of the forward, |A - B|, from x near

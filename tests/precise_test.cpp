@@ -205,6 +205,31 @@ TEST(Precise, ImpliedVolatilityTableEdges) {
 }
 
 // The edges: expiry, zero volatility, price bounds, NaN, never negative.
+// Far out of the money, where b is below the normal doubles but the price
+// is not (strikes of e^100 to e^600 times the spot): prices within the
+// rounding of their exponent (mpmath at 50 digits; these were 2 % off and
+// 0), and the volatility back (d1 < -20, where the guess comes from the
+// Mills ratios' asymptotic series and one step finishes) within 1e-13.
+TEST(Precise, ImpliedVolatilityFarTail) {
+  const struct {
+    double x, sigma, exact;
+  } prices[] = {{-600, 15.8257569495584, 1.6924835537217639011e-196},
+                {-100, 2.6106046406767187, 3.7685725362377979852e-299},
+                {-600, 13.685303589896746, 1.5445125391193755884e-298}};
+  for (const auto& c : prices)
+    EXPECT_NEAR(precise_call_eur(100, 100 * std::exp(-c.x), 1, 0, c.sigma, 0), c.exact, 2e-13 * c.exact) << c.x;
+  Worst w{"sigma in the far tail"};
+  for (double x : {-1e-3, -0.1, -1.0, -10.0, -100.0, -600.0})
+    for (double d1 : {-20.5, -25.0, -30.0, -37.0}) {
+      const double sigma = -2 * x / (std::sqrt(d1 * d1 - 2 * x) - d1), K = 100 * std::exp(-x);
+      const double P = precise_call_eur(100, K, 1, 0, sigma, 0);
+      if (!(P > 1e-300)) continue;
+      w.add(std::fabs(precise_call_impvol_eur(100, K, 1, 0, P, 0) - sigma) / (1e-13 * sigma), x);
+    }
+  w.print("of 1e-13");
+  EXPECT_LE(w.err, 1);
+}
+
 TEST(Precise, Boundaries) {
   const double D = std::exp(-0.05), F = 100 * std::exp(0.05 - 0.01);
   struct Case { double got, want; } cases[] = {
