@@ -66,6 +66,8 @@ double inv_norm_guess(double p) {
   return -(t - (2.515517 + t * (0.802853 + t * 0.010328)) / (1 + t * (1.432788 + t * (0.189269 + t * 0.001308))));
 }
 
+double householder(double x, double beta, double bmax, double lb, int branch, double s, int steps);
+
 // The general solver, given s_c and b_c = b(x, s_c).
 double iterate(double x, double beta, double bmax, double sc, double bc, int steps) {
   const double vc = kInvSqrt2Pi * bmax;
@@ -101,6 +103,14 @@ double iterate(double x, double beta, double bmax, double sc, double bc, int ste
       c = 2 * t / (t + h);
     }
   }
+  return householder(x, beta, bmax, lb, branch, s, steps);
+}
+
+// `steps` Householder steps of order three from s on the branch's
+// objective (0: ln b - ln beta, with lb = ln beta; 1: b - beta; 2: the
+// upper gap's logarithm).
+double householder(double x, double beta, double bmax, double lb, int branch, double s, int steps) {
+  const double x2 = x * x;
   const double gamma = bmax - beta;
   for (int i = 0; i < steps; ++i) {
     double v = 1, value = 0, r = 0, lg0 = 0;
@@ -125,6 +135,30 @@ double iterate(double x, double beta, double bmax, double sc, double bc, int ste
     s += g * (g1 + 0.5 * H2 * g) / (g1 * g1 + g * (H2 * g1 + H3 * g / 6));
   }
   return s;
+}
+
+// Far below (beta < e^{x/2 - 200}, so d1 < -20 at the root) the Mills
+// ratios' asymptotic series Y(-w) = 1/w - 1/w^3 + 3/w^5 - ... with
+// w1 = -d1 and w2 = -d2 = w1 + s give, in h = x/s, t = s/2 and
+// m = w1 w2 = h^2 - t^2 (w1 + w2 = -2h),
+//   b = phi(h) e^{-t^2/2} D,
+//   D ~ 2t/m - 2t(3h^2 + t^2)/m^3 + 6t(16h^4 - 12h^2 m + m^2)/m^5,
+// to a relative 105/w1^6 < 2e-6. Its root in s, from the root of
+// x^2/(2s^2) + s^2/8 = -ln beta by three Newton steps (d ln b/ds = 1/D),
+// is within about 1e-8 relative, and one Householder step of order three
+// on the exact b takes that to the rounding: one evaluation of b, where
+// the general solver needs three.
+double far_tail(double x, double beta, double bmax, double lb) {
+  const double L = -lb, x2 = x * x;
+  double s = std::sqrt(x2 / (L + std::sqrt(L * L - x2 / 4)));
+  for (int i = 0; i < 3; ++i) {
+    const double h = x / s, t = s / 2, h2 = h * h, t2 = t * t, m = h2 - t2;
+    const double m2 = m * m, h4 = h2 * h2;
+    const double D = 2 * t * (1 / m - ((3 * h2 + t2) - 3 * (16 * h4 - 12 * h2 * m + m2) / m2) / (m2 * m));
+    const double f = std::log(kInvSqrt2Pi * D) - (h2 + t2) / 2 - lb;
+    s -= f * D;
+  }
+  return householder(x, beta, bmax, lb, 0, s, 1);
 }
 
 // s_c = sqrt(-2x) and, with d1 = 0 and d2 = -s_c there, b_c = e^{x/2} (1/2
@@ -206,8 +240,10 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
 //   g''''/g' = P4 - 4 P3 r - 3 P2^2 r + 12 P2 r^2 - 6 r^3, and so on,
 // the table in y and w = -1/ln beta, of s sqrt(2/w) / |x| (which tends to 1
 // as beta goes to 0). Elsewhere kImpvolSteps steps of the general solver.
-double implied_normalised(double x, double beta, double bmax) {
+double implied_normalised(double x, double beta, double bmax, double lb) {
   constexpr int n = kImpvolTableSize;
+  if (beta < bmax * 1.3838965267367376e-87)  // e^-200
+    return far_tail(x, beta, bmax, std::isnan(lb) ? std::log(beta) : lb);
   double P[4];
   if (x >= -1) {
     const double y = std::sqrt(-x);
@@ -273,7 +309,10 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   if (P == upper) return INFINITY;
   const double beta = (P - lower) / scale;
   if (!(beta < bmax)) return INFINITY;
-  return precise::implied_normalised(-std::fabs(m.x), beta, bmax) / std::sqrt(T);
+  // Where beta is subnormal (or 0) it has lost its bits; its logarithm
+  // has not.
+  const double lb = beta < 0x1p-1000 ? std::log(P - lower) - std::log(scale) : NAN;
+  return precise::implied_normalised(-std::fabs(m.x), beta, bmax, lb) / std::sqrt(T);
 }
 
 }  // namespace

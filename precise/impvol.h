@@ -2,6 +2,8 @@
 #ifndef VEXAL_PRECISE_IMPVOL_H
 #define VEXAL_PRECISE_IMPVOL_H
 
+#include <cmath>
+
 namespace vexal::precise {
 
 inline constexpr int kImpvolSteps = 2;
@@ -12,8 +14,10 @@ inline constexpr int kImpvolTableSize = 65;  // precise/impvol_table.h
 double normalised_volatility(double x, double beta, double bmax, int steps);
 
 // The same s as precise_{call,put}_impvol_eur find it: one correction from a
-// tabulated guess in the central region, kImpvolSteps steps elsewhere.
-double implied_normalised(double x, double beta, double bmax);
+// tabulated guess in the central region, one step from an asymptotic one
+// far below, kImpvolSteps steps elsewhere. lb is ln beta where the caller
+// has it better than beta (beta subnormal or 0), else NaN.
+double implied_normalised(double x, double beta, double bmax, double lb = NAN);
 
 }  // namespace vexal::precise
 
