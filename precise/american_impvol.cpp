@@ -18,16 +18,13 @@ namespace {
 
 using Price = double (*)(double, double, double, double, double, double);
 
-double implied(Price price, Price european_impvol, double S, double K, double T, double r,
-               double P, double q) {
+double implied(bool call, Price price, Price european_impvol, double S, double K, double T,
+               double r, double P, double q) {
   if (any_nan(S, K, T, r, P, q)) return NAN;
   if (!(S > 0 && K > 0 && T > 0) || !std::isfinite(S) || !std::isfinite(K) ||
       !std::isfinite(T) || !std::isfinite(r) || !std::isfinite(q) || !std::isfinite(P))
     return NAN;
-  // Every sigma prices the call below S max(1, e^{-qT}) and the put below
-  // K max(1, e^{-rT}), the limits as sigma grows.
-  const bool call = price == precise_call_american;
-  if (!(P < (call ? S : K) * std::fmax(1, std::exp(-(call ? q : r) * T)))) return NAN;
+  if (!(P < precise::price_limit(call, S, K, T, r, q))) return NAN;
   auto f = [&](double sigma) { return price(S, K, T, r, sigma, q) - P; };
   double a = 0, fa = f(0);
   // The value at sigma = 0 is the best of K e^{-rt} - S e^{-qt} (or its
@@ -47,12 +44,12 @@ double implied(Price price, Price european_impvol, double S, double K, double T,
 
 double precise_call_impvol_american(double S, double K, double T, double r, double price,
                                     double q) {
-  return implied(precise_call_american, precise_call_impvol_eur, S, K, T, r, price, q);
+  return implied(true, precise_call_american, precise_call_impvol_eur, S, K, T, r, price, q);
 }
 
 double precise_put_impvol_american(double S, double K, double T, double r, double price,
                                    double q) {
-  return implied(precise_put_american, precise_put_impvol_eur, S, K, T, r, price, q);
+  return implied(false, precise_put_american, precise_put_impvol_eur, S, K, T, r, price, q);
 }
 
 }  // namespace vexal

@@ -11,6 +11,13 @@
 
 namespace vexal::precise {
 
+// The American price's limit as sigma grows, which no sigma reaches:
+// S max(1, e^{-qT}) for the call, K max(1, e^{-rT}) for the put (q = 0
+// with cash dividends, which the stock pays instead).
+inline double price_limit(bool call, double S, double K, double T, double r, double q) {
+  return (call ? S : K) * std::fmax(1, std::exp(-(call ? q : r) * T));
+}
+
 template <class F>
 double implied_root(F&& f, double a, double fa, double b, double fb) {
   while (fb < 0) {

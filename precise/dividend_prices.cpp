@@ -162,16 +162,15 @@ double greek_of(Greek g, Kind kind, Style style, Twin twin, double S, double K, 
 // Brent's method on sigma for price(sigma) = P, as the American implied
 // volatility without dividends: the price at sigma = 0 is the lower end of
 // the attainable range (below it NaN, at it 0), and a price at or above
-// its limit as sigma grows, or that no sigma up to 2^10 reaches, gives NaN. The search starts from the escrowed spot's
-// European implied volatility.
+// its limit as sigma grows, or that no sigma up to 2^10 reaches, gives NaN.
+// The search starts from the escrowed spot's European implied volatility.
 double implied(Kind kind, Style style, Twin twin, double S, double K, double T, double r,
                double P, const double* times, const double* amounts, double n) {
   Divs divs;
   if (!inputs(S, K, T, r, P, times, amounts, n, &divs)) return NAN;
   if (divs.empty()) return twin(S, K, T, r, P, 0.0);
   if (!(S > 0 && K > 0) || !finite(S, K, T, r, P)) return NAN;
-  // Above every sigma's price: S for the call, K max(1, e^{-rT}) for the put.
-  if (!(P < (kind == Kind::call ? S : K * std::fmax(1, std::exp(-r * T))))) return NAN;
+  if (!(P < precise::price_limit(kind == Kind::call, S, K, T, r, 0.0))) return NAN;
   auto f = [&](double sigma) { return price(kind, style, S, K, T, r, sigma, divs) - P; };
   double a = 0, fa = f(0);
   if (fa > 0) return NAN;
