@@ -212,10 +212,11 @@ VEXAL_LANES Sums gauss_sums(const double* x, const double* w, const double* G, l
 
 // Over the points of a premium rule (a multiple of four): sum f Phi(w),
 // w = (c + dl basis - ly)/sd, and its first two derivatives in ly (the
-// first, for a trial, in the trial value).
+// first, for a trial, in the trial value); with `dens`, each point's
+// f phi(w)/sd there.
 VEXAL_LANES Sums premium_sums(const double* f, const double* c, const double* sd,
                               const double* basis, long n, double ly, double dl, bool trial,
-                              bool derivs) {
+                              bool derivs, double* dens) {
   using namespace lanes;
   V p{}, q1{}, q2{};
   for (long i = 0; i < n; i += 4) {
@@ -224,6 +225,7 @@ VEXAL_LANES Sums premium_sums(const double* f, const double* c, const double* sd
     V g;
     const V P = cdf_pdf(w, g);
     p += fv * P;
+    if (dens) store(dens + i, fv * g / s);
     if (derivs) {
       q1 -= fv * g * (trial ? 1 - b : b * 0 + 1) / s;
       q2 -= fv * w * g / (s * s);
@@ -237,8 +239,8 @@ Sums gauss_baseline(const double* x, const double* w, const double* G, long lo, 
   return gauss_sums(x, w, G, lo, hi, m, a, derivs);
 }
 Sums premium_baseline(const double* f, const double* c, const double* sd, const double* basis,
-                      long n, double ly, double dl, bool trial, bool derivs) {
-  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs);
+                      long n, double ly, double dl, bool trial, bool derivs, double* dens) {
+  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs, dens);
 }
 #if defined(__x86_64__) || defined(__i386__)
 #define VEXAL_AVX2 __attribute__((target("avx2")))
@@ -251,8 +253,8 @@ VEXAL_AVX2 Sums gauss_avx2(const double* x, const double* w, const double* G, lo
 }
 VEXAL_AVX2 Sums premium_avx2(const double* f, const double* c, const double* sd,
                              const double* basis, long n, double ly, double dl, bool trial,
-                             bool derivs) {
-  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs);
+                             bool derivs, double* dens) {
+  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs, dens);
 }
 #undef VEXAL_AVX2
 const bool kAvx2 = american::best_isa() == american::Isa::avx2;
@@ -317,15 +319,15 @@ class Engine {
   // The value held over the period before level j from tau before its
   // date, at spot y: the kernel over level j, and for the put the premium
   // (by the rule R, or the period's own); first two derivatives in ln y
-  // when asked for.
+  // when asked for, and the premium's densities (premium_sums).
   double hold(std::size_t j, double tau, double y, double* d1 = nullptr,
               double* d2 = nullptr, const Rule* R = nullptr, double dl = 0,
-              bool trial = false) const;
+              bool trial = false, double* dens = nullptr) const;
   void rule(const Period& P, double tau, int node, Rule* out, bool all = false) const;
   // The premium by the rule with node k moved by dl; derivatives in ly,
   // or for a trial (node k at ly), in the trial value.
   double premium(const Rule& R, double ly, double* d1, double* d2, double dl = 0,
-                 bool trial = false) const;
+                 bool trial = false, double* dens = nullptr) const;
   void solve_period(std::size_t j);
   void solve_panel(std::size_t j, Panel& p, double guess, bool newton);
   // With `given`, that rule (the node's own, current).
@@ -388,7 +390,7 @@ double Engine::after(std::size_t j, double y) const {
 }
 
 double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2, const Rule* R,
-                    double dl, bool trial) const {
+                    double dl, bool trial, double* dens) const {
   double v;
   kernel(j, std::log(y) + mu_ * tau, sigma_ * std::sqrt(tau), std::exp(-r_ * tau), &v, d1, d2);
   if (premium_) {
@@ -401,7 +403,7 @@ double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2,
     const double reach = (z_ + 2) * sigma_ * std::sqrt(tau) + std::fabs(mu_) * tau;
     if (!trial && std::log(y) - per_[j].top > reach) return v;
     double p1 = 0, p2 = 0;
-    v += premium(*R, std::log(y), d1 ? &p1 : nullptr, d2 ? &p2 : nullptr, dl, trial);
+    v += premium(*R, std::log(y), d1 ? &p1 : nullptr, d2 ? &p2 : nullptr, dl, trial, dens);
     if (d1) *d1 += p1;
     if (d2) *d2 += p2;
   }
@@ -445,7 +447,8 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
           for (int k = 0; k < kQ; ++k) each[k] = k == hit ? 1.0 : 0.0;
         } else {
           lb = num / den + std::log(t);
-          for (int k = 0; k < kQ; ++k) each[k] /= den;
+          if (own)
+            for (int k = 0; k < kQ; ++k) each[k] /= den;
         }
       }
       const double mine = node >= 0 ? each[node] : 0.0;
@@ -499,10 +502,10 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
 }
 
 double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double dl,
-                       bool trial) const {
+                       bool trial, double* dens) const {
   const Sums t = (kAvx2 ? premium_avx2 : premium_baseline)(
       R.f.data(), R.c.data(), R.sd.data(), R.basis.data(), static_cast<long>(R.f.size()), ly, dl,
-      trial, d1 != nullptr);
+      trial, d1 != nullptr, dens);
   if (d1) *d1 = t.s1;
   if (d2) *d2 = t.s2;
   return t.s0;
@@ -697,6 +700,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
+  double step = 1.0 / 32;
   for (int it = 0; it < 80; ++it) {
     const double y = std::exp(l);
     double d1, d2;
@@ -706,7 +710,14 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
     else
       lo = l;
     double next = l - f / (d1 + y);
-    if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
+    // Where Newton's step leaves the bracket (the trial's value can fall
+    // as it rises, below the root), steps that double towards the root's
+    // side, not halving a bracket that may reach up to K.
+    if (!(next > lo && next < hi)) {
+      next = f > 0 ? l - step : l + step;
+      step *= 2;
+      if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
+    }
     if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
     l = next;
   }
@@ -736,7 +747,7 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
       else
         R[k].refresh(p);
       const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]),
-                                  first && newton ? 1e-7 : 1e-13, &R[k]);
+                                  first && newton ? 1e-7 : 1e-10, &R[k]);
       moved = std::fmax(moved, std::fabs(l - std::log(p.t[k]) - p.q[k]));
       for (int i = k; i < (first ? kQ : k + 1); ++i) p.q[i] = l - std::log(p.t[i]);
     }
@@ -744,26 +755,28 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
   };
   sweep(true);
   // Nearest the date B is far below D and the equations nearly flat in
-  // it: sweeps there, which settle.
+  // it: sweeps there, which settle. Being flat, they leave the price within
+  // its rounding long before B is settled to the last bits: sweeps stop at
+  // 1e-9 in ln B.
   const Panel start = p;
   if (!newton) {
-    for (int n = 0; n < 30 && sweep(false) > 1e-11; ++n) {
+    for (int n = 0; n < 30 && sweep(false) > 1e-9; ++n) {
     }
     return;
   }
+  std::vector<double> dens;
+  double last = INFINITY;
   for (int it = 0; it < 12; ++it) {
     double res[kQ], J[kQ][kQ + 1];
     for (int k = 0; k < kQ; ++k) {
       R[k].refresh(p);
       const double l = p.q[k] + std::log(p.t[k]), y = std::exp(l);
       double d1, d2;
-      res[k] = hold(j, p.t[k], y, &d1, &d2, &R[k], 0, true) - (K_ - y);
+      dens.resize(R[k].f.size());
+      res[k] = hold(j, p.t[k], y, &d1, &d2, &R[k], 0, true, dens.data()) - (K_ - y);
       double g[kQ] = {};
-      for (std::size_t n = 0; n < R[k].own; ++n) {
-        const double sd = R[k].sd[n];
-        const double e = R[k].f[n] * precise_norm((R[k].c[n] - l) / sd) / sd;
-        for (int i = 0; i < kQ; ++i) g[i] += e * R[k].all[n * kQ + i];
-      }
+      for (std::size_t n = 0; n < R[k].own; ++n)
+        for (int i = 0; i < kQ; ++i) g[i] += dens[n] * R[k].all[n * kQ + i];
       for (int i = 0; i < kQ; ++i) J[k][i] = i == k ? d1 + y : g[i];
       J[k][kQ] = -res[k];
     }
@@ -790,11 +803,16 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
       p.q[k] += d;
       moved = std::fmax(moved, std::fabs(d));
     }
-    if (moved < 1e-12) return;
+    // Converged; or at the rounding of the residuals, where the steps
+    // stop shrinking. Steps that do not shrink before that are a system
+    // too flat for Newton's method.
+    if (moved < 1e-12 || (moved < 1e-9 && moved > last / 2)) return;
+    if (it >= 2 && moved > last / 2) break;
+    last = moved;
   }
   // Newton's method did not settle: sweeps instead.
   p = start;
-  for (int n = 0; n < 30 && sweep(false) > 1e-11; ++n) {
+  for (int n = 0; n < 30 && sweep(false) > 1e-9; ++n) {
   }
 }
 
