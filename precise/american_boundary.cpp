@@ -669,4 +669,23 @@ Premium put_premium(const Boundary& b, double S, double K, double r, double sigm
   return isa == Isa::avx2 ? premium_avx2(b, S, K, r, sigma, q, s) : premium_baseline(b, S, K, r, sigma, q, s);
 }
 
+PremiumRule put_premium_rule(const Boundary& b, double K, double r, double sigma, const Setting& s) {
+  const TanhSinh& ts = tanh_sinh(s.level);
+  const std::size_t size = ts.w.size();
+  const double* basis = premium_basis(s.level, b.n).data();
+  const double T = b.T, mu = r - sigma * sigma / 2, rK = r * K;
+  PremiumRule out;
+  for (std::size_t k = 0; k < size; ++k) {
+    const double ct = ts.cos_t[k], sl = T * ct * ct;
+    const double f = ts.w[k] * 2 * T * ts.sin_t[k] * ct * rK * std::exp(-r * sl);
+    if (!(f > 1e-17 * rK * T)) continue;
+    double H = 0;
+    for (int c = 0; c <= b.n; ++c) H += b.a[c] * basis[static_cast<std::size_t>(c) * size + k];
+    out.f.push_back(f);
+    out.c.push_back(b.lnX - root_of(H) - mu * sl);
+    out.sd.push_back(sigma * b.sqrtT * ct);
+  }
+  return out;
+}
+
 }  // namespace vexal::american

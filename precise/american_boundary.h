@@ -18,6 +18,8 @@
 #ifndef VEXAL_PRECISE_AMERICAN_BOUNDARY_H
 #define VEXAL_PRECISE_AMERICAN_BOUNDARY_H
 
+#include <vector>
+
 namespace vexal::american {
 
 // The method's setting: a first solve at n0 collocation points, l0
@@ -97,6 +99,14 @@ struct Premium {
 Premium put_premium(const Boundary& b, double S, double K, double r, double sigma, double q,
                     const Setting& s, Isa isa = best_isa());
 
+// The premium of the put with q = 0 as a sum over its quadrature points,
+// sum f_k Phi((c_k - ln S)/sd_k) at any spot S above the boundary: the
+// points' parts that do not depend on S, for pricing many spots against one
+// boundary. Points whose weight is below 1e-17 of r K T are left out.
+struct PremiumRule {
+  std::vector<double> f, c, sd;
+};
+PremiumRule put_premium_rule(const Boundary& b, double K, double r, double sigma, const Setting& s);
 // The put on a binomial tree with Black-Scholes values at its last step,
 // extrapolated from n and 2n steps (american_tree.cpp): for the band regime
 // q < r < 0 where the two ends meet before 4T, and where the boundary solve

@@ -120,6 +120,7 @@ struct Feature {
 struct Panel {
   double lo, hi;
   double t[kQ], q[kQ];
+  double lt[kQ];  // ln t
   // The barycentric terms c_k = w_k/(x - x_k) at tau, their sum returned;
   // *hit the node tau stands on (its term 0), or -1.
   double terms(double tau, double c[kQ], int* hit) const;
@@ -352,6 +353,9 @@ class Engine {
   double tail_end_ = 0;
   american::Boundary tailb_;
   bool tail_boundary_ = false;
+  // Its ln B at the last date, and its premium's points.
+  double tail_log_ = 0;
+  Rule tail_rule_;
   // A level of the put needed more than twice the panels it may have: its
   // kernels are not resolved, and the value is NaN.
   bool coarse_ = false;
@@ -371,10 +375,10 @@ double Engine::tail(double y) const {
     return kind_ == Kind::call ? precise_call_eur(y, K_, tau, r_, sigma_, 0)
                                : precise_put_eur(y, K_, tau, r_, sigma_, 0);
   if (kind_ == Kind::put && tail_boundary_) {
-    const american::Setting& st = american::precise_setting(r_, 0);
     const double eur = precise_put_eur(y, K_, tau, r_, sigma_, 0);
-    if (std::log(y) <= tailb_.log_at(tau) && K_ - y >= eur) return K_ - y;
-    const double v = eur + american::put_premium(tailb_, y, K_, r_, sigma_, 0, st).value;
+    const double ly = std::log(y);
+    if (ly <= tail_log_ && K_ - y >= eur) return K_ - y;
+    const double v = eur + premium(tail_rule_, ly, nullptr, nullptr);
     return v > K_ - y ? v : K_ - y;
   }
   return kind_ == Kind::call ? precise_call_american(y, K_, tau, r_, sigma_, 0)
@@ -424,7 +428,23 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
   R->base.clear();
   R->own = 0;
   const double rK = r_ * K_;
-  auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own) {
+  // A piece over the whole of a panel has its points on the panel's nodes
+  // (the rule is symmetric), where ln B needs no interpolation.
+  auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own,
+                   bool whole) {
+    if (whole) {
+      for (int i = 0; i < kQ; ++i) {
+        const int n = kQ - 1 - i;
+        const double s = tau - pn->t[n];
+        if (all)
+          for (int k = 0; k < kQ; ++k) R->all.push_back(0.0);
+        R->basis.push_back(0.0);
+        R->f.push_back((b - a) * kQw[i] * rK * std::exp(-r_ * s));
+        R->c.push_back(pn->q[n] + pn->lt[n] - mu_ * s);
+        R->sd.push_back(sigma_ * std::sqrt(s));
+      }
+      return;
+    }
     for (int i = 0; i < kQ; ++i) {
       double s, ws;
       if (first) {
@@ -469,11 +489,11 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
     double c = a;
     if (a == 0) {
       c = b / 256;
-      piece(pn, flat, 0, c, true, own);
+      piece(pn, flat, 0, c, true, own, false);
     }
     while (c < b) {
       const double e = std::fmin(4 * c, b);
-      piece(pn, flat, c, e, false, own);
+      piece(pn, flat, c, e, false, own, pn && !own && c == a && e == b);
       c = e;
     }
   };
@@ -700,22 +720,28 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
-  double step = 1.0 / 32;
+  double step = 1.0 / 32, flo = NAN, fhi = NAN;
   for (int it = 0; it < 80; ++it) {
     const double y = std::exp(l);
     double d1, d2;
     const double f = hold(j, tau, y, &d1, &d2, &R, l - at, true) - (K_ - y);
-    if (f > 0)
+    if (f == 0) return l;
+    if (f > 0) {
       hi = l;
-    else
+      fhi = f;
+    } else {
       lo = l;
+      flo = f;
+    }
     double next = l - f / (d1 + y);
     // Where Newton's step leaves the bracket (the trial's value can fall
     // as it rises, below the root), steps that double towards the root's
-    // side, not halving a bracket that may reach up to K.
+    // side, not halving a bracket that may reach up to K; in a bracket
+    // with both ends' values, false position, else halving.
     if (!(next > lo && next < hi)) {
       next = f > 0 ? l - step : l + step;
       step *= 2;
+      if (!(next > lo && next < hi)) next = (lo * fhi - hi * flo) / (fhi - flo);
       if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
     }
     if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
@@ -733,6 +759,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
 void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
   for (int k = 0; k < kQ; ++k) {
     p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
+    p.lt[k] = std::log(p.t[k]);
     p.q[k] = guess - std::log(p.t[k]);
   }
   // Before Newton's method on the panel, a rough start is enough.
@@ -840,7 +867,7 @@ void Engine::solve_period(std::size_t j) {
     if (guess > std::log(D)) guess = std::log(D);
     const int n = 2 * split;
     for (int i = 0; i < n; ++i) {
-      Panel pn{end * i / n, end * (i + 1) / n, {}, {}};
+      Panel pn{end * i / n, end * (i + 1) / n, {}, {}, {}};
       P.panels.push_back(pn);
       solve_panel(j, P.panels.back(), guess, i > 0);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
@@ -903,7 +930,7 @@ void Engine::solve_period(std::size_t j) {
     double guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
     for (int g = grades - 1; g >= 0; --g) {
       const double e = g == 0 ? L : tc + (L - tc) * std::pow(4.0, -g * 6.0 / grades);
-      P.panels.push_back({prev, e, {}, {}});
+      P.panels.push_back({prev, e, {}, {}, {}});
       solve_panel(j, P.panels.back(), guess, true);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
       prev = e;
@@ -937,6 +964,17 @@ Value Engine::run() {
     tailb_ = american::put_boundary(K_, T_ - ev_.back().s, r_, sigma_, 0,
                                     american::precise_setting(r_, 0));
     tail_boundary_ = tailb_.residual < 1e-4;
+    tail_log_ = tailb_.log_at(T_ - ev_.back().s);
+    american::PremiumRule pr = american::put_premium_rule(tailb_, K_, r_, sigma_, american::precise_setting(r_, 0));
+    tail_rule_.f = std::move(pr.f);
+    tail_rule_.c = std::move(pr.c);
+    tail_rule_.sd = std::move(pr.sd);
+    while (tail_rule_.f.size() % 4 != 0) {
+      tail_rule_.f.push_back(0);
+      tail_rule_.c.push_back(0);
+      tail_rule_.sd.push_back(1);
+    }
+    tail_rule_.basis.assign(tail_rule_.f.size(), 0.0);
     tail_end_ = tail_start();
     per_.assign(ev_.size(), Period{});
   }
