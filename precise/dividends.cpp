@@ -286,7 +286,7 @@ class Engine {
   struct Rule {
     std::vector<double> f, c, sd, basis;
     // When asked for: every node's Lagrange basis at the points of the
-    // panel holding tau (kQ a point, 0 elsewhere), those points' count
+    // panel holding tau (kQ a point), those points' count
     // (they come first) and their ln tau' - mu s, so that their centres
     // can be refreshed as the panel's values move.
     std::vector<double> all, base;
@@ -436,8 +436,6 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
       for (int i = 0; i < kQ; ++i) {
         const int n = kQ - 1 - i;
         const double s = tau - pn->t[n];
-        if (all)
-          for (int k = 0; k < kQ; ++k) R->all.push_back(0.0);
         R->basis.push_back(0.0);
         R->f.push_back((b - a) * kQw[i] * rK * std::exp(-r_ * s));
         R->c.push_back(pn->q[n] + pn->lt[n] - mu_ * s);
@@ -472,12 +470,10 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
         }
       }
       const double mine = node >= 0 ? each[node] : 0.0;
-      if (all) {
-        for (int k = 0; k < kQ; ++k) R->all.push_back(own ? each[k] : 0.0);
-        if (own) {
-          R->base.push_back(std::log(t) - mu_ * s);
-          ++R->own;
-        }
+      if (all && own) {
+        for (int k = 0; k < kQ; ++k) R->all.push_back(each[k]);
+        R->base.push_back(std::log(t) - mu_ * s);
+        ++R->own;
       }
       R->basis.push_back(!own ? 0.0 : node >= 0 ? mine : node == kWhole ? 1.0 : 0.0);
       R->f.push_back(ws * rK * std::exp(-r_ * s));
@@ -516,8 +512,6 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
     R->c.push_back(0);
     R->sd.push_back(1);
     R->basis.push_back(0);
-    if (all)
-      for (int k = 0; k < kQ; ++k) R->all.push_back(0.0);
   }
 }
 
