@@ -8,7 +8,11 @@
 // also report the worst relative error on 256 calls far out of the money
 // ("far_rel_err", d2 from -5 to -20: prices down to about 1e-90), against
 // precise_call_eur, which matches mpmath there to about 1e-15
-// (tests/precise_test.cpp).
+// (tests/precise_test.cpp). The implied volatilities also run through a
+// wide book ("_wide"): calls in and out of the money from a day to 30
+// years, sigma 0.01 to 3, r and q -5 % to 15 %, d2 from -37 to 37 (prices
+// down to 1e-300), where they report how many they fail ("failed": NaN, or
+// QuantLib's exception).
 #include <cmath>
 #include <random>
 #include <vector>
@@ -62,6 +66,29 @@ const std::vector<Option>& far_book() {
   return options;
 }
 
+// The wide book: 4,000 calls.
+const std::vector<Option>& wide_book() {
+  static const std::vector<Option> options = [] {
+    std::mt19937_64 g(32);
+    std::uniform_real_distribution<double> u(0, 1);
+    const double Ts[] = {1.0 / 365, 7.0 / 365, 0.25, 1, 5, 30};
+    std::vector<Option> v;
+    while (v.size() < 4000) {
+      const double T = Ts[v.size() % 6], sigma = std::exp(std::log(0.01) + u(g) * std::log(300.0));
+      const double r = -0.05 + 0.2 * u(g), q = -0.05 + 0.2 * u(g), s = sigma * std::sqrt(T);
+      const double d2 = -37 + 74 * u(g);
+      Option o{100, 100 * std::exp((r - q) * T - (d2 + s / 2) * s), T, r, sigma, q, 0};
+      o.price = vexal::precise_call_eur(o.S, o.K, o.T, o.r, o.sigma, o.q);
+      // Only prices that determine sigma: above 0, and a distinct double
+      // from the neighbouring volatilities'.
+      const double up = vexal::precise_call_eur(o.S, o.K, o.T, o.r, o.sigma * (1 + 1e-9), o.q);
+      if (o.price > 0 && std::isfinite(o.K) && up != o.price) v.push_back(o);
+    }
+    return v;
+  }();
+  return options;
+}
+
 template <class Price>
 void price_bench(benchmark::State& state, Price price) {
   const auto& b = book();
@@ -79,16 +106,22 @@ void price_bench(benchmark::State& state, Price price) {
 }
 
 template <class Vol>
-void impvol_bench(benchmark::State& state, Vol vol) {
-  const auto& b = book();
+void impvol_bench(benchmark::State& state, Vol vol, const std::vector<Option>& b = book()) {
   std::size_t i = 0;
   for (auto _ : state) {
-    const Option& o = b[i++ & 255];
-    benchmark::DoNotOptimize(vol(o));
+    benchmark::DoNotOptimize(vol(b[i]));
+    if (++i == b.size()) i = 0;
   }
-  double worst = 0;
-  for (const auto& o : b) worst = std::fmax(worst, std::fabs(vol(o) - o.sigma) / o.sigma);
+  double worst = 0, failed = 0;
+  for (const auto& o : b) {
+    const double v = vol(o);
+    if (std::isnan(v))
+      ++failed;
+    else
+      worst = std::fmax(worst, std::fabs(v - o.sigma) / o.sigma);
+  }
   state.counters["max_rel_err"] = worst;
+  if (&b != &book()) state.counters["failed"] = failed;
 }
 
 void BM_precise_call_eur(benchmark::State& state) {
@@ -104,10 +137,16 @@ void BM_precise_call_impvol_eur(benchmark::State& state) {
 void BM_legacy_call_impvol_eur(benchmark::State& state) {
   impvol_bench(state, [](const Option& o) { return vexal::call_impvol_eur(o.S, o.K, o.T, o.r, o.price, o.q); });
 }
+void BM_precise_call_impvol_eur_wide(benchmark::State& state) {
+  impvol_bench(
+      state, [](const Option& o) { return vexal::precise_call_impvol_eur(o.S, o.K, o.T, o.r, o.price, o.q); },
+      wide_book());
+}
 BENCHMARK(BM_precise_call_eur);
 BENCHMARK(BM_legacy_call_eur);
 BENCHMARK(BM_precise_call_impvol_eur);
 BENCHMARK(BM_legacy_call_impvol_eur);
+BENCHMARK(BM_precise_call_impvol_eur_wide);
 
 #if defined(VEXAL_HAVE_QUANTLIB)
 // QuantLib takes forward, discount and total volatility: they are worked
@@ -118,18 +157,29 @@ void BM_quantlib_blackFormula(benchmark::State& state) {
     return QuantLib::blackFormula(QuantLib::Option::Call, o.K, F, o.sigma * std::sqrt(o.T), D);
   });
 }
-void quantlib_impvol(benchmark::State& state, double accuracy) {
-  impvol_bench(state, [accuracy](const Option& o) {
-    const double F = o.S * std::exp((o.r - o.q) * o.T), D = std::exp(-o.r * o.T);
-    return QuantLib::blackFormulaImpliedStdDev(QuantLib::Option::Call, o.K, F, o.price, D, 0.0,
-                                               QuantLib::Null<QuantLib::Real>(), accuracy, 100) /
-           std::sqrt(o.T);
-  });
+void quantlib_impvol(benchmark::State& state, double accuracy, const std::vector<Option>& b = book()) {
+  impvol_bench(
+      state,
+      [accuracy](const Option& o) {
+        const double F = o.S * std::exp((o.r - o.q) * o.T), D = std::exp(-o.r * o.T);
+        try {
+          return QuantLib::blackFormulaImpliedStdDev(QuantLib::Option::Call, o.K, F, o.price, D, 0.0,
+                                                     QuantLib::Null<QuantLib::Real>(), accuracy, 100) /
+                 std::sqrt(o.T);
+        } catch (const std::exception&) {
+          return static_cast<double>(NAN);
+        }
+      },
+      b);
 }
 void BM_quantlib_blackFormulaImpliedStdDev_1e12(benchmark::State& state) { quantlib_impvol(state, 1e-12); }
+void BM_quantlib_blackFormulaImpliedStdDev_1e12_wide(benchmark::State& state) {
+  quantlib_impvol(state, 1e-12, wide_book());
+}
 void BM_quantlib_blackFormulaImpliedStdDev_1e6(benchmark::State& state) { quantlib_impvol(state, 1e-6); }
 BENCHMARK(BM_quantlib_blackFormula);
 BENCHMARK(BM_quantlib_blackFormulaImpliedStdDev_1e12);
+BENCHMARK(BM_quantlib_blackFormulaImpliedStdDev_1e12_wide);
 BENCHMARK(BM_quantlib_blackFormulaImpliedStdDev_1e6);
 #endif
 

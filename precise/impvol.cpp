@@ -21,9 +21,10 @@
 // Then two Householder steps of order three on the branch's objective,
 // each taking a relative error e to about e^4; from these guesses two steps
 // reach the rounding of b (checked over x in [-700, 0] and s in [1e-7, 80]).
-// For |x| <= 1, in the lower and central branches, a tabulated guess and
-// one correction of order five replace all that (implied_normalised below):
-// one evaluation of b instead of two or three.
+// For |x| <= 1, in the lower and central branches, and for 1 < |x| <= 256
+// in the lower one, a tabulated guess and one correction of order five
+// replace all that (implied_normalised below): one evaluation of b instead
+// of two or three.
 // T <= 0 has no volatility: NaN.
 #include <algorithm>
 #include <cmath>
@@ -230,6 +231,19 @@ double reversed(double d, double t2, double t3, double t4, double t5) {
   return d + d2 * ((-t2 + d * c3) + d2 * (c4 + d * c5));
 }
 
+// One correction of order five on ln b - ln beta from the guess s.
+double log_correction(double x, double s, double bmax, double beta, double lb) {
+  double P[4], r, g;
+  log_objective(x, s, bmax, beta, lb, r, g);
+  derivatives(x, s, P);
+  const double a = P[0], aa = a * a, rr = r * r;
+  const double H2 = a - r, H3 = P[1] - 3 * a * r + 2 * rr;
+  const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
+  const double H5 =
+      P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr - 60 * a * rr * r + 24 * rr * rr;
+  return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
+}
+
 }  // namespace
 
 double normalised_volatility(double x, double beta, double bmax, int steps) {
@@ -248,7 +262,10 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
 //   g''/g' = P2 - r,  g'''/g' = P3 - 3 P2 r + 2 r^2,
 //   g''''/g' = P4 - 4 P3 r - 3 P2^2 r + 12 P2 r^2 - 6 r^3, and so on,
 // the table in y and w = -1/ln beta, of s sqrt(2/w) / |x| (which tends to 1
-// as beta goes to 0). Elsewhere kImpvolSteps steps of the general solver.
+// as beta goes to 0). For 1 < |x| <= 256 the same below the central region,
+// the table of s/s0 in 1/sqrt|x| and 1/kappa, kappa = ln(e^{x/2}/beta), s0
+// the root of x^2/(2s^2) + s^2/8 = -ln beta (good to 7e-5). Elsewhere
+// kImpvolSteps steps of the general solver.
 double implied_normalised(double x, double beta, double bmax, double lb) {
   constexpr int n = kImpvolTableSize;
   if (beta < bmax * 1.3838965267367376e-87)  // e^-200
@@ -278,16 +295,19 @@ double implied_normalised(double x, double beta, double bmax, double lb) {
       const double w = -1 / lb;
       const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),
                                    stencil((w - 0.005) / 0.495 * (n - 1)));
-      const double s = R * -x * std::sqrt(w / 2);
-      double r, g;
-      log_objective(x, s, bmax, beta, lb, r, g);
-      derivatives(x, s, P);
-      const double a = P[0], aa = a * a, rr = r * r;
-      const double H2 = a - r, H3 = P[1] - 3 * a * r + 2 * rr;
-      const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
-      const double H5 = P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr -
-                        60 * a * rr * r + 24 * rr * rr;
-      return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
+      return log_correction(x, R * -x * std::sqrt(w / 2), bmax, beta, lb);
+    }
+  } else if (x >= -256) {
+    // kappa = ln(e^{x/2} / beta) >= 8/3 lies below the central region for
+    // every x < -1 (whose bound, ln(4 e^{x/2} / b_c), falls from 2.64 at
+    // x = -1 to ln 8).
+    if (std::isnan(lb)) lb = std::log(beta);
+    const double ax = -x, kappa = x / 2 - lb;
+    if (kappa >= 8.0 / 3) {
+      const double s0 = ax / std::sqrt(kappa + ax / 2 + std::sqrt(kappa * (kappa + ax)));
+      const double R = interpolate(kImpvolWideTable, stencil((1 / std::sqrt(ax) - 0.0625) * (16.0 / 15) * (n - 1)),
+                                   stencil((1 / kappa - 0.005) / 0.37 * (n - 1)));
+      return log_correction(x, s0 * R, bmax, beta, lb);
     }
   }
   double sc;

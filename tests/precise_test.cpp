@@ -185,14 +185,16 @@ TEST(Precise, ImpliedVolatilityTable) {
   EXPECT_LE(reprice.err, 1);
 }
 
-// Across the edges of the tabulated guesses (|x| = 1, |x| = 0.01, near the
+// Across the edges of the tabulated guesses (|x| = 256, 1, 0.01, near the
 // money) and of their branches, calls and puts: sigma within 1e-12 where
 // well conditioned (the price's rounding moves it by kappa 1e-16).
 TEST(Precise, ImpliedVolatilityTableEdges) {
   Worst w{"sigma at the table edges"};
-  for (double x : {-1.0000001, -1.0, -0.9999999, -0.0100001, -0.01, -0.0099999, -1e-7, 1e-7, 0.01, 0.9999999, 1.0}) {
+  for (double x : {-256.0001, -256.0, -255.9999, -16.0, -1.0000001, -1.0, -0.9999999, -0.0100001, -0.01, -0.0099999,
+                   -1e-7, 1e-7, 0.01, 0.9999999, 1.0}) {
     for (int i = 0; i <= 60; ++i) {
-      const double sigma = 0.005 * std::pow(1000.0, i / 60.0), K = 100 * std::exp(-x);
+      const double sigma = 0.005 * std::pow(1000.0, i / 60.0) * std::fmax(1, std::sqrt(std::fabs(x)));
+      const double K = 100 * std::exp(-x);
       const double P = x < 0 ? precise_call_eur(100, K, 1, 0, sigma, 0) : precise_put_eur(100, K, 1, 0, sigma, 0);
       const double kappa = P / (sigma * precise_vega_eur(100, K, 1, 0, sigma, 0));
       if (!(P > 1e-280) || kappa > 100) continue;

@@ -7,7 +7,11 @@
 //    good to 2e-4 relative);
 //  - lower: s sqrt(2/w) / |x| in y in [0.1, 1] and w = -1/ln(beta) in
 //    [0.005, 0.5] (good to 6e-4 where beta <= b_c/4);
-//  - b_c / (4 e^{x/2}) and the central table's scale in y (65 points each).
+//  - b_c / (4 e^{x/2}) and the central table's scale in y (65 points each);
+//  - wide: for 1 < |x| <= 256, s / s0 in u = 1/sqrt(-x) in [1/16, 1] and
+//    v = 1/kappa in [0.005, 0.375], kappa = ln(e^{x/2}/beta), where s0 =
+//    |x| / sqrt(L + sqrt(kappa (kappa + |x|))), L = -ln beta, is the root of
+//    x^2/(2 s^2) + s^2/8 = L (good to 7e-5).
 // One correction of order five takes either to the rounding of b. Run it
 // again only to change the grids (from the top of the tree):
 //   g++ -O2 -I. tools/precise_impvol_table.cpp precise/black.cpp precise/impvol.cpp precise/european.cpp -o t
@@ -59,6 +63,18 @@ int main() {
                   i % 8 == 7 || i == n - 1 ? "\n" : "");
     }
     if (t == 0) std::printf("};\n");
+  }
+  std::printf("};\n\n// s / s0 at u = 1/sqrt(-x) = 1/16 + (15/16) i/%d, v = 1/kappa = 0.005 + 0.37 j/%d\n", n - 1,
+              n - 1);
+  std::printf("// (row i, column j).\ninline constexpr float kImpvolWideTable[%d] = {\n", n * n);
+  for (int i = 0; i < n; ++i) {
+    const double u = 1.0 / 16 + 15.0 / 16 * i / (n - 1), x = -1 / (u * u), bmax = std::exp(x / 2);
+    for (int j = 0; j < n; ++j) {
+      const double kappa = 1 / (0.005 + 0.37 * j / (n - 1)), L = kappa - x / 2;
+      const double s0 = -x / std::sqrt(L + std::sqrt(kappa * (kappa - x)));
+      const double R = normalised_volatility(x, bmax * std::exp(-kappa), bmax, 3) / s0;
+      std::printf("%s%#.9gf,%s", j % 8 == 0 ? "    " : " ", R, j % 8 == 7 || j == n - 1 ? "\n" : "");
+    }
   }
   std::printf("};\n\n}  // namespace vexal::precise\n\n#endif\n");
 }
