@@ -244,6 +244,37 @@ double log_correction(double x, double s, double bmax, double beta, double lb) {
   return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
 }
 
+// Where |x| and beta are both below 2^-40, b is the Bachelier price to a
+// relative 2^-80: b = s phi(h) R, h = x/s, R = 1 + h Y(h), and d ln b /
+// d ln s = 1/R. (The solver above loses s there to the rounding of b_c,
+// of the order of 1e-17.) Newton's method on ln b - ln beta in ln s, from
+// the larger of two bounds below the root: beta sqrt(2 pi) (R <= 1, and the
+// root at x = 0) and |x| / sqrt(-2 ln beta) (beta <= s phi(h) with s < 1).
+// ln b is concave in ln s, so the steps stay below the root; |h| stays
+// under 39, where R loses at most 1e-13 to cancellation. The objective as
+// the logarithm of a ratio, ln(s R / (beta sqrt(2 pi))) - h^2/2, unless
+// beta is subnormal (then from lb).
+double bachelier(double x, double beta, double lb) {
+  constexpr double kLnSqrt2Pi = 0.91893853320467274178;
+  const bool sub = !std::isnan(lb);
+  if (!sub) lb = std::log(beta);
+  double s = (sub ? std::exp(lb) : beta) * kSqrt2Pi;
+  if (x == 0) return s;
+  s = std::fmax(s, -x / std::sqrt(-2 * lb));
+  auto step = [&] {
+    const double h = x / s, R = 1 + h * mills(h);
+    const double g = sub ? std::log(s * R) - (h * h / 2 + kLnSqrt2Pi) - lb
+                         : std::log(s * R / (beta * kSqrt2Pi)) - h * h / 2;
+    return g * R;
+  };
+  for (int i = 0; i < 100; ++i) {
+    const double d = step();
+    s *= std::exp(-d);
+    if (!(std::fabs(d) > 1e-9)) break;
+  }
+  return s * std::exp(-step());
+}
+
 }  // namespace
 
 double normalised_volatility(double x, double beta, double bmax, int steps) {
@@ -268,6 +299,7 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
 // kImpvolSteps steps of the general solver.
 double implied_normalised(double x, double beta, double bmax, double lb) {
   constexpr int n = kImpvolTableSize;
+  if (x > -0x1p-40 && beta < 0x1p-40) return bachelier(x, beta, lb);
   if (beta < bmax * 1.3838965267367376e-87)  // e^-200
     return far_tail(x, beta, bmax, std::isnan(lb) ? std::log(beta) : lb);
   double P[4];
@@ -280,7 +312,10 @@ double implied_normalised(double x, double beta, double bmax, double lb) {
     const float *q = kImpvolCentralBound + sy.i, *g = kImpvolCentralScale + sy.i;
     const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
     const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
-    if (bn > lo && bn < 0.5) {
+    // (Where beta's place in the column is below 2^-60, at the money with
+    // sigma sqrt T under about 1e-18, the single-precision stencil would
+    // lose it: the general solver.)
+    if (bn > lo && bn < 0.5 && (bn - lo) * scale > 0x1p-60) {
       const double s = interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
       double v;
       const double b = black_otm(x, s, bmax, &v);
@@ -331,8 +366,12 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   const double upper = call == (m.x > 0) ? scale / bmax : scale * bmax;
   // A price within rounding of the upper bound (whose e^{|x|/2} carries an
   // error of about |x| ulp) is what the price functions give at a volatility
-  // so large that the gap to the bound is below one ulp.
-  if (P > upper && P <= upper * (1 + (16 + 2 * std::fabs(m.x)) * 0x1p-52)) return INFINITY;
+  // so large that the gap to the bound is below one ulp: infinity. One
+  // within rounding of the lower bound is what they give deep in the money,
+  // where the time value is below an ulp: 0, as at the bound.
+  const double slack = (16 + 2 * std::fabs(m.x)) * 0x1p-52;
+  if (P > upper && P <= upper * (1 + slack)) return INFINITY;
+  if (P < lower && P >= lower * (1 - slack)) return 0.0;
   if (!(P >= lower && P <= upper)) return NAN;
   if (P == lower) return 0.0;
   if (P == upper) return INFINITY;

@@ -27,7 +27,7 @@ struct Worst {
   double err = 0;
   int at = -1;
   void add(double e, int row) {
-    if (!(e <= err)) err = e, at = row;
+    if (!(e <= err) && !std::isnan(err)) err = e, at = row;  // a NaN stays
   }
   void print() const { std::printf("  %-26s %9.3g of tol (row %d)\n", name, err, at); }
 };
