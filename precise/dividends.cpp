@@ -714,7 +714,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
-  double step = 1.0 / 32, flo = NAN, fhi = NAN;
+  double flo = NAN, fhi = NAN;
   for (int it = 0; it < 80; ++it) {
     const double y = std::exp(l);
     double d1, d2;
@@ -729,13 +729,12 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
     }
     double next = l - f / (d1 + y);
     // Where Newton's step leaves the bracket (the trial's value can fall
-    // as it rises, below the root), steps that double towards the root's
-    // side, not halving a bracket that may reach up to K; in a bracket
-    // with both ends' values, false position, else halving.
+    // as it rises, below the root), false position in a bracket with both
+    // ends' values, else halving. (Not steps outside the bracket: value
+    // matching has a root on each branch, and those can land on the
+    // other's.)
     if (!(next > lo && next < hi)) {
-      next = f > 0 ? l - step : l + step;
-      step *= 2;
-      if (!(next > lo && next < hi)) next = (lo * fhi - hi * flo) / (fhi - flo);
+      next = (lo * fhi - hi * flo) / (fhi - flo);
       if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
     }
     if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
