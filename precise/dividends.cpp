@@ -714,29 +714,21 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
-  double flo = NAN, fhi = NAN;
   for (int it = 0; it < 80; ++it) {
     const double y = std::exp(l);
     double d1, d2;
     const double f = hold(j, tau, y, &d1, &d2, &R, l - at, true) - (K_ - y);
     if (f == 0) return l;
-    if (f > 0) {
+    if (f > 0)
       hi = l;
-      fhi = f;
-    } else {
+    else
       lo = l;
-      flo = f;
-    }
     double next = l - f / (d1 + y);
     // Where Newton's step leaves the bracket (the trial's value can fall
-    // as it rises, below the root), false position in a bracket with both
-    // ends' values, else halving. (Not steps outside the bracket: value
-    // matching has a root on each branch, and those can land on the
-    // other's.)
-    if (!(next > lo && next < hi)) {
-      next = (lo * fhi - hi * flo) / (fhi - flo);
-      if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
-    }
+    // as it rises, below the root), halving. (Value matching has a root on
+    // each branch: steps outside the bracket, or false position within it,
+    // can land on the other branch's.)
+    if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
     if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
     l = next;
   }

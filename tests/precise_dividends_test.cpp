@@ -252,19 +252,37 @@ TEST(PreciseDividends, LowVolatilityPutIsRightOrNaN) {
     }
 }
 
-// Puts at rates where a one-node solve that stepped outside its bracket
-// landed on the other branch's root of value matching (1.6 % off, and 0):
-// each within 1e-9 of the cubic through its neighbours at r -+ 1e-4, 2e-4.
-TEST(PreciseDividends, PutSmoothInTheRate) {
+// Puts where a one-node solve that left its bracket (by steps outside it,
+// or by false position within it) landed on the other branch's root of
+// value matching: 1.6 % off at isolated rates, 0 at isolated spots. Each
+// within tol of the cubic through its neighbours at -+h and -+2h in r or S.
+TEST(PreciseDividends, PutSmoothAtFormerGlitches) {
+  const double q4[] = {0.125, 0.375, 0.625, 0.875};
+  const double t3[] = {0.055958109936383511, 0.15869480755487103, 0.24885114597553637};
+  const double d3[] = {3.2734561632042665, 0.15507597917249455, 1.4189702423002633};
   const struct {
-    double sigma, D, r;
-  } cases[] = {{0.15, 1, 0.1086}, {0.3, 0.5, 0.0704}, {0.3, 0.5, 0.0974}, {0.3, 0.5, 0.0979}};
+    double S, T, r, sigma;
+    const double *t, *d;
+    double D;  // a quarterly dividend where d is null
+    int n;
+    bool in_rate;
+    double h, tol;
+  } cases[] = {{100, 1, 0.1086, 0.15, q4, nullptr, 1, 4, true, 1e-4, 1e-9},
+               {100, 1, 0.0704, 0.3, q4, nullptr, 0.5, 4, true, 1e-4, 1e-9},
+               {100, 1, 0.0974, 0.3, q4, nullptr, 0.5, 4, true, 1e-4, 1e-9},
+               {100, 1, 0.0979, 0.3, q4, nullptr, 0.5, 4, true, 1e-4, 1e-9},
+               {113.78151260504202, 0.34680458454793928, 0.081138440131016371, 0.59721561952535474, t3, d3, 0, 3,
+                false, 0.5, 1e-7}};
   for (const auto& c : cases) {
-    const double t[] = {0.125, 0.375, 0.625, 0.875}, d[] = {c.D, c.D, c.D, c.D};
-    auto at = [&](double r) { return vexal::precise_put_american_d(100, 100, 1, r, c.sigma, t, d, 4); };
-    const double h = 1e-4, v = at(c.r);
-    const double fit = (-at(c.r - 2 * h) + 4 * at(c.r - h) + 4 * at(c.r + h) - at(c.r + 2 * h)) / 6;
-    EXPECT_NEAR(v, fit, 1e-9 * v) << c.sigma << " " << c.D << " " << c.r;
+    const double dq[] = {c.D, c.D, c.D, c.D};
+    const double* d = c.d ? c.d : dq;
+    auto at = [&](double e) {
+      return vexal::precise_put_american_d(c.in_rate ? c.S : c.S + e, 100, c.T, c.in_rate ? c.r + e : c.r, c.sigma,
+                                           c.t, d, c.n);
+    };
+    const double h = c.h, v = at(0);
+    const double fit = (-at(-2 * h) + 4 * at(-h) + 4 * at(h) - at(2 * h)) / 6;
+    EXPECT_NEAR(v, fit, c.tol * v) << "S " << c.S << " r " << c.r << " sigma " << c.sigma;
   }
 }
 
