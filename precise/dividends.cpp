@@ -120,7 +120,6 @@ struct Feature {
 struct Panel {
   double lo, hi;
   double t[kQ], q[kQ];
-  double lt[kQ];  // ln t
   // The barycentric terms c_k = w_k/(x - x_k) at tau, their sum returned;
   // *hit the node tau stands on (its term 0), or -1.
   double terms(double tau, double c[kQ], int* hit) const;
@@ -291,6 +290,15 @@ class Engine {
     // can be refreshed as the panel's values move.
     std::vector<double> all, base;
     std::size_t own = 0;
+    // Padded to whole groups of four lanes by points of weight zero.
+    void pad() {
+      while (f.size() % 4 != 0) {
+        f.push_back(0);
+        c.push_back(0);
+        sd.push_back(1);
+      }
+      basis.resize(f.size(), 0.0);
+    }
     void refresh(const Panel& p) {
       for (std::size_t n = 0; n < own; ++n) {
         double v = base[n];
@@ -428,21 +436,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
   R->base.clear();
   R->own = 0;
   const double rK = r_ * K_;
-  // A piece over the whole of a panel has its points on the panel's nodes
-  // (the rule is symmetric), where ln B needs no interpolation.
-  auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own,
-                   bool whole) {
-    if (whole) {
-      for (int i = 0; i < kQ; ++i) {
-        const int n = kQ - 1 - i;
-        const double s = tau - pn->t[n];
-        R->basis.push_back(0.0);
-        R->f.push_back((b - a) * kQw[i] * rK * std::exp(-r_ * s));
-        R->c.push_back(pn->q[n] + pn->lt[n] - mu_ * s);
-        R->sd.push_back(sigma_ * std::sqrt(s));
-      }
-      return;
-    }
+  auto piece = [&](const Panel* pn, double flat, double a, double b, bool first, bool own) {
     for (int i = 0; i < kQ; ++i) {
       double s, ws;
       if (first) {
@@ -485,11 +479,11 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
     double c = a;
     if (a == 0) {
       c = b / 256;
-      piece(pn, flat, 0, c, true, own, false);
+      piece(pn, flat, 0, c, true, own);
     }
     while (c < b) {
       const double e = std::fmin(4 * c, b);
-      piece(pn, flat, c, e, false, own, pn && !own && c == a && e == b);
+      piece(pn, flat, c, e, false, own);
       c = e;
     }
   };
@@ -507,12 +501,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
     own = false;
     a = b;
   }
-  while (R->f.size() % 4 != 0) {
-    R->f.push_back(0);
-    R->c.push_back(0);
-    R->sd.push_back(1);
-    R->basis.push_back(0);
-  }
+  R->pad();
 }
 
 double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double dl,
@@ -744,7 +733,6 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
 void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
   for (int k = 0; k < kQ; ++k) {
     p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
-    p.lt[k] = std::log(p.t[k]);
     p.q[k] = guess - std::log(p.t[k]);
   }
   // Before Newton's method on the panel, a rough start is enough.
@@ -852,7 +840,7 @@ void Engine::solve_period(std::size_t j) {
     if (guess > std::log(D)) guess = std::log(D);
     const int n = 2 * split;
     for (int i = 0; i < n; ++i) {
-      Panel pn{end * i / n, end * (i + 1) / n, {}, {}, {}};
+      Panel pn{end * i / n, end * (i + 1) / n, {}, {}};
       P.panels.push_back(pn);
       solve_panel(j, P.panels.back(), guess, i > 0);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
@@ -915,7 +903,7 @@ void Engine::solve_period(std::size_t j) {
     double guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
     for (int g = grades - 1; g >= 0; --g) {
       const double e = g == 0 ? L : tc + (L - tc) * std::pow(4.0, -g * 6.0 / grades);
-      P.panels.push_back({prev, e, {}, {}, {}});
+      P.panels.push_back({prev, e, {}, {}});
       solve_panel(j, P.panels.back(), guess, true);
       guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
       prev = e;
@@ -954,12 +942,7 @@ Value Engine::run() {
     tail_rule_.f = std::move(pr.f);
     tail_rule_.c = std::move(pr.c);
     tail_rule_.sd = std::move(pr.sd);
-    while (tail_rule_.f.size() % 4 != 0) {
-      tail_rule_.f.push_back(0);
-      tail_rule_.c.push_back(0);
-      tail_rule_.sd.push_back(1);
-    }
-    tail_rule_.basis.assign(tail_rule_.f.size(), 0.0);
+    tail_rule_.pad();
     tail_end_ = tail_start();
     per_.assign(ev_.size(), Period{});
   }

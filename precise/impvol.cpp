@@ -312,10 +312,7 @@ double implied_normalised(double x, double beta, double bmax, double lb) {
     const float *q = kImpvolCentralBound + sy.i, *g = kImpvolCentralScale + sy.i;
     const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
     const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
-    // (Where beta's place in the column is below 2^-60, at the money with
-    // sigma sqrt T under about 1e-18, the single-precision stencil would
-    // lose it: the general solver.)
-    if (bn > lo && bn < 0.5 && (bn - lo) * scale > 0x1p-60) {
+    if (bn > lo && bn < 0.5) {
       const double s = interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
       double v;
       const double b = black_otm(x, s, bmax, &v);
