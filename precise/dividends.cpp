@@ -269,7 +269,7 @@ class Engine {
     // many more deviations as the strike is away.
     const double dev = std::fabs(std::log(S / K) + r * T) / (sigma * std::sqrt(T));
     z_ = set.z + std::fmin(dev, 30.0);
-    premium_ = continuous && kind == Kind::put && r > 0;
+    premium_ = continuous && kind == Kind::put && r > 0 && set.steps >= 0;
     mu_ = r - sigma * sigma / 2;
   }
 
@@ -1004,12 +1004,13 @@ Value value(Kind kind, Style style, double S, double K, double T, double r, doub
     return e.run();
   }
   // The put: its boundary between dates by value matching (solve_period).
-  if (kind == Kind::put) {
+  if (kind == Kind::put && set.steps >= 0) {
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, 0, K, r), true, set);
     return e.run();
   }
   // A call exercised between dividends (r < 0): a Bermudan one at steps and
-  // 2 steps a year, whose first-order error is taken out.
+  // 2 steps a year, whose first-order error is taken out. A negative count
+  // asks for the Bermudan option alone, the put's too.
   if (set.steps < 0) {
     Engine e(kind, style, S, K, T, r, sigma, events_of(divs, -set.steps, K, r), true, set);
     return e.run();

@@ -42,8 +42,9 @@ bool read_schedule(double T, const double* times, const double* amounts, double 
 // widths wide (`put_width` for the put exercised between dates); the put's
 // boundary between dates has its panels in time split in `split`; a call
 // with r < 0, exercised between dates, is priced with `steps` exercise
-// dates a year and with twice as many, and the two extrapolated (a
-// negative count: that many, alone).
+// dates a year and with twice as many, and the two extrapolated. A
+// negative count prices the Bermudan option with that many exercise dates a
+// year alone, the put's too (a check on its boundary: their limit).
 struct Setting {
   double z;
   double width;

@@ -132,6 +132,28 @@ TEST(PreciseDividends, AmericanPutMatchesAFinerSettingAndQuantLib) {
 #endif
 }
 
+// The boundary against a method without one: the Bermudan put, exercised
+// only at dates (512, 1024 and 2048 a year), whose values approach the
+// American one to first order in the spacing, with a second-order term; both
+// taken out. The boundary jumps 0.124 years before the dividend. The
+// Bermudan grid reaches twenty deviations: with dates that close, a grid's
+// edge moves in by less than a kernel's reach from one date to the next,
+// and what the kernels miss there seeps inwards date by date.
+TEST(PreciseDividends, AmericanPutIsTheBermudanLimit) {
+  namespace dv = vexal::dividends;
+  const std::vector<dv::Dividend> divs = {{0.3, 1.0}};
+  double v[3];
+  for (int k = 0; k < 3; ++k) {
+    dv::Setting s = dv::kPrecise;
+    s.steps = -(512 << k);
+    s.z = 20;
+    v[k] = dv::value(dv::Kind::put, dv::Style::american, 95, 100, 0.5, 0.08, 0.3, divs, s).price;
+  }
+  const double r1 = 2 * v[1] - v[0], r2 = 2 * v[2] - v[1], limit = (4 * r2 - r1) / 3;
+  const double precise = dv::value(dv::Kind::put, dv::Style::american, 95, 100, 0.5, 0.08, 0.3, divs).price;
+  EXPECT_NEAR(precise, limit, 5e-8 * limit);
+}
+
 TEST(PreciseDividends, ImpliedVolatilityReprices) {
   using Price = Fn;
   using Impvol = Fn;
