@@ -897,15 +897,56 @@ void Engine::solve_period(std::size_t j) {
     }
   }
   lower(tc);
-  if (tc < L) {
+  // Above a jump, panels graded by fours from it. Where D is small the
+  // branch above the jump can be a second low one (S just above D, which
+  // the dividend takes below the next period's boundary), from which B
+  // jumps again, to near the boundary without dividends. A panel holds
+  // such a jump where one node's B steps from the last by more than half
+  // again, either way, and a later one stands above three times the B
+  // before that step. The jump is then found as tau_J was, at the spot
+  // between those two values, with B held flat past the panels before;
+  // the panel ends on it, and the grading starts again from there.
+  double from = tc;
+  for (int pass = 0; from < L; ++pass) {
     const int grades = 6 * split;
-    double prev = tc;
+    double prev = from;
     double guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
+    const double start = from;
+    from = L;
     for (int g = grades - 1; g >= 0; --g) {
-      const double e = g == 0 ? L : tc + (L - tc) * std::pow(4.0, -g * 6.0 / grades);
+      const double e = g == 0 ? L : start + (L - start) * std::pow(4.0, -g * 6.0 / grades);
       P.panels.push_back({prev, e, {}, {}});
       solve_panel(j, P.panels.back(), guess, true);
-      guess = P.panels.back().q[kQ - 1] + std::log(P.panels.back().t[kQ - 1]);
+      const Panel pn = P.panels.back();
+      // Not the first node above the jump at `start`; and three jumps a
+      // period at most.
+      double ta = 0, ba = 0, tb = 0, bb = 0, last = guess;
+      for (int k = g == grades - 1 ? 1 : 0; k < kQ && tb == 0 && pass < 3; ++k) {
+        if (k > 0) last = pn.q[k - 1] + std::log(pn.t[k - 1]);
+        const double l = pn.q[k] + std::log(pn.t[k]);
+        if (ba == 0 && std::fabs(l - last) > std::log(1.5)) {
+          ba = std::exp(last);
+          ta = k > 0 ? pn.t[k - 1] : pn.lo;
+        }
+        if (ba > 0 && l > std::log(3 * ba)) {
+          bb = std::exp(l);
+          tb = pn.t[k];
+        }
+      }
+      if (tb > 0) {
+        const double spot = std::sqrt(ba * bb);
+        P.panels.pop_back();
+        auto at = [&](double tau) { return hold(j, tau, spot) - (K_ - spot); };
+        const double fa = at(ta), fb = at(tb);
+        if (fa > 0 && fb < 0) {
+          from = change(at, ta, fa, tb, fb);
+          P.panels.push_back({pn.lo, from, {}, {}});
+          solve_panel(j, P.panels.back(), guess, true);
+          break;
+        }
+        P.panels.push_back(pn);
+      }
+      guess = pn.q[kQ - 1] + std::log(pn.t[kQ - 1]);
       prev = e;
     }
   }

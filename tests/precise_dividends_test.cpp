@@ -276,12 +276,22 @@ TEST(PreciseDividends, LowVolatilityPutIsRightOrNaN) {
 
 // Puts where a one-node solve that left its bracket (by steps outside it,
 // or by false position within it) landed on the other branch's root of
-// value matching: 1.6 % off at isolated rates, 0 at isolated spots. Each
-// within tol of the cubic through its neighbours at -+h and -+2h in r or S.
+// value matching: 1.6 % off at isolated rates, 0 at isolated spots; and
+// puts whose boundary jumps twice in a period (the last two: 2e-4 off
+// where the second jump fell inside a panel). Each within tol of the cubic
+// through its neighbours at -+h and -+2h in r or S.
 TEST(PreciseDividends, PutSmoothAtFormerGlitches) {
   const double q4[] = {0.125, 0.375, 0.625, 0.875};
   const double t3[] = {0.055958109936383511, 0.15869480755487103, 0.24885114597553637};
   const double d3[] = {3.2734561632042665, 0.15507597917249455, 1.4189702423002633};
+  const double t8[] = {0.070603348022827861, 0.25328741137422572, 0.33384816186203187, 0.47906260400346834,
+                       0.67633898412418381,  0.81824390616036569, 0.93247364761508755, 1.0927008669171974};
+  const double d8[] = {0.22482040680622475, 0.19519243793895516, 2.8694727581495054, 2.3243708524694395,
+                       0.9181480391804151,  0.46592773918657621, 0.027444451028657328, 1.4338904119778404};
+  const double t6[] = {0.18574474858601134, 0.52432792765991743, 1.0045081786736663,
+                       1.6476579588863709,  1.8005552496854873,  2.2639098575686654};
+  const double d6[] = {0.093410936635550626, 0.0079438458285726685, 1.8061129141338361,
+                       1.3396361559893828,   2.6856877581427638,    2.2880753543938779};
   const struct {
     double S, T, r, sigma;
     const double *t, *d;
@@ -294,7 +304,11 @@ TEST(PreciseDividends, PutSmoothAtFormerGlitches) {
                {100, 1, 0.0974, 0.3, q4, nullptr, 0.5, 4, true, 1e-4, 1e-9},
                {100, 1, 0.0979, 0.3, q4, nullptr, 0.5, 4, true, 1e-4, 1e-9},
                {113.78151260504202, 0.34680458454793928, 0.081138440131016371, 0.59721561952535474, t3, d3, 0, 3,
-                false, 0.5, 1e-7}};
+                false, 0.5, 1e-7},
+               {60.933535564035921, 1.133941979143487, 0.055271356783919603, 0.54067091453216165, t8, d8, 0, 8,
+                true, 0.1 / 199, 5e-6},
+               {61.518810249774731, 2.476449589000886, 0.03919095477386935, 0.27912015389226158, t6, d6, 0, 6,
+                true, 0.1 / 199, 5e-6}};
   for (const auto& c : cases) {
     const double dq[] = {c.D, c.D, c.D, c.D};
     const double* d = c.d ? c.d : dq;
