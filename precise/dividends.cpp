@@ -338,10 +338,11 @@ class Engine {
   double premium(const Rule& R, double ly, double* d1, double* d2, double dl = 0,
                  bool trial = false, double* dens = nullptr) const;
   void solve_period(std::size_t j);
-  void solve_panel(std::size_t j, Panel& p, double guess, bool newton);
+  // Nodes kept at ln B >= floor.
+  void solve_panel(std::size_t j, Panel& p, double guess, bool newton, double floor = -INFINITY);
   // With `given`, that rule (the node's own, current).
   double solve_node(std::size_t j, double tau, int node, double l, double tol = 1e-13,
-                    const Rule* given = nullptr) const;
+                    const Rule* given = nullptr, double floor = -INFINITY) const;
   double tail_start() const;
 
   Kind kind_;
@@ -688,7 +689,7 @@ void Engine::build(std::size_t j) {
 // positive above it. Newton's method in ln B, kept within the bracket the
 // signs give.
 double Engine::solve_node(std::size_t j, double tau, int node, double l, double tol,
-                          const Rule* given) const {
+                          const Rule* given, double floor) const {
   // The trial boundary is the panel's interpolant with the node's value
   // (at tau) moved to l. A trial below the true boundary leaves out
   // exercise and values the put below K - B there, one above values it
@@ -703,6 +704,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
   const double at = !pn ? 0.0 : node < 0 ? pn->log_at(tau) : pn->q[node] + std::log(pn->t[node]);
   double lo = -INFINITY, hi = std::log(K_);
   if (!(l < hi)) l = hi - 0.01;
+  if (l < floor) l = floor;
   for (int it = 0; it < 80; ++it) {
     const double y = std::exp(l);
     double d1, d2;
@@ -718,6 +720,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
     // each branch: steps outside the bracket, or false position within it,
     // can land on the other branch's.)
     if (!(next > lo && next < hi)) next = std::isinf(lo) ? l - 1 : (lo + hi) / 2;
+    if (next < floor) next = (l + floor) / 2;
     if (std::fabs(next - l) < tol * (1 + std::fabs(l))) return next;
     l = next;
   }
@@ -730,7 +733,7 @@ double Engine::solve_node(std::size_t j, double tau, int node, double l, double 
 // ln B_i has, besides the kernel's and the premium's in the spot where
 // i = k, the premium's through the boundary's shape: the sum over the
 // points of this panel of f phi(w) l_i / sd, l_i node i's Lagrange basis.
-void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
+void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton, double floor) {
   for (int k = 0; k < kQ; ++k) {
     p.t[k] = p.lo + (p.hi - p.lo) * kQv[k];
     p.q[k] = guess - std::log(p.t[k]);
@@ -747,7 +750,7 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
       else
         R[k].refresh(p);
       const double l = solve_node(j, p.t[k], k, p.q[k] + std::log(p.t[k]),
-                                  first && newton ? 1e-7 : 1e-10, &R[k]);
+                                  first && newton ? 1e-7 : 1e-10, &R[k], floor);
       moved = std::fmax(moved, std::fabs(l - std::log(p.t[k]) - p.q[k]));
       for (int i = k; i < (first ? kQ : k + 1); ++i) p.q[i] = l - std::log(p.t[i]);
     }
@@ -801,6 +804,7 @@ void Engine::solve_panel(std::size_t j, Panel& p, double guess, bool newton) {
       double d = step[k];
       if (!(std::fabs(d) < 0.5)) d = d > 0 ? 0.5 : -0.5;  // NaN too
       p.q[k] += d;
+      if (p.q[k] + std::log(p.t[k]) < floor) p.q[k] = floor - std::log(p.t[k]);
       moved = std::fmax(moved, std::fabs(d));
     }
     // Converged; or at the rounding of the residuals, where the steps
@@ -897,16 +901,22 @@ void Engine::solve_period(std::size_t j) {
     }
   }
   lower(tc);
-  // Above a jump, panels graded by fours from it. Where D is small the
-  // branch above the jump can be a second low one (S just above D, which
-  // the dividend takes below the next period's boundary), from which B
-  // jumps again, to near the boundary without dividends. A panel holds
-  // such a jump where one node's B steps from the last by more than half
-  // again, either way, and a later one stands above three times the B
-  // before that step. The jump is then found as tau_J was, at the spot
-  // between those two values, with B held flat past the panels before;
-  // the panel ends on it, and the grading starts again from there.
-  double from = tc;
+  // Above a jump, panels graded by fours from it. Past the jump the spot
+  // where value matching changed sign lies in the exercise region, so the
+  // boundary stands above it: where the first panel's solve falls a tenth
+  // below it (onto a root of the branch before, which outlives the jump),
+  // the panels are solved again with their nodes kept above it.
+  //
+  // Where D is small the branch above the jump can be a second low one (S
+  // just above D, which the dividend takes below the next period's
+  // boundary), from which B jumps again, to near the boundary without
+  // dividends. A panel holds such a jump where one node's B steps from the
+  // last by more than half again, either way, and a later one stands above
+  // three times the B before that step. The jump is then found as tau_J
+  // was, at the spot between those two values, with B held flat past the
+  // panels before; the panel ends on it, and the grading starts again
+  // from there.
+  double from = tc, over = std::log(mid);
   for (int pass = 0; from < L; ++pass) {
     const int grades = 6 * split;
     double prev = from;
@@ -916,7 +926,18 @@ void Engine::solve_period(std::size_t j) {
     for (int g = grades - 1; g >= 0; --g) {
       const double e = g == 0 ? L : start + (L - start) * std::pow(4.0, -g * 6.0 / grades);
       P.panels.push_back({prev, e, {}, {}});
-      solve_panel(j, P.panels.back(), guess, true);
+      if (g == grades - 1) {
+        solve_panel(j, P.panels.back(), guess, true);
+        const Panel& f = P.panels.back();
+        if (f.q[0] + std::log(f.t[0]) < over - std::log(1.1)) {
+          P.panels.back() = {prev, e, {}, {}};
+          solve_panel(j, P.panels.back(), guess, true, over);
+        } else {
+          over = -INFINITY;
+        }
+      } else {
+        solve_panel(j, P.panels.back(), guess, true, over);
+      }
       const Panel pn = P.panels.back();
       // Not the first node above the jump at `start`; and three jumps a
       // period at most.
@@ -941,7 +962,8 @@ void Engine::solve_period(std::size_t j) {
         if (fa > 0 && fb < 0) {
           from = change(at, ta, fa, tb, fb);
           P.panels.push_back({pn.lo, from, {}, {}});
-          solve_panel(j, P.panels.back(), guess, true);
+          solve_panel(j, P.panels.back(), guess, true, over);
+          over = std::log(spot);
           break;
         }
         P.panels.push_back(pn);

@@ -152,6 +152,17 @@ TEST(PreciseDividends, AmericanPutIsTheBermudanLimit) {
   const double r1 = 2 * v[1] - v[0], r2 = 2 * v[2] - v[1], limit = (4 * r2 - r1) / 3;
   const double precise = dv::value(dv::Kind::put, dv::Style::american, 95, 100, 0.5, 0.08, 0.3, divs).price;
   EXPECT_NEAR(precise, limit, 5e-8 * limit);
+  // Eight dividends; in the fifth period the boundary climbs a low branch
+  // and then jumps to the upper one, where a root of the low branch
+  // outlives the jump (the price was 7e-5 low). Its limit likewise, at
+  // 1024, 2048 and 4096 dates a year (too slow to run here).
+  const double t8[] = {0.028696369617462976, 0.21006002370404897, 0.50707257226632363, 0.64778299852116705,
+                       0.84788719802945078,  0.94989937503196331, 1.2699240568297103,  1.4564107517105496};
+  const double d8[] = {1.010330784277077,  1.1296371014922681,  2.4881368746531662, 3.0487598623980281,
+                       1.5266569837619623, 0.77364044766845097, 1.9707351163350562, 3.1019886054855075};
+  const double eight = vexal::precise_put_american_d(62.812600433101935, 100, 1.5037748580547978,
+                                                     0.001 + 0.1 * 177 / 199, 0.28638715270328741, t8, d8, 8);
+  EXPECT_NEAR(eight, 39.6679232297, 1e-8 * eight);
 }
 
 TEST(PreciseDividends, ImpliedVolatilityReprices) {
