@@ -135,7 +135,7 @@ inline double erfcx(double y) {
 // Y(z) = 1/phi(z) - Y(-z) (used up to z = 0.85, where it loses under 1 bit).
 inline double mills(double z) {
   if (z <= 0) return kSqrtHalfPi * erfcx(-z * kInvSqrt2);
-  return kSqrt2Pi * std::exp(z * z / 2) - kSqrtHalfPi * erfcx(z * kInvSqrt2);
+  return kSqrt2Pi * exp_any(z * z / 2) - kSqrtHalfPi * erfcx(z * kInvSqrt2);
 }
 
 // R(a) = e^{a^2/2} N(-a) = erfcx(a/sqrt 2) / 2 for 0.5 <= a < 5.75: on each

@@ -5,70 +5,107 @@
 #define VEXAL_PRECISE_EUROPEAN_H
 
 #include <cmath>
+#include <type_traits>
 
 #include "precise/black.h"
 #include "precise/erfc.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace vexal::precise {
 
 // Inputs past the NaN, sign and expiry checks: S, K > 0, T > 0, sigma >= 0.
 // What only some functions need (the discount factors, the discounted
-// forward and strike) is worked out on demand.
-struct Market {
-  double S, K, T, r, sigma, q;
-  double x;     // ln(F/K)
-  double s;     // sigma sqrt(T)
-  double h, t;  // x/s (+-inf or 0 at s = 0), s/2
+// forward and strike) is worked out on demand. Written once for one double
+// and for four lanes (vexal_map's rows), which give the same doubles; four
+// lanes need S/K normal and leave to the caller the case where b
+// underflows (underflows()).
+template <class F>
+struct MarketOf {
+  F S, K, T, r, sigma, q;
+  F x;     // ln(F/K)
+  F s;     // sigma sqrt(T)
+  F h, t;  // x/s (+-inf or 0 at s = 0), s/2
 
-  Market(double S_, double K_, double T_, double r_, double sigma_, double q_)
+  VEXAL_LANES MarketOf(const F& S_, const F& K_, const F& T_, const F& r_, const F& sigma_, const F& q_)
       : S(S_), K(K_), T(T_), r(r_), sigma(sigma_), q(q_),
-        x(log_moneyness(S_, K_, T_, r_, q_)), s(sigma_ * std::sqrt(T_)) {
+        x(log_moneyness_of(S_, K_, T_, r_, q_)), s(sigma_ * lanes::root(T_)) {
+    using lanes::pick;
     t = s / 2;
-    h = s > 0 ? x / s : (x > 0 ? INFINITY : x < 0 ? -INFINITY : 0.0);
+    const F big = F{} + INFINITY;
+    h = pick(s > 0, x / s, pick(x > 0, big, pick(x < 0, -big, F{})));
   }
 
-  double Dr() const { return std::exp(-r * T); }
-  double B() const { return K * Dr(); }  // discounted strike
-  double A() const {                     // discounted forward, B e^x
-    return std::fabs(x) < 1 ? B() * std::exp(x) : S * std::exp(-q * T);
+  VEXAL_LANES F Dr() const { return exp_any(-r * T); }
+  VEXAL_LANES F B() const { return K * Dr(); }  // discounted strike
+  VEXAL_LANES F A() const {                     // discounted forward, B e^x
+    const auto near = lanes::magnitude(x) < 1;
+    if (lanes::all(near)) return B() * exp_any(x);
+    if (!lanes::any(near)) return S * exp_any(-q * T);
+    return lanes::pick(near, B() * exp_any(x), S * exp_any(-q * T));
   }
-  double Dq() const { return A() / S; }
+  VEXAL_LANES F Dq() const { return A() / S; }
 
   // sqrt(A B) = sqrt(S K) e^{-(r + q) T / 2}, the scale of the normalised
   // prices.
-  double scale() const {
-    double root = std::sqrt(S * K);
-    if (!(root < INFINITY) || root == 0) root = std::sqrt(S) * std::sqrt(K);
-    return root * std::exp(-(r + q) * T / 2);
+  VEXAL_LANES F scale() const {
+    F root = lanes::root(S * K);
+    const auto out = !(root < INFINITY) || root == 0;
+    if (lanes::any(out)) root = lanes::pick(out, lanes::root(S) * lanes::root(K), root);
+    return root * exp_any(-(r + q) * T / 2);
   }
+
+  // b(-|x|, s) and the scale, the out-of-the-money price's factors, and
+  // whether b is below the normal doubles while the scale would lift it
+  // back.
+  VEXAL_LANES F otm_b(F& root) const {
+    const F ax = lanes::magnitude(x);
+    const auto wide = t - lanes::magnitude(h) > 0.85;
+    F ex = F{};
+    if (lanes::any(wide)) ex = lanes::pick(wide, exp_any(-ax / 2), ex);
+    F v;
+    root = scale();
+    return black_otm_of(-ax, s, ex, v);
+  }
+  VEXAL_LANES static auto underflows(const F& b, const F& root) { return b < 0x1p-1000 && root > 1; }
 
   // The out-of-the-money price (put for x > 0, call for x <= 0),
   // sqrt(A B) b(-|x|, s); e^{-|x|/2} only where b needs it (d1 > 0.85).
   // Where b is below the normal doubles and the scale would lift it back,
   // b = e^E D / sqrt(2 pi) (black_otm_ratio) is scaled before it can
-  // underflow: (e^{E/2} sqrt(A B) D / sqrt(2 pi)) e^{E/2}.
-  double otm() const {
-    if (!(s > 0)) return 0.0;
-    const double ex = t - std::fabs(h) > 0.85 ? std::exp(-std::fabs(x) / 2) : 0.0;
-    const double b = black_otm(-std::fabs(x), s, ex), root = scale();
-    if (b < 0x1p-1000 && root > 1) {
-      double E;
-      const double D = black_otm_ratio(-std::fabs(x), s, &E), m = std::exp(E / 2);
-      return m * (root * (kInvSqrt2Pi * D)) * m;
+  // underflow: (e^{E/2} sqrt(A B) D / sqrt(2 pi)) e^{E/2} (one double only).
+  VEXAL_LANES F otm() const {
+    F root;
+    const F b = otm_b(root);
+    if constexpr (std::is_same_v<F, double>) {
+      if (!(s > 0)) return 0.0;
+      if (underflows(b, root)) {
+        double E;
+        const double D = black_otm_ratio(-std::fabs(x), s, &E), m = exp_any(E / 2);
+        return m * (root * (kInvSqrt2Pi * D)) * m;
+      }
     }
     return root * b;
   }
 
   // The discounted intrinsic value of the forward, |A - B|, from x near
   // the money, where the difference would cancel.
-  double intrinsic() const {
-    return std::fabs(x) < 0.5 ? B() * std::fabs(std::expm1(x)) : std::fabs(A() - B());
+  VEXAL_LANES F intrinsic() const {
+    const auto near = lanes::magnitude(x) < 0.5;
+    if (lanes::all(near)) return B() * lanes::magnitude(expm1_half(x));
+    if (!lanes::any(near)) return lanes::magnitude(A() - B());
+    return lanes::pick(near, B() * lanes::magnitude(expm1_half(x)), lanes::magnitude(A() - B()));
   }
 };
+
+using Market = MarketOf<double>;
 
 // A price, level or volatility below zero has no meaning here: NaN.
 inline bool out_of_domain(double S, double K, double sigma) { return S < 0 || K < 0 || sigma < 0; }
 
 }  // namespace vexal::precise
+
+#pragma GCC diagnostic pop
 
 #endif

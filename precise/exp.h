@@ -1,7 +1,7 @@
-// The pieces of e^x shared by one double and four (precise/lanes.h): the
-// lane types, 2^{j/64} in two parts, and e^x to about half an ulp for the
-// Gaussian factor of the normal distribution, written once for both so
-// that the rows vexal_map takes four at a time give the scalar doubles.
+// The pieces of e^x and ln x shared by one double and four
+// (precise/lanes.h): the lane types, 2^{j/64} in two parts, e^x to about
+// half an ulp, e^x - 1 and ln x, written once for both so that the rows
+// vexal_map takes four at a time give the scalar doubles.
 #ifndef VEXAL_PRECISE_EXP_H
 #define VEXAL_PRECISE_EXP_H
 
@@ -20,7 +20,12 @@ typedef long long I __attribute__((vector_size(32)));
 typedef unsigned long long U __attribute__((vector_size(32)));
 
 VEXAL_LANES double pick(bool m, double a, double b) { return m ? a : b; }
-VEXAL_LANES V pick(const I& m, const V& a, const V& b) { return m ? a : b; }
+// A comparison of lanes gives I, or a vector of long of the same width
+// where long has 64 bits: either serves as a mask.
+template <class M, class = decltype(M{}[0])>
+VEXAL_LANES V pick(const M& m, const V& a, const V& b) {
+  return m ? a : b;
+}
 
 // x rounded toward zero, for |x| < 2^31 (by the conversions to 32-bit
 // integers and back, one instruction each for four lanes; -0 comes back +0).
@@ -82,6 +87,19 @@ VEXAL_LANES double power_of_two(long long k) {
   return x;
 }
 VEXAL_LANES V power_of_two(const I& k) { return reinterpret_cast<V>(reinterpret_cast<U>(k + 1023) << 52); }
+// A double's representation and back.
+VEXAL_LANES long long bits_of(double x) {
+  long long b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+VEXAL_LANES I bits_of(const V& x) { return reinterpret_cast<I>(x); }
+VEXAL_LANES double from_bits(long long b) {
+  double x;
+  std::memcpy(&x, &b, sizeof x);
+  return x;
+}
+VEXAL_LANES V from_bits(const I& b) { return reinterpret_cast<V>(b); }
 VEXAL_LANES double table(long long k) { return kExp2[k & 63]; }
 VEXAL_LANES double table_lo(long long k) { return kExp2Lo[k & 63]; }
 VEXAL_LANES V table(const I& k) {
@@ -97,19 +115,20 @@ VEXAL_LANES V table_lo(const I& k) {
 
 namespace vexal::precise {
 
-// e^x for x <= 0: x = (64 k + j) ln2/64 + t, |t| <= ln2/128, and
+// e^x: x = (64 k + j) ln2/64 + t, |t| <= ln2/128, and
 // e^x = 2^k (h + (l + h (e^t - 1))) with 2^{j/64} = h + l; e^t - 1 by its
 // Taylor polynomial of degree 6 (error under 3e-20), whose rounding reaches
 // the result scaled by |t| < 0.0055, so all but the last addition's half
 // ulp is a few thousandths of one. 2^k is applied in two steps, so that a
-// subnormal result is rounded once; 0 below -746.
+// subnormal result is rounded once and a large one overflows only where
+// e^x does; 0 below -746, +inf from 709.79, NaN for NaN.
 template <class T>
-VEXAL_LANES T exp_nonpositive(const T& x) {
+VEXAL_LANES T exp_any(const T& x) {
   using namespace lanes;
   constexpr double kInvStep = 92.332482616893656768;  // 64/ln2
   constexpr double kStepHi = 1.0830424696223417e-02, kStepLo = 2.572804622327669e-14;
   constexpr double kShift = 6755399441055744.0;
-  const T y = pick(x > -746, x, x * 0 - 746);
+  const T y = pick(x > -746, pick(x < 710, x, T{} + 710), T{} - 746);
   const T shifted = y * kInvStep + kShift;
   const T kf = shifted - kShift;
   const T t = (y - kf * kStepHi) - kf * kStepLo;
@@ -120,7 +139,52 @@ VEXAL_LANES T exp_nonpositive(const T& x) {
   const T m = h + (table_lo(k) + h * p);
   const auto e = k >> 6, e1 = e >> 1;
   const T r = m * power_of_two(e1) * power_of_two(e - e1);
-  return pick(x > -746, r, x * 0);
+  return pick(x > -746, r, pick(x == x, T{}, x));
+}
+
+// e^x for x <= 0 (the same doubles).
+template <class T>
+VEXAL_LANES T exp_nonpositive(const T& x) {
+  return exp_any(x);
+}
+
+// e^x - 1 for |x| <= 1/2 by its Taylor polynomial of degree 16 (error
+// under 3e-20 relative): x plus terms at most a quarter of it, so that the
+// result keeps little more than the last addition's half ulp. The terms
+// past x^2 by Estrin's scheme (a short chain of dependent operations).
+template <class T>
+VEXAL_LANES T expm1_half(const T& x) {
+  constexpr double c2 = 1.0 / 2, c3 = 1.0 / 6, c4 = 1.0 / 24, c5 = 1.0 / 120, c6 = 1.0 / 720,
+                   c7 = 1.0 / 5040, c8 = 1.0 / 40320, c9 = 1.0 / 362880, c10 = 1.0 / 3628800,
+                   c11 = 1.0 / 39916800, c12 = 1.0 / 479001600, c13 = 1.0 / 6227020800,
+                   c14 = 1.0 / 87178291200, c15 = 1.0 / 1307674368000, c16 = 1.0 / 20922789888000;
+  const T x2 = x * x, x4 = x2 * x2, x8 = x4 * x4;
+  const T f0 = (c3 + c4 * x) + (c5 + c6 * x) * x2, f1 = (c7 + c8 * x) + (c9 + c10 * x) * x2;
+  const T f2 = (c11 + c12 * x) + (c13 + c14 * x) * x2, f3 = c15 + c16 * x;
+  return x + x2 * (c2 + x * ((f0 + f1 * x4) + (f2 + f3 * x4) * x8));
+}
+
+// ln x for a normal positive x: x = 2^k (1 + f) with sqrt(2)/2 <= 1 + f <
+// sqrt(2), s = f/(2 + f), ln(1 + f) = 2 atanh s = f - f^2/2 + s (f^2/2 + R),
+// R = s^2 (L1 + L2 s^2 + ... + L7 s^12) a minimax fit (error under 2^-58);
+// k ln 2 in two parts, the first exact for any k. Within 1 ulp.
+template <class T>
+VEXAL_LANES T log_normal(const T& x) {
+  using namespace lanes;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
+  constexpr double L1 = 6.666666666666735130e-01, L2 = 3.999999999940941908e-01,
+                   L3 = 2.857142874366239149e-01, L4 = 2.222219843214978396e-01,
+                   L5 = 1.818357216161805012e-01, L6 = 1.531383769920937332e-01,
+                   L7 = 1.479819860511658591e-01;
+  // Adding 1 - sqrt(2)/2 to the representation's high bits carries into the
+  // exponent exactly where the significand reaches sqrt(2).
+  auto b = bits_of(x) + 0x00095f6200000000LL;
+  const auto e = b >> 52;
+  const T m = from_bits((b & 0x000fffffffffffffLL) + 0x3fe6a09e00000000LL);
+  const T k = from_bits(e | 0x4330000000000000LL) - (4503599627370496.0 + 1023);
+  const T f = m - 1, hf = 0.5 * f * f, s = f / (2 + f), z = s * s, w = z * z;
+  const T R = z * (L1 + w * (L3 + w * (L5 + w * L7))) + w * (L2 + w * (L4 + w * L6));
+  return s * (hf + R) + k * kLn2Lo - hf + f + k * kLn2Hi;
 }
 
 // e^d - 1 for |d| < 2^-10: Taylor to degree 5 (relative error under 2e-18).

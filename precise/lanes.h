@@ -31,7 +31,22 @@ VEXAL_LANES V load(const double* p) {
 VEXAL_LANES void store(double* p, const V& v) { std::memcpy(p, &v, sizeof v); }
 // The lanes' sum, in the same order on every target.
 VEXAL_LANES double sum(const V& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
-VEXAL_LANES bool any(const I& m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+template <class M, class = decltype(M{}[0])>
+VEXAL_LANES bool any(const M& m) {
+  return (m[0] | m[1] | m[2] | m[3]) != 0;
+}
+template <class M, class = decltype(M{}[0])>
+VEXAL_LANES bool all(const M& m) {
+  return (m[0] & m[1] & m[2] & m[3]) != 0;
+}
+VEXAL_LANES bool any(bool m) { return m; }
+VEXAL_LANES bool all(bool m) { return m; }
+// The largest lane.
+VEXAL_LANES double largest(double x) { return x; }
+VEXAL_LANES double largest(const V& x) {
+  const double a = x[0] > x[1] ? x[0] : x[1], b = x[2] > x[3] ? x[2] : x[3];
+  return a > b ? a : b;
+}
 
 VEXAL_LANES double magnitude(double x) { return std::fabs(x); }
 VEXAL_LANES V magnitude(const V& x) { return reinterpret_cast<V>(reinterpret_cast<U>(x) & 0x7fffffffffffffffULL); }
@@ -72,6 +87,21 @@ VEXAL_LANES V erfcx_of(const V& y) {
   if (any(large)) c = large ? precise::erfcx_asymptotic(y) : c;
   return c;
 }
+
+// The Mills ratio Y(z) = N(z)/phi(z) (precise::mills).
+VEXAL_LANES double mills_of(double z) { return precise::mills(z); }
+VEXAL_LANES V mills_of(const V& z) {
+  const V c = precise::kSqrtHalfPi * erfcx_of(magnitude(z) * precise::kInvSqrt2);
+  const I above = z > 0;
+  if (!any(above)) return c;
+  return pick(above, precise::kSqrt2Pi * precise::exp_any(z * z / 2) - c, c);
+}
+
+// ln x: for one double any x, for four lanes normal positive ones.
+VEXAL_LANES double log_of(double x) {
+  return x >= 0x1p-1022 && x < INFINITY ? precise::log_normal(x) : std::log(x);
+}
+VEXAL_LANES V log_of(const V& x) { return precise::log_normal(x); }
 
 // Phi(x) and phi(x) together, sharing the exponential: to a few ulp times
 // x^2 in the tails, ample inside integrals.
