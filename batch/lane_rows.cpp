@@ -1,7 +1,11 @@
-// Four rows at a time for precise_snorm and precise_norm: the regions of
-// norm_cdf and norm_pdf become masks, each region's formula evaluated where
-// some lane needs it, by the same operations as the scalar path (the Gaussian factor is one template,
-// precise/erfc.h), so every double equals the scalar call's.
+// Four rows at a time for precise_snorm and precise_norm, the European
+// prices, deltas and vega: the regions of the formulas become masks, each
+// region's formula evaluated where some lane needs it, by the same
+// operations as the scalar path (the formulas are templates for one double
+// and four, precise/erfc.h, precise/black.h, precise/european.h), so every
+// double equals the scalar call's. Rows outside the ordinary case (NaN, a
+// zero or negative S, K, T or sigma, S/K beyond the normal doubles, a price
+// below them) are left to the scalar call.
 #include "batch/lane_rows.h"
 
 #include <atomic>
@@ -10,6 +14,7 @@
 
 #include "core/numeric.h"
 #include "precise/erfc.h"
+#include "precise/european.h"
 #include "precise/functions.h"
 #include "precise/lanes.h"
 
@@ -86,6 +91,66 @@ VEXAL_ROWS void one_argument_rows(const void* p, std::int64_t begin, std::int64_
   for (; i < end; ++i) out[i] = Scalar(x[i * s]);
 }
 
+// The rows of a six-argument European function whose lanes are not
+// ordinary: any NaN or infinity, S, K, T or sigma not above 0, S/K not a
+// normal double (log_moneyness_of's four lanes need it).
+VEXAL_ROWS I unusual(const V& S, const V& K, const V& T, const V& r, const V& sigma, const V& q) {
+  const V all = S + K + T + r + sigma + q, ratio = S / K;
+  return !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(sigma > 0) ||
+         !(ratio >= 0x1p-1022) || !(ratio < INFINITY);
+}
+
+using Market4 = precise::MarketOf<V>;
+
+// precise_call_eur and precise_put_eur.
+template <bool Call>
+VEXAL_ROWS V price(const Market4& m, I& odd) {
+  V root;
+  const V b = m.otm_b(root);
+  odd |= Market4::underflows(b, root) || !(m.s > 0);
+  const I itm = Call ? m.x > 0 : m.x < 0;
+  V p = root * b;
+  if (lanes::any(itm)) p = p + lanes::pick(itm, m.intrinsic(), V{});
+  else p = p + 0.0;
+  return p;
+}
+VEXAL_ROWS V call_price(const Market4& m, I& odd) { return price<true>(m, odd); }
+VEXAL_ROWS V put_price(const Market4& m, I& odd) { return price<false>(m, odd); }
+VEXAL_ROWS V call_delta(const Market4& m, I&) { return m.Dq() * norm_cdf(m.h + m.t); }
+VEXAL_ROWS V put_delta(const Market4& m, I&) { return -m.Dq() * norm_cdf(-(m.h + m.t)); }
+VEXAL_ROWS V vega(const Market4& m, I&) { return m.A() * norm_pdf(m.h + m.t) * lanes::root(m.T); }
+
+template <V (*Lanes)(const Market4&, I&), double (*Scalar)(double, double, double, double, double, double)>
+VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t end) {
+  const MapJob& job = *static_cast<const MapJob*>(p);
+  const double* const* a = job.args;
+  const long long* st = job.strides;
+  double* const out = job.out;
+  auto scalar = [&](std::int64_t i) {
+    return Scalar(a[0][i * st[0]], a[1][i * st[1]], a[2][i * st[2]], a[3][i * st[3]], a[4][i * st[4]],
+                  a[5][i * st[5]]);
+  };
+  std::int64_t i = begin;
+  for (; i + 4 <= end; i += 4) {
+    const V S = gather(a[0], st[0], i), K = gather(a[1], st[1], i), T = gather(a[2], st[2], i);
+    const V r = gather(a[3], st[3], i), sigma = gather(a[4], st[4], i), q = gather(a[5], st[5], i);
+    I odd = unusual(S, K, T, r, sigma, q);
+    V v = {};
+    if (!lanes::all(odd)) {
+      // Odd lanes take harmless values; their results are replaced.
+      const V one = V{} + 1;
+      const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
+                      lanes::pick(odd, V{}, r), lanes::pick(odd, one, sigma), lanes::pick(odd, V{}, q));
+      v = Lanes(m, odd);
+    }
+    lanes::store(out + i, v);
+    if (lanes::any(odd))
+      for (int j = 0; j < 4; ++j)
+        if (odd[j]) out[i + j] = scalar(i + j);
+  }
+  for (; i < end; ++i) out[i] = scalar(i);
+}
+
 // Each loop built twice; the baseline build (SSE2, two registers per
 // four lanes) measures slower than the scalar loop, so it serves only where
 // asked for, and a processor without AVX2 keeps the generated loop.
@@ -103,6 +168,20 @@ VEXAL_AVX2 void norm_avx2(const void* p, std::int64_t b, std::int64_t e) {
   one_argument_rows<norm_pdf, precise_norm>(p, b, e);
 }
 
+#define VEXAL_EUROPEAN_ROWS(name, lanes_fn)                                                    \
+  void name##_baseline(const void* p, std::int64_t b, std::int64_t e) {                         \
+    european_rows<lanes_fn, name>(p, b, e);                                                      \
+  }                                                                                               \
+  VEXAL_AVX2 void name##_avx2(const void* p, std::int64_t b, std::int64_t e) {                  \
+    european_rows<lanes_fn, name>(p, b, e);                                                      \
+  }
+VEXAL_EUROPEAN_ROWS(precise_call_eur, call_price)
+VEXAL_EUROPEAN_ROWS(precise_put_eur, put_price)
+VEXAL_EUROPEAN_ROWS(precise_call_delta_eur, call_delta)
+VEXAL_EUROPEAN_ROWS(precise_put_delta_eur, put_delta)
+VEXAL_EUROPEAN_ROWS(precise_vega_eur, vega)
+#undef VEXAL_EUROPEAN_ROWS
+
 struct LaneRow {
   const char* name;
   LaneFn baseline, avx2;
@@ -110,6 +189,11 @@ struct LaneRow {
 const LaneRow kLaneRows[] = {
     {"precise_snorm", snorm_baseline, snorm_avx2},
     {"precise_norm", norm_baseline, norm_avx2},
+    {"precise_call_eur", precise_call_eur_baseline, precise_call_eur_avx2},
+    {"precise_put_eur", precise_put_eur_baseline, precise_put_eur_avx2},
+    {"precise_call_delta_eur", precise_call_delta_eur_baseline, precise_call_delta_eur_avx2},
+    {"precise_put_delta_eur", precise_put_delta_eur_baseline, precise_put_delta_eur_avx2},
+    {"precise_vega_eur", precise_vega_eur_baseline, precise_vega_eur_avx2},
 };
 
 std::atomic<LaneBuild> forced{LaneBuild::best};

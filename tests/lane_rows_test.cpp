@@ -1,5 +1,5 @@
 // The four-lane row loops of vexal_map against the scalar calls, bit for
-// bit, on the baseline and the AVX2 build: a large random block with the
+// bit, on the baseline and the AVX2 build: large random blocks with the
 // far tails, region edges, NaN and infinities, at odd row counts (a partial
 // group at the end), strided and broadcast columns, on 1 and 2 threads.
 #include <cmath>
@@ -45,34 +45,66 @@ std::vector<double> one_argument_block(std::size_t n) {
   return x;
 }
 
+// Six arguments (S, K, T, r, sigma, q) of the European functions: ordinary
+// books, far tails, tiny and huge sigma sqrt(T), negative rates, each
+// column now and then a special value (0, a negative, NaN, infinity,
+// extremes of the doubles).
+std::vector<std::vector<double>> european_block(std::size_t n) {
+  std::mt19937_64 gen(33);
+  std::uniform_real_distribution<double> u(0, 1);
+  const double special[] = {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), kInf, -kInf, 1e-310, 1e300};
+  std::vector<std::vector<double>> cols(6, std::vector<double>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    const double S = 100 * std::exp(i % 5 == 0 ? 12 * (u(gen) - 0.5) : 0.8 * (u(gen) - 0.5));
+    const double T = std::exp(i % 7 == 0 ? 30 * (u(gen) - 0.7) : 3 * (u(gen) - 0.8));
+    const double sigma = i % 11 == 0 ? std::exp(20 * (u(gen) - 0.7)) : 0.05 + u(gen);
+    const double row[6] = {S, 100.0, T, 0.2 * u(gen) - 0.05, sigma, 0.2 * u(gen) - 0.05};
+    for (int c = 0; c < 6; ++c) cols[c][i] = row[c];
+    if (i % 29 == 0) cols[i / 29 % 6][i] = special[i / 13 % 7];
+  }
+  return cols;
+}
+
+using Scalar1 = double (*)(double);
+using Scalar6 = double (*)(double, double, double, double, double, double);
 struct LaneCase {
   const char* name;
-  double (*scalar)(double);
+  Scalar1 one;
+  Scalar6 six;
 };
 const LaneCase kCases[] = {
-    {"precise_snorm", vexal::precise_snorm},
-    {"precise_norm", vexal::precise_norm},
+    {"precise_snorm", vexal::precise_snorm, nullptr},
+    {"precise_norm", vexal::precise_norm, nullptr},
+    {"precise_call_eur", nullptr, vexal::precise_call_eur},
+    {"precise_put_eur", nullptr, vexal::precise_put_eur},
+    {"precise_call_delta_eur", nullptr, vexal::precise_call_delta_eur},
+    {"precise_put_delta_eur", nullptr, vexal::precise_put_delta_eur},
+    {"precise_vega_eur", nullptr, vexal::precise_vega_eur},
 };
 
 TEST(LaneRows, EqualTheScalarCallsOnEveryBuild) {
-  const std::vector<double> x = one_argument_block(20003);
+  const std::vector<std::vector<double>> one = {one_argument_block(20003)}, six = european_block(20003);
   std::vector<LaneBuild> builds = {LaneBuild::baseline};
   if (vexal::have_avx2()) builds.push_back(LaneBuild::avx2);
   for (const LaneCase& c : kCases) {
+    const std::vector<std::vector<double>>& cols = c.one ? one : six;
     for (LaneBuild b : builds) {
       vexal::batch::force_lane_build(b);
       for (long long stride : {1LL, 2LL, 0LL})
         for (int threads : {1, 2}) {
-          const long long rows = stride == 2 ? static_cast<long long>(x.size() / 2) : 4099;
-          const double* args[] = {stride == 0 ? &x[7] : x.data()};
-          const long long strides[] = {stride};
+          const long long rows = stride == 2 ? static_cast<long long>(cols[0].size() / 2) : 4099;
+          std::vector<const double*> args;
+          for (const std::vector<double>& col : cols) args.push_back(stride == 0 ? &col[7] : col.data());
+          const std::vector<long long> strides(cols.size(), stride);
           std::vector<double> out(rows);
-          ASSERT_EQ(vexal_map(c.name, rows, args, strides, out.data(), threads), VEXAL_OK);
+          ASSERT_EQ(vexal_map(c.name, rows, args.data(), strides.data(), out.data(), threads), VEXAL_OK);
           for (long long i = 0; i < rows; ++i) {
-            const double want = c.scalar(args[0][i * stride]);
+            double a[6];
+            for (std::size_t k = 0; k < cols.size(); ++k) a[k] = args[k][i * stride];
+            const double want = c.one ? c.one(a[0]) : c.six(a[0], a[1], a[2], a[3], a[4], a[5]);
             ASSERT_TRUE(same_bits(out[i], want))
-                << c.name << " build " << static_cast<int>(b) << " stride " << stride << " x = "
-                << args[0][i * stride] << ": " << out[i] << " against " << want;
+                << c.name << " build " << static_cast<int>(b) << " stride " << stride << " row " << i << ": "
+                << out[i] << " against " << want;
           }
         }
     }
