@@ -30,6 +30,7 @@ using lanes::V;
 #define VEXAL_ROWS inline __attribute__((always_inline))
 
 VEXAL_ROWS V gather(const double* p, std::int64_t s, std::int64_t i) {
+  if (s == 1) return lanes::load(p + i);
   return V{p[i * s], p[(i + 1) * s], p[(i + 2) * s], p[(i + 3) * s]};
 }
 

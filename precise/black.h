@@ -57,9 +57,9 @@ VEXAL_LANES T mills_difference_asymptotic_of(const T& h, const T& t) {
   return sum;
 }
 
-// Region 2, t < 0.21.
+// Region 2, t < 0.21, given y0 = Y(h).
 template <class T>
-VEXAL_LANES T mills_difference_series_of(const T& h, const T& t) {
+VEXAL_LANES T mills_difference_series_of(const T& h, const T& t, const T& y0) {
   using lanes::pick;
   // Terms needed for 1e-17 (measured over h in [-12, 0]); 1/((k+1)(k+2)).
   const T one = T{} + 1;
@@ -70,7 +70,7 @@ VEXAL_LANES T mills_difference_series_of(const T& h, const T& t) {
                                     1.0 / 110, 1.0 / 156, 1.0 / 210, 1.0 / 272};
   // Two steps of the recurrence at once, from (Y^(k), Y^(k-1)) with k odd:
   //   Y^(k+2) = (h^2 + k + 1) Y^(k) + h k Y^(k-1),  Y^(k+1) = h Y^(k) + k Y^(k-1).
-  const T y0 = lanes::mills_of(h), h2 = h * h, t2 = t * t;
+  const T h2 = h * h, t2 = t * t;
   T odd = 1 + h * y0, even = y0;
   T sum = T{}, f = t;  // f = t^k / k!
   double k = 1;
@@ -82,6 +82,10 @@ VEXAL_LANES T mills_difference_series_of(const T& h, const T& t) {
     f *= t2 * inv[i];
   }
   return 2 * sum;
+}
+template <class T>
+VEXAL_LANES T mills_difference_series_of(const T& h, const T& t) {
+  return mills_difference_series_of(h, t, lanes::mills_of(h));
 }
 
 // b(x, s) for x <= 0 and s > 0 given ex = e^{x/2}, and the normalised vega.
@@ -95,14 +99,18 @@ VEXAL_LANES T black_otm_of(const T& x, const T& s, const T& ex, T& vega) {
   vega = v;
   // Region 3 as e^{x/2} less the gap: N(d1) = 1 - phi(d1) Y(-d1); elsewhere
   // 0 where v is.
-  const auto wide = d1 > 0.85;
-  T b = T{};
-  if (any(wide)) b = pick(wide, ex - v * (mills_of(-d1) + mills_of(h - t)), b);
-  const auto rest = !wide && v != 0, deep = rest && d1 <= -12;
+  const auto wide = d1 > 0.85, rest = !wide && v != 0, deep = rest && d1 <= -12;
   const auto series = rest && !deep && t < 0.21, general = rest && !deep && !(t < 0.21);
+  // The Mills ratio every region but 1 needs, Y(-d1), Y(h) or Y(d1), in one
+  // evaluation for all lanes; Y(h - t) where regions 3 and 4 need it.
+  const T m1 = mills_of(pick(wide, -d1, pick(series, h, d1)));
+  T m2 = T{};
+  if (any(wide || general)) m2 = mills_of(h - t);
+  T b = T{};
+  if (any(wide)) b = pick(wide, ex - v * (m1 + m2), b);
   if (any(deep)) b = pick(deep, v * mills_difference_asymptotic_of(h, t), b);
-  if (any(series)) b = pick(series, v * mills_difference_series_of(h, t), b);
-  if (any(general)) b = pick(general, v * (mills_of(d1) - mills_of(h - t)), b);
+  if (any(series)) b = pick(series, v * mills_difference_series_of(h, t, m1), b);
+  if (any(general)) b = pick(general, v * (m1 - m2), b);
   return b;
 }
 

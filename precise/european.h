@@ -56,17 +56,22 @@ struct MarketOf {
     return root * exp_any(-(r + q) * T / 2);
   }
 
-  // b(-|x|, s) and the scale, the out-of-the-money price's factors, and
-  // whether b is below the normal doubles while the scale would lift it
-  // back.
-  VEXAL_LANES F otm_b(F& root) const {
+  // The out-of-the-money price's factors: its normalised price b(-|x|, s)
+  // (black_otm_of of -|x|, s and ex = e^{-|x|/2} where b needs it, d1 >
+  // 0.85) and the scale; and whether b is below the normal doubles while
+  // the scale would lift it back.
+  VEXAL_LANES F otm_args(F& ex, F& root) const {
     const F ax = lanes::magnitude(x);
     const auto wide = t - lanes::magnitude(h) > 0.85;
-    F ex = F{};
+    ex = F{};
     if (lanes::any(wide)) ex = lanes::pick(wide, exp_any(-ax / 2), ex);
-    F v;
     root = scale();
-    return black_otm_of(-ax, s, ex, v);
+    return -ax;
+  }
+  VEXAL_LANES F otm_b(F& root) const {
+    F ex, v;
+    const F xo = otm_args(ex, root);
+    return black_otm_of(xo, s, ex, v);
   }
   VEXAL_LANES static auto underflows(const F& b, const F& root) { return b < 0x1p-1000 && root > 1; }
 
