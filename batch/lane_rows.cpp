@@ -34,52 +34,8 @@ VEXAL_ROWS V gather(const double* p, std::int64_t s, std::int64_t i) {
   return V{p[i * s], p[(i + 1) * s], p[(i + 2) * s], p[(i + 3) * s]};
 }
 
-// precise::tail_ratio with each lane's coefficients from its own quarter;
-// k is clamped so that lanes outside [0.5, 5.75) read a valid row.
-VEXAL_ROWS V tail_ratio(const V& a) {
-  const V a4 = a * 4;
-  const V in = lanes::pick(a4 >= 2 && a4 < 23, a4, V{} + 2);
-  int k[4];
-  for (int j = 0; j < 4; ++j) k[j] = static_cast<int>(in[j]);
-  const double* c[4] = {precise::kTailRatio[k[0] - 2], precise::kTailRatio[k[1] - 2],
-                        precise::kTailRatio[k[2] - 2], precise::kTailRatio[k[3] - 2]};
-  const V mid = V{2.0 * k[0] + 1, 2.0 * k[1] + 1, 2.0 * k[2] + 1, 2.0 * k[3] + 1} * 0.125;
-  const V t = a - mid;
-  V p = V{c[0][11], c[1][11], c[2][11], c[3][11]};
-  for (int i = 10; i >= 2; --i) p = p * t + V{c[0][i], c[1][i], c[2][i], c[3][i]};
-  return V{c[0][0], c[1][0], c[2][0], c[3][0]} + (V{c[0][1], c[1][1], c[2][1], c[3][1]} + t * p);
-}
-
-// precise::norm_cdf.
-VEXAL_ROWS V norm_cdf(const V& x) {
-  using namespace precise;
-  const V a = lanes::magnitude(x);
-  const I central = a <= 0.46875 * 1.41421356237309504880;
-  const I far = a > 4 * 1.41421356237309504880;
-  const I tail = !central && x > -40 && x < 10;  // NaN lanes in none
-  V r = lanes::pick(x >= 10, V{} + 1, V{});
-  r = lanes::pick(x == x, r, x);
-  if (lanes::any(central)) r = lanes::pick(central, 0.5 + 0.5 * erf_small(x * kInvSqrt2), r);
-  if (lanes::any(tail)) {
-    const V b = lanes::pick(tail, a, V{} + 1);  // harmless where unused
-    V f = V{};
-    if (lanes::any(far)) f = kInvSqrt2Pi - kInvSqrt2 * cody_large(2 / (b * b));
-    const I near = tail && !far;
-    const V e = precise::exp_half_sq(b);
-    V n = e * f / b;
-    if (lanes::any(near)) n = lanes::pick(near, e * tail_ratio(b), n);
-    r = lanes::pick(tail, lanes::pick(x < 0, n, 1 - n), r);
-  }
-  return r;
-}
-
-// precise::norm_pdf.
-VEXAL_ROWS V norm_pdf(const V& x) {
-  const I inside = lanes::magnitude(x) < 40;
-  const V b = lanes::pick(inside, x, V{});  // harmless where unused
-  const V d = precise::kInvSqrt2Pi * precise::exp_half_sq(b);
-  return lanes::pick(inside, d, lanes::pick(x == x, V{}, x));
-}
+using lanes::norm_cdf;
+using lanes::norm_pdf;
 
 template <V (*Lanes)(const V&), double (*Scalar)(double)>
 VEXAL_ROWS void one_argument_rows(const void* p, std::int64_t begin, std::int64_t end) {
@@ -120,6 +76,20 @@ VEXAL_ROWS V put_price(const Market4& m, I& odd) { return price<false>(m, odd); 
 VEXAL_ROWS V call_delta(const Market4& m, I&) { return m.Dq() * norm_cdf(m.h + m.t); }
 VEXAL_ROWS V put_delta(const Market4& m, I&) { return -m.Dq() * norm_cdf(-(m.h + m.t)); }
 VEXAL_ROWS V vega(const Market4& m, I&) { return m.A() * norm_pdf(m.h + m.t) * lanes::root(m.T); }
+VEXAL_ROWS V gamma(const Market4& m, I&) { return m.Dq() * norm_pdf(m.h + m.t) / (m.S * m.s); }
+VEXAL_ROWS V call_rho(const Market4& m, I&) { return m.K * m.T * m.Dr() * norm_cdf(m.h - m.t); }
+VEXAL_ROWS V put_rho(const Market4& m, I&) { return -m.K * m.T * m.Dr() * norm_cdf(-(m.h - m.t)); }
+// Where the out-of-the-money price is near its bound, theta takes another
+// form (the scalar call's).
+template <bool Call>
+VEXAL_ROWS V theta(const Market4& m, I& odd) {
+  V root;
+  const V b = m.otm_b(root);
+  odd |= Market4::underflows(b, root) || !(m.s > 0) || m.t - lanes::magnitude(m.h) > 0.85;
+  return precise::theta_near(m, Call, root * b);
+}
+VEXAL_ROWS V call_theta(const Market4& m, I& odd) { return theta<true>(m, odd); }
+VEXAL_ROWS V put_theta(const Market4& m, I& odd) { return theta<false>(m, odd); }
 
 template <V (*Lanes)(const Market4&, I&), double (*Scalar)(double, double, double, double, double, double)>
 VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t end) {
@@ -142,6 +112,7 @@ VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t en
       const V one = V{} + 1;
       const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
                       lanes::pick(odd, V{}, r), lanes::pick(odd, one, sigma), lanes::pick(odd, V{}, q));
+      odd |= !(m.s > 0);  // sigma sqrt(T) below the doubles
       v = Lanes(m, odd);
     }
     lanes::store(out + i, v);
@@ -181,6 +152,11 @@ VEXAL_EUROPEAN_ROWS(precise_put_eur, put_price)
 VEXAL_EUROPEAN_ROWS(precise_call_delta_eur, call_delta)
 VEXAL_EUROPEAN_ROWS(precise_put_delta_eur, put_delta)
 VEXAL_EUROPEAN_ROWS(precise_vega_eur, vega)
+VEXAL_EUROPEAN_ROWS(precise_gamma_eur, gamma)
+VEXAL_EUROPEAN_ROWS(precise_call_rho_eur, call_rho)
+VEXAL_EUROPEAN_ROWS(precise_put_rho_eur, put_rho)
+VEXAL_EUROPEAN_ROWS(precise_call_theta_eur, call_theta)
+VEXAL_EUROPEAN_ROWS(precise_put_theta_eur, put_theta)
 #undef VEXAL_EUROPEAN_ROWS
 
 struct LaneRow {
@@ -195,6 +171,11 @@ const LaneRow kLaneRows[] = {
     {"precise_call_delta_eur", precise_call_delta_eur_baseline, precise_call_delta_eur_avx2},
     {"precise_put_delta_eur", precise_put_delta_eur_baseline, precise_put_delta_eur_avx2},
     {"precise_vega_eur", precise_vega_eur_baseline, precise_vega_eur_avx2},
+    {"precise_gamma_eur", precise_gamma_eur_baseline, precise_gamma_eur_avx2},
+    {"precise_call_rho_eur", precise_call_rho_eur_baseline, precise_call_rho_eur_avx2},
+    {"precise_put_rho_eur", precise_put_rho_eur_baseline, precise_put_rho_eur_avx2},
+    {"precise_call_theta_eur", precise_call_theta_eur_baseline, precise_call_theta_eur_avx2},
+    {"precise_put_theta_eur", precise_put_theta_eur_baseline, precise_put_theta_eur_avx2},
 };
 
 std::atomic<LaneBuild> forced{LaneBuild::best};

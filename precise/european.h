@@ -106,6 +106,28 @@ struct MarketOf {
 
 using Market = MarketOf<double>;
 
+// Theta where the out-of-the-money price otm is not near its bound (t - |h|
+// <= 0.85, or s = 0; precise/european_greeks.cpp has the rest).
+template <class F>
+VEXAL_LANES F theta_near(const MarketOf<F>& m, bool call, const F& otm) {
+  using lanes::pick;
+  const F vega = m.A() * lanes::norm_pdf(m.h + m.t) * lanes::root(m.T);
+  const F decay = pick(m.s > 0, vega * m.sigma / (2 * m.T), F{});
+  const F carry = (m.r - m.q) * m.A();
+  const auto above = m.x > 0;  // the put is out of the money
+  F th;
+  if (lanes::all(above)) {
+    th = m.r * otm + carry * lanes::norm_cdf(-(m.h + m.t)) - decay;
+  } else if (!lanes::any(above)) {
+    th = m.r * otm - carry * lanes::norm_cdf(m.h + m.t) - decay;
+  } else {
+    th = pick(above, m.r * otm + carry * lanes::norm_cdf(-(m.h + m.t)) - decay,
+              m.r * otm - carry * lanes::norm_cdf(m.h + m.t) - decay);
+  }
+  const F parity = m.q * m.A() - m.r * m.B();
+  return call ? pick(above, th + parity, th) : pick(above, th, th - parity);
+}
+
 // A price, level or volatility below zero has no meaning here: NaN.
 inline bool out_of_domain(double S, double K, double sigma) { return S < 0 || K < 0 || sigma < 0; }
 

@@ -61,19 +61,7 @@ double theta_wide(const Market& m, bool call) {
 
 double theta(const Market& m, bool call) {
   if (m.s > 0 && m.t - std::fabs(m.h) > 0.85) return theta_wide(m, call);
-  const double vega = m.A() * norm_pdf(m.h + m.t) * std::sqrt(m.T);
-  const double decay = m.s > 0 ? vega * m.sigma / (2 * m.T) : 0.0;
-  const double carry = (m.r - m.q) * m.A();
-  const double otm = m.otm();
-  double th;
-  if (m.x > 0)  // the put is out of the money
-    th = m.r * otm + carry * norm_cdf(-(m.h + m.t)) - decay;
-  else
-    th = m.r * otm - carry * norm_cdf(m.h + m.t) - decay;
-  const double parity = m.q * m.A() - m.r * m.B();
-  if (call && m.x > 0) th += parity;
-  if (!call && !(m.x > 0)) th -= parity;
-  return th;
+  return precise::theta_near(m, call, m.otm());
 }
 
 }  // namespace

@@ -103,6 +103,55 @@ VEXAL_LANES double log_of(double x) {
 }
 VEXAL_LANES V log_of(const V& x) { return precise::log_normal(x); }
 
+// precise::tail_ratio with each lane's coefficients from its own quarter;
+// k is clamped so that lanes outside [0.5, 5.75) read a valid row.
+VEXAL_LANES V tail_ratio(const V& a) {
+  const V a4 = a * 4;
+  const V in = pick(a4 >= 2 && a4 < 23, a4, V{} + 2);
+  int k[4];
+  for (int j = 0; j < 4; ++j) k[j] = static_cast<int>(in[j]);
+  const double* c[4] = {precise::kTailRatio[k[0] - 2], precise::kTailRatio[k[1] - 2],
+                        precise::kTailRatio[k[2] - 2], precise::kTailRatio[k[3] - 2]};
+  const V mid = V{2.0 * k[0] + 1, 2.0 * k[1] + 1, 2.0 * k[2] + 1, 2.0 * k[3] + 1} * 0.125;
+  const V t = a - mid;
+  V p = V{c[0][11], c[1][11], c[2][11], c[3][11]};
+  for (int i = 10; i >= 2; --i) p = p * t + V{c[0][i], c[1][i], c[2][i], c[3][i]};
+  return V{c[0][0], c[1][0], c[2][0], c[3][0]} + (V{c[0][1], c[1][1], c[2][1], c[3][1]} + t * p);
+}
+
+// precise::norm_cdf and precise::norm_pdf, lane by lane (one double: the
+// scalar functions).
+VEXAL_LANES double norm_cdf(double x) { return precise::norm_cdf(x); }
+VEXAL_LANES double norm_pdf(double x) { return precise::norm_pdf(x); }
+VEXAL_LANES V norm_cdf(const V& x) {
+  using namespace precise;
+  const V a = magnitude(x);
+  const I central = a <= 0.46875 * 1.41421356237309504880;
+  const I far = a > 4 * 1.41421356237309504880;
+  const I tail = !central && x > -40 && x < 10;  // NaN lanes in none
+  V r = pick(x >= 10, V{} + 1, V{});
+  r = pick(x == x, r, x);
+  if (any(central)) r = pick(central, 0.5 + 0.5 * erf_small(x * kInvSqrt2), r);
+  if (any(tail)) {
+    const V b = pick(tail, a, V{} + 1);  // harmless where unused
+    V f = V{};
+    if (any(far)) f = kInvSqrt2Pi - kInvSqrt2 * cody_large(2 / (b * b));
+    const I near = tail && !far;
+    const V e = precise::exp_half_sq(b);
+    V n = e * f / b;
+    if (any(near)) n = pick(near, e * tail_ratio(b), n);
+    r = pick(tail, pick(x < 0, n, 1 - n), r);
+  }
+  return r;
+}
+
+VEXAL_LANES V norm_pdf(const V& x) {
+  const I inside = magnitude(x) < 40;
+  const V b = pick(inside, x, V{});  // harmless where unused
+  const V d = precise::kInvSqrt2Pi * precise::exp_half_sq(b);
+  return pick(inside, d, pick(x == x, V{}, x));
+}
+
 // Phi(x) and phi(x) together, sharing the exponential: to a few ulp times
 // x^2 in the tails, ample inside integrals.
 template <class T>

@@ -52,7 +52,7 @@ std::vector<double> one_argument_block(std::size_t n) {
 std::vector<std::vector<double>> european_block(std::size_t n) {
   std::mt19937_64 gen(33);
   std::uniform_real_distribution<double> u(0, 1);
-  const double special[] = {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), kInf, -kInf, 1e-310, 1e300};
+  const double special[] = {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), kInf, -kInf, 1e-310, 1e300, 1e-320};
   std::vector<std::vector<double>> cols(6, std::vector<double>(n));
   for (std::size_t i = 0; i < n; ++i) {
     const double S = 100 * std::exp(i % 5 == 0 ? 12 * (u(gen) - 0.5) : 0.8 * (u(gen) - 0.5));
@@ -60,7 +60,7 @@ std::vector<std::vector<double>> european_block(std::size_t n) {
     const double sigma = i % 11 == 0 ? std::exp(20 * (u(gen) - 0.7)) : 0.05 + u(gen);
     const double row[6] = {S, 100.0, T, 0.2 * u(gen) - 0.05, sigma, 0.2 * u(gen) - 0.05};
     for (int c = 0; c < 6; ++c) cols[c][i] = row[c];
-    if (i % 29 == 0) cols[i / 29 % 6][i] = special[i / 13 % 7];
+    if (i % 29 == 0) cols[i / 29 % 6][i] = special[i / 13 % 8];
   }
   return cols;
 }
@@ -80,6 +80,11 @@ const LaneCase kCases[] = {
     {"precise_call_delta_eur", nullptr, vexal::precise_call_delta_eur},
     {"precise_put_delta_eur", nullptr, vexal::precise_put_delta_eur},
     {"precise_vega_eur", nullptr, vexal::precise_vega_eur},
+    {"precise_gamma_eur", nullptr, vexal::precise_gamma_eur},
+    {"precise_call_rho_eur", nullptr, vexal::precise_call_rho_eur},
+    {"precise_put_rho_eur", nullptr, vexal::precise_put_rho_eur},
+    {"precise_call_theta_eur", nullptr, vexal::precise_call_theta_eur},
+    {"precise_put_theta_eur", nullptr, vexal::precise_put_theta_eur},
 };
 
 TEST(LaneRows, EqualTheScalarCallsOnEveryBuild) {
