@@ -16,6 +16,7 @@
 #include "precise/erfc.h"
 #include "precise/european.h"
 #include "precise/functions.h"
+#include "precise/impvol.h"
 #include "precise/lanes.h"
 
 // Lanes pass between functions only where those are inlined.
@@ -123,6 +124,68 @@ VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t en
   for (; i < end; ++i) out[i] = scalar(i);
 }
 
+// precise_call_impvol_eur and precise_put_impvol_eur: the bounds and the
+// normalised price four rows at a time, the guess row by row (it reads
+// tables), its correction four at a time. Rows whose price is on or beyond
+// a bound, whose normalised price is below the normal doubles, or whose
+// guess needs more than one correction go to the single call.
+template <bool Call>
+VEXAL_ROWS void impvol_rows(const void* p, std::int64_t begin, std::int64_t end) {
+  const MapJob& job = *static_cast<const MapJob*>(p);
+  const double* const* a = job.args;
+  const long long* st = job.strides;
+  double* const out = job.out;
+  auto scalar = [&](std::int64_t i) {
+    return (Call ? precise_call_impvol_eur : precise_put_impvol_eur)(
+        a[0][i * st[0]], a[1][i * st[1]], a[2][i * st[2]], a[3][i * st[3]], a[4][i * st[4]], a[5][i * st[5]]);
+  };
+  const V one = V{} + 1;
+  std::int64_t i = begin;
+  for (; i + 4 <= end; i += 4) {
+    const V S = gather(a[0], st[0], i), K = gather(a[1], st[1], i), T = gather(a[2], st[2], i);
+    const V r = gather(a[3], st[3], i), P = gather(a[4], st[4], i), q = gather(a[5], st[5], i);
+    const V all = S + K + T + r + P + q, ratio = S / K;
+    I odd = !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(ratio >= 0x1p-1022) ||
+            !(ratio < INFINITY);
+    V v = {};
+    if (!lanes::all(odd)) {
+      const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
+                      lanes::pick(odd, V{}, r), V{}, lanes::pick(odd, V{}, q));
+      const V scale = m.scale(), bmax = precise::exp_any(-lanes::magnitude(m.x) / 2);
+      const I sel = Call ? m.x > 0 : !(m.x > 0);
+      const V lower = lanes::pick(sel, m.intrinsic(), V{}), upper = lanes::pick(sel, scale / bmax, scale * bmax);
+      const V price = lanes::pick(odd, (lower + upper) / 2, P);
+      odd |= !(price > lower && price < upper);
+      const V beta = (price - lower) / scale, x = -lanes::magnitude(m.x);
+      odd |= !(beta < bmax) || !(beta >= 0x1p-1000);
+      V s = one;
+      I central = {}, other = {};
+      for (int j = 0; j < 4; ++j) {
+        if (odd[j]) {
+          central[j] = -1;  // harmless: the central correction of s = 1
+          continue;
+        }
+        precise::Start kind;
+        double lb = NAN;
+        s[j] = precise::implied_start(x[j], beta[j], bmax[j], lb, kind);
+        central[j] = kind == precise::Start::central ? -1 : 0;
+        other[j] = kind == precise::Start::other ? -1 : 0;
+      }
+      I low = {};
+      const I corrected = !other;
+      V c = s;
+      if (lanes::any(corrected)) c = lanes::pick(corrected, precise::correction_of(x, s, bmax, beta, central, low), s);
+      odd |= low && corrected;
+      v = c / lanes::root(lanes::pick(odd, one, T));
+    }
+    lanes::store(out + i, v);
+    if (lanes::any(odd))
+      for (int j = 0; j < 4; ++j)
+        if (odd[j]) out[i + j] = scalar(i + j);
+  }
+  for (; i < end; ++i) out[i] = scalar(i);
+}
+
 // Each loop built twice; the baseline build (SSE2, two registers per
 // four lanes) measures slower than the scalar loop, so it serves only where
 // asked for, and a processor without AVX2 keeps the generated loop.
@@ -157,6 +220,14 @@ VEXAL_EUROPEAN_ROWS(precise_call_rho_eur, call_rho)
 VEXAL_EUROPEAN_ROWS(precise_put_rho_eur, put_rho)
 VEXAL_EUROPEAN_ROWS(precise_call_theta_eur, call_theta)
 VEXAL_EUROPEAN_ROWS(precise_put_theta_eur, put_theta)
+void precise_call_impvol_eur_baseline(const void* p, std::int64_t b, std::int64_t e) { impvol_rows<true>(p, b, e); }
+VEXAL_AVX2 void precise_call_impvol_eur_avx2(const void* p, std::int64_t b, std::int64_t e) {
+  impvol_rows<true>(p, b, e);
+}
+void precise_put_impvol_eur_baseline(const void* p, std::int64_t b, std::int64_t e) { impvol_rows<false>(p, b, e); }
+VEXAL_AVX2 void precise_put_impvol_eur_avx2(const void* p, std::int64_t b, std::int64_t e) {
+  impvol_rows<false>(p, b, e);
+}
 #undef VEXAL_EUROPEAN_ROWS
 
 struct LaneRow {
@@ -176,6 +247,8 @@ const LaneRow kLaneRows[] = {
     {"precise_put_rho_eur", precise_put_rho_eur_baseline, precise_put_rho_eur_avx2},
     {"precise_call_theta_eur", precise_call_theta_eur_baseline, precise_call_theta_eur_avx2},
     {"precise_put_theta_eur", precise_put_theta_eur_baseline, precise_put_theta_eur_avx2},
+    {"precise_call_impvol_eur", precise_call_impvol_eur_baseline, precise_call_impvol_eur_avx2},
+    {"precise_put_impvol_eur", precise_put_impvol_eur_baseline, precise_put_impvol_eur_avx2},
 };
 
 std::atomic<LaneBuild> forced{LaneBuild::best};

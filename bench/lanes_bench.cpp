@@ -63,9 +63,20 @@ const std::vector<std::vector<double>>& option_args() {
   return cols;
 }
 
+// The same book with the call's price in sigma's place.
+const std::vector<std::vector<double>>& price_args() {
+  static const std::vector<std::vector<double>> cols = [] {
+    std::vector<std::vector<double>> c = option_args();
+    for (std::size_t i = 0; i < c[0].size(); ++i)
+      c[4][i] = vexal::precise_call_eur(c[0][i], c[1][i], c[2][i], c[3][i], c[4][i], c[5][i]);
+    return c;
+  }();
+  return cols;
+}
+
 template <double (*Scalar)(double, double, double, double, double, double)>
-void six_arguments(benchmark::State& st, const char* name) {
-  const std::vector<std::vector<double>>& c = option_args();
+void six_arguments(benchmark::State& st, const char* name, bool prices = false) {
+  const std::vector<std::vector<double>>& c = prices ? price_args() : option_args();
   const std::size_t n = c[0].size();
   std::vector<double> out(n);
   const double* args[] = {c[0].data(), c[1].data(), c[2].data(), c[3].data(), c[4].data(), c[5].data()};
@@ -93,9 +104,13 @@ void BM_LanesCallEur(benchmark::State& st) { six_arguments<vexal::precise_call_e
 void BM_LanesPutEur(benchmark::State& st) { six_arguments<vexal::precise_put_eur>(st, "precise_put_eur"); }
 void BM_LanesCallDeltaEur(benchmark::State& st) { six_arguments<vexal::precise_call_delta_eur>(st, "precise_call_delta_eur"); }
 void BM_LanesVegaEur(benchmark::State& st) { six_arguments<vexal::precise_vega_eur>(st, "precise_vega_eur"); }
+void BM_LanesCallImpvolEur(benchmark::State& st) {
+  six_arguments<vexal::precise_call_impvol_eur>(st, "precise_call_impvol_eur", true);
+}
 BENCHMARK(BM_LanesCallEur)->Arg(kLoop)->Arg(kBest)->Arg(kBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LanesPutEur)->Arg(kLoop)->Arg(kBest)->Arg(kBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LanesCallDeltaEur)->Arg(kLoop)->Arg(kBest)->Arg(kBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LanesVegaEur)->Arg(kLoop)->Arg(kBest)->Arg(kBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LanesCallImpvolEur)->Arg(kLoop)->Arg(kBest)->Arg(kBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -43,25 +43,15 @@ namespace precise {
 
 namespace {
 
-// For the objective ln b - ln beta: r = b'/b and g = ln(beta / b) at s,
-// the logarithm of a ratio near 1 (an error of an ulp, where ln beta - ln b
-// would carry one of |ln b| ulp), or where b is below the normal doubles
+// For the objective ln b - ln beta: r = b'/b and g = ln(beta / b) at s
+// (log_ratio_of, precise/impvol.h), or where b is below the normal doubles
 // from the exponent of b' and the ratio b / b'.
-// ln(beta / b) = ln(1 + e), e = (beta - b)/b (exact difference near the
-// root); by its series while |e| < 2^-10 (to e^7/7 < 2^-72), which is
-// also more accurate than the logarithm of the rounded ratio.
-double log_ratio(double beta, double b) {
-  const double e = (beta - b) / b;
-  if (!(std::fabs(e) < 0x1p-10)) return std::log(beta / b);
-  return e * (1 - e * (0.5 - e * (1.0 / 3 - e * (0.25 - e * (0.2 - e * (1.0 / 6))))));
-}
-
 void log_objective(double x, double s, double bmax, double beta, double lb, double& r, double& g) {
   double v;
   const double b = black_otm(x, s, bmax, &v);
   if (b > 0x1p-1000 && v > 0) {
     r = v / b;
-    g = log_ratio(beta, b);
+    g = log_ratio_of(beta, b);
     return;
   }
   double e;
@@ -206,42 +196,16 @@ double interpolate(const float* table, const Stencil& a, const Stencil& c) {
   return (c.c[0] * col[0] + c.c[1] * col[1]) + (c.c[2] * col[2] + c.c[3] * col[3]);
 }
 
-// b^(k) / b' for k = 2 .. 5 at s, in P[0..3]. With a = b''/b' = x^2/s^3 -
-// s/4, b^(k+1)/b' = (b^(k)/b')' + a b^(k)/b': polynomials in a and its
-// derivatives a' = -3x^2/s^4 - 1/4, a'' = 12x^2/s^5, a''' = -60x^2/s^6.
-void derivatives(double x, double s, double* P) {
-  const double is = 1 / s, q = x * x * is * is * is;  // x^2/s^3
-  const double a = q - s / 4, a1 = -3 * q * is - 0.25, a2 = 12 * q * is * is, a3 = -60 * q * is * is * is;
-  const double aa = a * a;
-  P[0] = a;
-  P[1] = a1 + aa;
-  P[2] = a2 + 3 * a * a1 + aa * a;
-  P[3] = a3 + 3 * a1 * a1 + 4 * a * a2 + 6 * aa * a1 + aa * aa;
-}
-
-// The root e of e + t2 e^2 + ... + t5 e^5 = d by the reversed series
-//   e = d - t2 d^2 + (2 t2^2 - t3) d^3 + (-5 t2^3 + 5 t2 t3 - t4) d^4
-//       + (14 t2^4 - 21 t2^2 t3 + 6 t2 t4 + 3 t3^2 - t5) d^5,
-// with an error of order d^6.
-double reversed(double d, double t2, double t3, double t4, double t5) {
-  const double t22 = t2 * t2;
-  const double c3 = 2 * t22 - t3, c4 = 5 * t2 * (t3 - t22) - t4;
-  const double c5 = 14 * t22 * t22 - 21 * t22 * t3 + 6 * t2 * t4 + 3 * t3 * t3 - t5;
-  const double d2 = d * d;  // in pairs of terms: a shorter chain of dependent operations
-  return d + d2 * ((-t2 + d * c3) + d2 * (c4 + d * c5));
-}
-
-// One correction of order five on ln b - ln beta from the guess s.
+// One correction of order five on ln b - ln beta from the guess s; where b
+// is below the normal doubles, with g and r from log_objective.
 double log_correction(double x, double s, double bmax, double beta, double lb) {
+  bool low = false;
+  const double c = correction_of(x, s, bmax, beta, false, low);
+  if (!low) return c;
   double P[4], r, g;
   log_objective(x, s, bmax, beta, lb, r, g);
-  derivatives(x, s, P);
-  const double a = P[0], aa = a * a, rr = r * r;
-  const double H2 = a - r, H3 = P[1] - 3 * a * r + 2 * rr;
-  const double H4 = P[2] - 4 * P[1] * r - 3 * aa * r + 12 * a * rr - 6 * rr * r;
-  const double H5 =
-      P[3] - 5 * P[2] * r - 10 * P[1] * a * r + 20 * P[1] * rr + 30 * aa * rr - 60 * a * rr * r + 24 * rr * rr;
-  return s + reversed(g / r, H2 * 0.5, H3 * (1.0 / 6), H4 * (1.0 / 24), H5 * (1.0 / 120));
+  derivatives_of(x, s, P);
+  return s + log_step(P, r, g);
 }
 
 // Where |x| and beta are both below 2^-40, b is the Bachelier price to a
@@ -297,12 +261,12 @@ double normalised_volatility(double x, double beta, double bmax, int steps) {
 // the table of s/s0 in 1/sqrt|x| and 1/kappa, kappa = ln(e^{x/2}/beta), s0
 // the root of x^2/(2s^2) + s^2/8 = -ln beta (good to 7e-5). Elsewhere
 // kImpvolSteps steps of the general solver.
-double implied_normalised(double x, double beta, double bmax, double lb) {
+double implied_start(double x, double beta, double bmax, double& lb, Start& kind) {
   constexpr int n = kImpvolTableSize;
+  kind = Start::other;
   if (x > -0x1p-40 && beta < 0x1p-40) return bachelier(x, beta, lb);
   if (beta < bmax * 1.3838965267367376e-87)  // e^-200
-    return far_tail(x, beta, bmax, std::isnan(lb) ? std::log(beta) : lb);
-  double P[4];
+    return far_tail(x, beta, bmax, std::isnan(lb) ? lanes::log_of(beta) : lb);
   if (x >= -1) {
     const double y = std::sqrt(-x);
     const Stencil sy = stencil(y * (n - 1));
@@ -313,38 +277,45 @@ double implied_normalised(double x, double beta, double bmax, double lb) {
     const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
     const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
     if (bn > lo && bn < 0.5) {
-      const double s = interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
-      double v;
-      const double b = black_otm(x, s, bmax, &v);
-      derivatives(x, s, P);
-      // 1/v while b is still on its way: a correction of 2e-4 needs no
-      // correctly rounded division.
-      const double iv = 1 / v;
-      return s + reversed((beta - b) * iv, P[0] * 0.5, P[1] * (1.0 / 6), P[2] * (1.0 / 24), P[3] * (1.0 / 120));
+      kind = Start::central;
+      return interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
     }
-    const double lb = bn <= lo ? std::log(beta) : 0.0;
-    if (x <= -0.01 && lb >= -200 && lb <= -2) {
-      const double w = -1 / lb;
+    const double l = bn <= lo ? lanes::log_of(beta) : 0.0;
+    if (x <= -0.01 && l >= -200 && l <= -2) {
+      const double w = -1 / l;
       const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),
                                    stencil((w - 0.005) / 0.495 * (n - 1)));
-      return log_correction(x, R * -x * std::sqrt(w / 2), bmax, beta, lb);
+      kind = Start::lower;
+      lb = l;
+      return R * -x * std::sqrt(w / 2);
     }
   } else if (x >= -256) {
     // kappa = ln(e^{x/2} / beta) >= 8/3 lies below the central region for
     // every x < -1 (whose bound, ln(4 e^{x/2} / b_c), falls from 2.64 at
     // x = -1 to ln 8).
-    if (std::isnan(lb)) lb = std::log(beta);
+    if (std::isnan(lb)) lb = lanes::log_of(beta);
     const double ax = -x, kappa = x / 2 - lb;
     if (kappa >= 8.0 / 3) {
       const double s0 = ax / std::sqrt(kappa + ax / 2 + std::sqrt(kappa * (kappa + ax)));
       const double R = interpolate(kImpvolWideTable, stencil((1 / std::sqrt(ax) - 0.0625) * (16.0 / 15) * (n - 1)),
                                    stencil((1 / kappa - 0.005) / 0.37 * (n - 1)));
-      return log_correction(x, s0 * R, bmax, beta, lb);
+      kind = Start::lower;
+      return s0 * R;
     }
   }
   double sc;
   const double bc = central_value(x, bmax, sc);
   return iterate(x, beta, bmax, sc, bc, kImpvolSteps);
+}
+
+double implied_normalised(double x, double beta, double bmax, double lb) {
+  Start kind;
+  const double s = implied_start(x, beta, bmax, lb, kind);
+  if (kind == Start::central) {
+    bool low;
+    return correction_of(x, s, bmax, beta, true, low);
+  }
+  return kind == Start::lower ? log_correction(x, s, bmax, beta, lb) : s;
 }
 
 }  // namespace precise
@@ -358,7 +329,7 @@ double impvol(double S, double K, double T, double r, double P, double q, bool c
   // price at sigma = 0, as precise_call_eur and precise_put_eur give it) and
   // the discounted forward (call) or strike (put).
   const precise::Market m(S, K, T, r, 0.0, q);
-  const double scale = m.scale(), bmax = std::exp(-std::fabs(m.x) / 2);
+  const double scale = m.scale(), bmax = precise::exp_any(-std::fabs(m.x) / 2);
   const double lower = call == (m.x > 0) ? m.intrinsic() : 0.0;
   const double upper = call == (m.x > 0) ? scale / bmax : scale * bmax;
   // A price within rounding of the upper bound (whose e^{|x|/2} carries an
