@@ -158,16 +158,28 @@ VEXAL_ROWS void impvol_rows(const void* p, std::int64_t begin, std::int64_t end)
       odd |= !(price > lower && price < upper);
       const V beta = (price - lower) / scale, x = -lanes::magnitude(m.x);
       odd |= !(beta < bmax) || !(beta >= 0x1p-1000);
-      V s = one;
-      I central = {}, other = {};
+      // The tables' guesses four at a time for -1 <= x (not where the
+      // scalar call takes the Bachelier limit or the far tail); the rest row
+      // by row.
+      const I near = x >= -1 && !odd && !(x > -0x1p-40 && beta < 0x1p-40) && !(beta < bmax * 1.3838965267367376e-87);
+      V lb = {}, s = one;
+      I central = {}, below = {};
+      if (lanes::any(near)) {
+        s = lanes::pick(near, precise::table_start(x, lanes::pick(near, beta, one), bmax, lb, central, below), one);
+        central &= near;
+        below &= near;
+      }
+      I other = !(central || below);
       for (int j = 0; j < 4; ++j) {
         if (odd[j]) {
           central[j] = -1;  // harmless: the central correction of s = 1
+          other[j] = 0;
           continue;
         }
+        if (!other[j]) continue;
         precise::Start kind;
-        double lb = NAN;
-        s[j] = precise::implied_start(x[j], beta[j], bmax[j], lb, kind);
+        double l = NAN;
+        s[j] = precise::implied_start(x[j], beta[j], bmax[j], l, kind);
         central[j] = kind == precise::Start::central ? -1 : 0;
         other[j] = kind == precise::Start::other ? -1 : 0;
       }

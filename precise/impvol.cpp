@@ -168,34 +168,6 @@ double central_value(double x, double bmax, double& sc) {
   return bmax * (0.5 - kInvSqrt2Pi * mills(-sc));
 }
 
-// A four-point (cubic Lagrange) stencil at u in units of an n-point grid,
-// kept inside: its first point and weights, in single precision (the
-// tables', far below the interpolation's error).
-struct Stencil {
-  int i;
-  float c[4];
-};
-
-Stencil stencil(double u) {
-  constexpr int n = kImpvolTableSize;
-  Stencil st;
-  st.i = std::min(std::max(static_cast<int>(u) - 1, 0), n - 4);
-  const float f = static_cast<float>(u - st.i);
-  const float f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
-  st.c[0] = -f1 * f23 * (1.0f / 3), st.c[1] = f * f23, st.c[2] = -3 * f01 * f3, st.c[3] = f01 * f2;
-  return st;
-}
-
-// Cubic interpolation in an n x n table, the four columns side by side.
-double interpolate(const float* table, const Stencil& a, const Stencil& c) {
-  constexpr int n = kImpvolTableSize;
-  float col[4] = {0, 0, 0, 0};
-  const float* row = table + a.i * n + c.i;
-  for (int k = 0; k < 4; ++k, row += n)
-    for (int l = 0; l < 4; ++l) col[l] += a.c[k] * row[l];
-  return (c.c[0] * col[0] + c.c[1] * col[1]) + (c.c[2] * col[2] + c.c[3] * col[3]);
-}
-
 // One correction of order five on ln b - ln beta from the guess s; where b
 // is below the normal doubles, with g and r from log_objective.
 double log_correction(double x, double s, double bmax, double beta, double lb) {
@@ -268,26 +240,17 @@ double implied_start(double x, double beta, double bmax, double& lb, Start& kind
   if (beta < bmax * 1.3838965267367376e-87)  // e^-200
     return far_tail(x, beta, bmax, std::isnan(lb) ? lanes::log_of(beta) : lb);
   if (x >= -1) {
-    const double y = std::sqrt(-x);
-    const Stencil sy = stencil(y * (n - 1));
-    // beta / e^{x/2} against the branch's bounds b_c/(4 e^{x/2}) and 1/2,
-    // the bound and the scale of the table's column from x alone.
-    const double bn = beta / bmax;
-    const float *q = kImpvolCentralBound + sy.i, *g = kImpvolCentralScale + sy.i;
-    const double lo = (sy.c[0] * q[0] + sy.c[1] * q[1]) + (sy.c[2] * q[2] + sy.c[3] * q[3]);
-    const double scale = (sy.c[0] * g[0] + sy.c[1] * g[1]) + (sy.c[2] * g[2] + sy.c[3] * g[3]);
-    if (bn > lo && bn < 0.5) {
+    bool central, lower;
+    double l = 0;
+    const double s = table_start(x, beta, bmax, l, central, lower);
+    if (central) {
       kind = Start::central;
-      return interpolate(kImpvolTable, sy, stencil((bn - lo) * scale));
+      return s;
     }
-    const double l = bn <= lo ? lanes::log_of(beta) : 0.0;
-    if (x <= -0.01 && l >= -200 && l <= -2) {
-      const double w = -1 / l;
-      const double R = interpolate(kImpvolLowerTable, stencil((y - 0.1) / 0.9 * (n - 1)),
-                                   stencil((w - 0.005) / 0.495 * (n - 1)));
+    if (lower) {
       kind = Start::lower;
       lb = l;
-      return R * -x * std::sqrt(w / 2);
+      return s;
     }
   } else if (x >= -256) {
     // kappa = ln(e^{x/2} / beta) >= 8/3 lies below the central region for
@@ -297,8 +260,11 @@ double implied_start(double x, double beta, double bmax, double& lb, Start& kind
     const double ax = -x, kappa = x / 2 - lb;
     if (kappa >= 8.0 / 3) {
       const double s0 = ax / std::sqrt(kappa + ax / 2 + std::sqrt(kappa * (kappa + ax)));
-      const double R = interpolate(kImpvolWideTable, stencil((1 / std::sqrt(ax) - 0.0625) * (16.0 / 15) * (n - 1)),
-                                   stencil((1 / kappa - 0.005) / 0.37 * (n - 1)));
+      int i, k;
+      float e[4], f[4];
+      stencil_of((1 / std::sqrt(ax) - 0.0625) * (16.0 / 15) * (n - 1), i, e);
+      stencil_of((1 / kappa - 0.005) / 0.37 * (n - 1), k, f);
+      const double R = interpolate_of<double>(kImpvolWideTable, i, e, k, f);
       kind = Start::lower;
       return s0 * R;
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "precise/black.h"
+#include "precise/impvol_table.h"
 #include "precise/lanes.h"
 
 #pragma GCC diagnostic push
@@ -33,6 +34,101 @@ enum class Start { central, lower, other };
 // The guess (or for Start::other the answer) and its kind; lb as for
 // implied_normalised, and on return ln beta for Start::lower.
 double implied_start(double x, double beta, double bmax, double& lb, Start& kind);
+
+// The tables' four-point (cubic Lagrange) stencils and interpolation, for
+// one double (float weights, int index) and four lanes (four of each).
+typedef float F4 __attribute__((vector_size(16)));
+template <class T>
+struct TableTypes {
+  using F = float;
+  using N = int;
+};
+template <>
+struct TableTypes<lanes::V> {
+  using F = F4;
+  using N = lanes::I32;
+};
+VEXAL_LANES int to_index(double x) { return static_cast<int>(x); }
+VEXAL_LANES lanes::I32 to_index(const lanes::V& x) { return __builtin_convertvector(x, lanes::I32); }
+VEXAL_LANES double to_double(int i) { return i; }
+VEXAL_LANES lanes::V to_double(const lanes::I32& i) { return __builtin_convertvector(i, lanes::V); }
+VEXAL_LANES double to_double(float f) { return f; }
+VEXAL_LANES lanes::V to_double(const F4& f) { return __builtin_convertvector(f, lanes::V); }
+VEXAL_LANES float to_float(double x) { return static_cast<float>(x); }
+VEXAL_LANES F4 to_float(const lanes::V& x) { return __builtin_convertvector(x, F4); }
+VEXAL_LANES float entry(const float* t, int i) { return t[i]; }
+VEXAL_LANES F4 entry(const float* t, const lanes::I32& i) { return F4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]}; }
+
+// The stencil at u in units of an n-point grid, kept inside: its first
+// point and weights, in single precision (the tables', far below the
+// interpolation's error). The index is taken from u held in [0, n], which
+// gives the same point.
+template <class T>
+VEXAL_LANES void stencil_of(const T& u, typename TableTypes<T>::N& i, typename TableTypes<T>::F* c) {
+  using F = typename TableTypes<T>::F;
+  constexpr int n = kImpvolTableSize;
+  i = to_index(lanes::pick(u > 0, lanes::pick(u < n, u, T{} + n), T{})) - 1;
+  i = i < 0 ? i * 0 : i;
+  i = i > n - 4 ? i * 0 + (n - 4) : i;
+  const F f = to_float(u - to_double(i));
+  const F f1 = f - 1, f2 = f - 2, f3 = f - 3, f01 = f * f1 * (1.0f / 6), f23 = f2 * f3 * 0.5f;
+  c[0] = -f1 * f23 * (1.0f / 3), c[1] = f * f23, c[2] = -3 * f01 * f3, c[3] = f01 * f2;
+}
+
+// Cubic interpolation in an n x n table, the four columns side by side.
+template <class T>
+VEXAL_LANES T interpolate_of(const float* table, const typename TableTypes<T>::N& ai,
+                             const typename TableTypes<T>::F* ac, const typename TableTypes<T>::N& ci,
+                             const typename TableTypes<T>::F* cc) {
+  using F = typename TableTypes<T>::F;
+  constexpr int n = kImpvolTableSize;
+  F col[4] = {F{}, F{}, F{}, F{}};
+  const auto at = ai * n + ci;
+  for (int k = 0; k < 4; ++k)
+    for (int l = 0; l < 4; ++l) col[l] += ac[k] * entry(table, at + (k * n + l));
+  return to_double((cc[0] * col[0] + cc[1] * col[1]) + (cc[2] * col[2] + cc[3] * col[3]));
+}
+
+// For -1 <= x <= 0 the guess from a table: central where the table of the
+// central region holds beta (s for a correction of b - beta), else lower
+// where that of the region below does (s for a correction of ln b - ln
+// beta, and lb = ln beta); neither elsewhere. Four lanes need beta normal.
+template <class T, class M>
+VEXAL_LANES T table_start(const T& x, const T& beta, const T& bmax, T& lb, M& central, M& lower) {
+  using F = typename TableTypes<T>::F;
+  using N = typename TableTypes<T>::N;
+  constexpr int n = kImpvolTableSize;
+  const T y = lanes::root(-x);
+  N sy;
+  F c[4];
+  stencil_of(y * (n - 1), sy, c);
+  // beta / e^{x/2} against the branch's bounds b_c/(4 e^{x/2}) and 1/2,
+  // the bound and the scale of the table's column from x alone.
+  const T bn = beta / bmax;
+  const float *q = kImpvolCentralBound, *g = kImpvolCentralScale;
+  const T lo = to_double((c[0] * entry(q, sy) + c[1] * entry(q, sy + 1)) + (c[2] * entry(q, sy + 2) + c[3] * entry(q, sy + 3)));
+  const T scale = to_double((c[0] * entry(g, sy) + c[1] * entry(g, sy + 1)) + (c[2] * entry(g, sy + 2) + c[3] * entry(g, sy + 3)));
+  central = bn > lo && bn < 0.5;
+  T s = T{};
+  if (lanes::any(central)) {
+    N k;
+    F d[4];
+    stencil_of((bn - lo) * scale, k, d);
+    s = lanes::pick(central, interpolate_of<T>(kImpvolTable, sy, c, k, d), s);
+  }
+  const M below = !central && bn <= lo && x <= -0.01;
+  lower = below;
+  if (!lanes::any(below)) return s;
+  lb = lanes::pick(below, lanes::log_of(lanes::pick(below, beta, T{} + 1)), T{});
+  lower = below && lb >= -200 && lb <= -2;
+  if (!lanes::any(lower)) return s;
+  const T w = -1 / lb;
+  N i, k;
+  F e[4], f[4];
+  stencil_of((y - 0.1) / 0.9 * (n - 1), i, e);
+  stencil_of((w - 0.005) / 0.495 * (n - 1), k, f);
+  return lanes::pick(lower, interpolate_of<T>(kImpvolLowerTable, i, e, k, f) * -x * lanes::root(w / 2), s);
+}
 
 // The corrections below are written once for one double and four lanes
 // (vexal_map's rows take them four at a time).

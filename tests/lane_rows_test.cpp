@@ -46,7 +46,8 @@ std::vector<double> one_argument_block(std::size_t n) {
 }
 
 // Six arguments (S, K, T, r, sigma, q) of the European functions: ordinary
-// books, far tails, tiny and huge sigma sqrt(T), negative rates, each
+// books, far tails, tiny and huge sigma sqrt(T) (at the money too),
+// negative rates, each
 // column now and then a special value (0, a negative, NaN, infinity,
 // extremes of the doubles).
 std::vector<std::vector<double>> european_block(std::size_t n) {
@@ -58,7 +59,8 @@ std::vector<std::vector<double>> european_block(std::size_t n) {
     const double S = 100 * std::exp(i % 5 == 0 ? 12 * (u(gen) - 0.5) : 0.8 * (u(gen) - 0.5));
     const double T = std::exp(i % 7 == 0 ? 30 * (u(gen) - 0.7) : 3 * (u(gen) - 0.8));
     const double sigma = i % 11 == 0 ? std::exp(20 * (u(gen) - 0.7)) : 0.05 + u(gen);
-    const double row[6] = {S, 100.0, T, 0.2 * u(gen) - 0.05, sigma, 0.2 * u(gen) - 0.05};
+    const double row[6] = {i % 37 == 0 ? 100 : S, 100.0, T, 0.2 * u(gen) - 0.05, i % 37 == 0 ? 1e-14 * u(gen) : sigma,
+                           0.2 * u(gen) - 0.05};
     for (int c = 0; c < 6; ++c) cols[c][i] = row[c];
     if (i % 29 == 0) cols[i / 29 % 6][i] = special[i / 13 % 8];
   }
