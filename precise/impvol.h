@@ -122,7 +122,7 @@ VEXAL_LANES T table_start(const T& x, const T& beta, const T& bmax, T& lb, M& ce
   lb = lanes::pick(below, lanes::log_of(lanes::pick(below, beta, T{} + 1)), T{});
   lower = below && lb >= -200 && lb <= -2;
   if (!lanes::any(lower)) return s;
-  const T w = -1 / lb;
+  const T w = -1 / lanes::pick(lower, lb, T{} - 1);  // (a harmless w elsewhere)
   N i, k;
   F e[4], f[4];
   stencil_of((y - 0.1) / 0.9 * (n - 1), i, e);
