@@ -211,24 +211,25 @@ VEXAL_LANES Sums gauss_sums(const double* x, const double* w, const double* G, l
 }
 
 // Over the points of a premium rule (a multiple of four): sum f Phi(w),
-// w = (c + dl basis - ly)/sd, and its first two derivatives in ly (the
+// w = (c + dl basis - ly)/sd (isd = 1/sd), and its first two derivatives in ly (the
 // first, for a trial, in the trial value); with `dens`, each point's
 // f phi(w)/sd there.
-VEXAL_LANES Sums premium_sums(const double* f, const double* c, const double* sd,
+VEXAL_LANES Sums premium_sums(const double* f, const double* c, const double* isd,
                               const double* basis, long n, double ly, double dl, bool trial,
                               bool derivs, double* dens) {
   using namespace lanes;
   V p{}, q1{}, q2{};
   for (long i = 0; i < n; i += 4) {
-    const V s = load(sd + i), b = load(basis + i), fv = load(f + i);
-    const V w = (load(c + i) + dl * b - ly) / s;
+    const V is = load(isd + i), b = load(basis + i), fv = load(f + i);
+    const V w = (load(c + i) + dl * b - ly) * is;
     V g;
     const V P = cdf_pdf(w, g);
     p += fv * P;
-    if (dens) store(dens + i, fv * g / s);
+    const V gs = fv * g * is;
+    if (dens) store(dens + i, gs);
     if (derivs) {
-      q1 -= fv * g * (trial ? 1 - b : b * 0 + 1) / s;
-      q2 -= fv * w * g / (s * s);
+      q1 -= trial ? gs * (1 - b) : gs;
+      q2 -= gs * w * is;
     }
   }
   return {sum(p), sum(q1), sum(q2)};
@@ -238,9 +239,9 @@ Sums gauss_baseline(const double* x, const double* w, const double* G, long lo, 
                     double a, bool derivs) {
   return gauss_sums(x, w, G, lo, hi, m, a, derivs);
 }
-Sums premium_baseline(const double* f, const double* c, const double* sd, const double* basis,
+Sums premium_baseline(const double* f, const double* c, const double* isd, const double* basis,
                       long n, double ly, double dl, bool trial, bool derivs, double* dens) {
-  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs, dens);
+  return premium_sums(f, c, isd, basis, n, ly, dl, trial, derivs, dens);
 }
 #if defined(__x86_64__) || defined(__i386__)
 #define VEXAL_AVX2 __attribute__((target("avx2")))
@@ -251,10 +252,10 @@ VEXAL_AVX2 Sums gauss_avx2(const double* x, const double* w, const double* G, lo
                            double m, double a, bool derivs) {
   return gauss_sums(x, w, G, lo, hi, m, a, derivs);
 }
-VEXAL_AVX2 Sums premium_avx2(const double* f, const double* c, const double* sd,
+VEXAL_AVX2 Sums premium_avx2(const double* f, const double* c, const double* isd,
                              const double* basis, long n, double ly, double dl, bool trial,
                              bool derivs, double* dens) {
-  return premium_sums(f, c, sd, basis, n, ly, dl, trial, derivs, dens);
+  return premium_sums(f, c, isd, basis, n, ly, dl, trial, derivs, dens);
 }
 #undef VEXAL_AVX2
 const bool kAvx2 = american::best_isa() == american::Isa::avx2;
@@ -283,7 +284,7 @@ class Engine {
   // `node` k, the points in the panel holding tau (whose node k is tau)
   // also carry the Lagrange basis of node k, for a trial value of it.
   struct Rule {
-    std::vector<double> f, c, sd, basis;
+    std::vector<double> f, c, isd, basis;  // isd: 1 / the spread
     // When asked for: every node's Lagrange basis at the points of the
     // panel holding tau (kQ a point), those points' count
     // (they come first) and their ln tau' - mu s, so that their centres
@@ -295,7 +296,7 @@ class Engine {
       while (f.size() % 4 != 0) {
         f.push_back(0);
         c.push_back(0);
-        sd.push_back(1);
+        isd.push_back(1);
       }
       basis.resize(f.size(), 0.0);
     }
@@ -431,7 +432,7 @@ double Engine::hold(std::size_t j, double tau, double y, double* d1, double* d2,
 void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) const {
   R->f.clear();
   R->c.clear();
-  R->sd.clear();
+  R->isd.clear();
   R->basis.clear();
   R->all.clear();
   R->base.clear();
@@ -473,7 +474,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
       R->basis.push_back(!own ? 0.0 : node >= 0 ? mine : node == kWhole ? 1.0 : 0.0);
       R->f.push_back(ws * rK * std::exp(-r_ * s));
       R->c.push_back(lb - mu_ * s);
-      R->sd.push_back(sigma_ * std::sqrt(s));
+      R->isd.push_back(1 / (sigma_ * std::sqrt(s)));
     }
   };
   auto graded = [&](const Panel* pn, double flat, double a, double b, bool own) {
@@ -508,7 +509,7 @@ void Engine::rule(const Period& P, double tau, int node, Rule* R, bool all) cons
 double Engine::premium(const Rule& R, double ly, double* d1, double* d2, double dl,
                        bool trial, double* dens) const {
   const Sums t = (kAvx2 ? premium_avx2 : premium_baseline)(
-      R.f.data(), R.c.data(), R.sd.data(), R.basis.data(), static_cast<long>(R.f.size()), ly, dl,
+      R.f.data(), R.c.data(), R.isd.data(), R.basis.data(), static_cast<long>(R.f.size()), ly, dl,
       trial, d1 != nullptr, dens);
   if (d1) *d1 = t.s1;
   if (d2) *d2 = t.s2;
@@ -1004,7 +1005,7 @@ Value Engine::run() {
     american::PremiumRule pr = american::put_premium_rule(tailb_, K_, r_, sigma_, american::precise_setting(r_, 0));
     tail_rule_.f = std::move(pr.f);
     tail_rule_.c = std::move(pr.c);
-    tail_rule_.sd = std::move(pr.sd);
+    for (double v : pr.sd) tail_rule_.isd.push_back(1 / v);
     tail_rule_.pad();
     tail_end_ = tail_start();
     per_.assign(ev_.size(), Period{});
