@@ -67,10 +67,7 @@ VEXAL_ROWS V price(const Market4& m, I& odd) {
   const V b = m.otm_b(root);
   odd |= Market4::underflows(b, root) || !(m.s > 0);
   const I itm = Call ? m.x > 0 : m.x < 0;
-  V p = root * b;
-  if (lanes::any(itm)) p = p + lanes::pick(itm, m.intrinsic(), V{});
-  else p = p + 0.0;
-  return p;
+  return root * b + (lanes::any(itm) ? lanes::pick(itm, m.intrinsic(), V{}) : V{});
 }
 VEXAL_ROWS V call_price(const Market4& m, I& odd) { return price<true>(m, odd); }
 VEXAL_ROWS V put_price(const Market4& m, I& odd) { return price<false>(m, odd); }
@@ -92,8 +89,10 @@ VEXAL_ROWS V theta(const Market4& m, I& odd) {
 VEXAL_ROWS V call_theta(const Market4& m, I& odd) { return theta<true>(m, odd); }
 VEXAL_ROWS V put_theta(const Market4& m, I& odd) { return theta<false>(m, odd); }
 
-template <V (*Lanes)(const Market4&, I&), double (*Scalar)(double, double, double, double, double, double)>
-VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t end) {
+// The row loop of a six-argument function: four rows at a time by
+// Lanes(args, odd), which marks the lanes it leaves to the single call.
+template <V (*Lanes)(const V*, I&), double (*Scalar)(double, double, double, double, double, double)>
+VEXAL_ROWS void six_argument_rows(const void* p, std::int64_t begin, std::int64_t end) {
   const MapJob& job = *static_cast<const MapJob*>(p);
   const double* const* a = job.args;
   const long long* st = job.strides;
@@ -104,19 +103,10 @@ VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t en
   };
   std::int64_t i = begin;
   for (; i + 4 <= end; i += 4) {
-    const V S = gather(a[0], st[0], i), K = gather(a[1], st[1], i), T = gather(a[2], st[2], i);
-    const V r = gather(a[3], st[3], i), sigma = gather(a[4], st[4], i), q = gather(a[5], st[5], i);
-    I odd = unusual(S, K, T, r, sigma, q);
-    V v = {};
-    if (!lanes::all(odd)) {
-      // Odd lanes take harmless values; their results are replaced.
-      const V one = V{} + 1;
-      const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
-                      lanes::pick(odd, V{}, r), lanes::pick(odd, one, sigma), lanes::pick(odd, V{}, q));
-      odd |= !(m.s > 0);  // sigma sqrt(T) below the doubles
-      v = Lanes(m, odd);
-    }
-    lanes::store(out + i, v);
+    V args[6];
+    for (int k = 0; k < 6; ++k) args[k] = gather(a[k], st[k], i);
+    I odd = {};
+    lanes::store(out + i, Lanes(args, odd));
     if (lanes::any(odd))
       for (int j = 0; j < 4; ++j)
         if (odd[j]) out[i + j] = scalar(i + j);
@@ -124,78 +114,70 @@ VEXAL_ROWS void european_rows(const void* p, std::int64_t begin, std::int64_t en
   for (; i < end; ++i) out[i] = scalar(i);
 }
 
-// precise_call_impvol_eur and precise_put_impvol_eur: the bounds and the
-// normalised price four rows at a time, the guess row by row (it reads
-// tables), its correction four at a time. Rows whose price is on or beyond
-// a bound, whose normalised price is below the normal doubles, or whose
-// guess needs more than one correction go to the single call.
-template <bool Call>
-VEXAL_ROWS void impvol_rows(const void* p, std::int64_t begin, std::int64_t end) {
-  const MapJob& job = *static_cast<const MapJob*>(p);
-  const double* const* a = job.args;
-  const long long* st = job.strides;
-  double* const out = job.out;
-  auto scalar = [&](std::int64_t i) {
-    return (Call ? precise_call_impvol_eur : precise_put_impvol_eur)(
-        a[0][i * st[0]], a[1][i * st[1]], a[2][i * st[2]], a[3][i * st[3]], a[4][i * st[4]], a[5][i * st[5]]);
-  };
+// A European price or Greek from the market of four rows (odd lanes take
+// harmless values; their results are replaced).
+template <V (*Lanes)(const Market4&, I&)>
+VEXAL_ROWS V european(const V* a, I& odd) {
+  odd = unusual(a[0], a[1], a[2], a[3], a[4], a[5]);
+  if (lanes::all(odd)) return V{};
   const V one = V{} + 1;
-  std::int64_t i = begin;
-  for (; i + 4 <= end; i += 4) {
-    const V S = gather(a[0], st[0], i), K = gather(a[1], st[1], i), T = gather(a[2], st[2], i);
-    const V r = gather(a[3], st[3], i), P = gather(a[4], st[4], i), q = gather(a[5], st[5], i);
-    const V all = S + K + T + r + P + q, ratio = S / K;
-    I odd = !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(ratio >= 0x1p-1022) ||
-            !(ratio < INFINITY);
-    V v = {};
-    if (!lanes::all(odd)) {
-      const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
-                      lanes::pick(odd, V{}, r), V{}, lanes::pick(odd, V{}, q));
-      const V scale = m.scale(), bmax = precise::exp_any(-lanes::magnitude(m.x) / 2);
-      const I sel = Call ? m.x > 0 : !(m.x > 0);
-      const V lower = lanes::pick(sel, m.intrinsic(), V{}), upper = lanes::pick(sel, scale / bmax, scale * bmax);
-      const V price = lanes::pick(odd, (lower + upper) / 2, P);
-      odd |= !(price > lower && price < upper);
-      const V beta = (price - lower) / scale, x = -lanes::magnitude(m.x);
-      odd |= !(beta < bmax) || !(beta >= 0x1p-1000);
-      // The tables' guesses four at a time for -1 <= x (not where the
-      // scalar call takes the Bachelier limit or the far tail); the rest row
-      // by row.
-      const I near = x >= -1 && !odd && !(x > -0x1p-40 && beta < 0x1p-40) && !(beta < bmax * 1.3838965267367376e-87);
-      V lb = {}, s = one;
-      I central = {}, below = {};
-      if (lanes::any(near)) {
-        s = lanes::pick(near, precise::table_start(x, lanes::pick(near, beta, one), bmax, lb, central, below), one);
-        central &= near;
-        below &= near;
-      }
-      I other = !(central || below);
-      for (int j = 0; j < 4; ++j) {
-        if (odd[j]) {
-          central[j] = -1;  // harmless: the central correction of s = 1
-          other[j] = 0;
-          continue;
-        }
-        if (!other[j]) continue;
-        precise::Start kind;
-        double l = NAN;
-        s[j] = precise::implied_start(x[j], beta[j], bmax[j], l, kind);
-        central[j] = kind == precise::Start::central ? -1 : 0;
-        other[j] = kind == precise::Start::other ? -1 : 0;
-      }
-      I low = {};
-      const I corrected = !other;
-      V c = s;
-      if (lanes::any(corrected)) c = lanes::pick(corrected, precise::correction_of(x, s, bmax, beta, central, low), s);
-      odd |= low && corrected;
-      v = c / lanes::root(lanes::pick(odd, one, T));
-    }
-    lanes::store(out + i, v);
-    if (lanes::any(odd))
-      for (int j = 0; j < 4; ++j)
-        if (odd[j]) out[i + j] = scalar(i + j);
+  const Market4 m(lanes::pick(odd, one, a[0]), lanes::pick(odd, one, a[1]), lanes::pick(odd, one, a[2]),
+                  lanes::pick(odd, V{}, a[3]), lanes::pick(odd, one, a[4]), lanes::pick(odd, V{}, a[5]));
+  odd |= !(m.s > 0);  // sigma sqrt(T) below the doubles
+  return Lanes(m, odd);
+}
+
+// precise_call_impvol_eur and precise_put_impvol_eur: the bounds, the
+// normalised price, the tables' guess and its correction four rows at a
+// time. Rows whose price is on or beyond a bound or whose normalised price
+// is below the normal doubles go to the single call; rows beyond the
+// tables take their guess (or answer) from it row by row.
+template <bool Call>
+VEXAL_ROWS V impvol(const V* a, I& odd) {
+  const V S = a[0], K = a[1], T = a[2], r = a[3], P = a[4], q = a[5];
+  const V one = V{} + 1;
+  const V all = S + K + T + r + P + q, ratio = S / K;
+  odd = !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(ratio >= 0x1p-1022) || !(ratio < INFINITY);
+  if (lanes::all(odd)) return V{};
+  const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
+                  lanes::pick(odd, V{}, r), V{}, lanes::pick(odd, V{}, q));
+  const V scale = m.scale(), bmax = precise::exp_any(-lanes::magnitude(m.x) / 2);
+  const I sel = Call ? m.x > 0 : !(m.x > 0);
+  const V lower = lanes::pick(sel, m.intrinsic(), V{}), upper = lanes::pick(sel, scale / bmax, scale * bmax);
+  const V price = lanes::pick(odd, (lower + upper) / 2, P);
+  odd |= !(price > lower && price < upper);
+  const V beta = (price - lower) / scale, x = -lanes::magnitude(m.x);
+  odd |= !(beta < bmax) || !(beta >= 0x1p-1000);
+  // The tables' guesses four at a time for -1 <= x (not where the scalar
+  // call takes the Bachelier limit or the far tail); the rest row by row.
+  const I near = x >= -1 && !odd && !(x > -0x1p-40 && beta < 0x1p-40) && !(beta < bmax * 1.3838965267367376e-87);
+  V lb = {}, s = one;
+  I central = {}, below = {};
+  if (lanes::any(near)) {
+    s = lanes::pick(near, precise::table_start(x, lanes::pick(near, beta, one), bmax, lb, central, below), one);
+    central &= near;
+    below &= near;
   }
-  for (; i < end; ++i) out[i] = scalar(i);
+  I other = !(central || below);
+  for (int j = 0; j < 4; ++j) {
+    if (odd[j]) {
+      central[j] = -1;  // harmless: the central correction of s = 1
+      other[j] = 0;
+      continue;
+    }
+    if (!other[j]) continue;
+    precise::Start kind;
+    double l = NAN;
+    s[j] = precise::implied_start(x[j], beta[j], bmax[j], l, kind);
+    central[j] = kind == precise::Start::central ? -1 : 0;
+    other[j] = kind == precise::Start::other ? -1 : 0;
+  }
+  I low = {};
+  const I corrected = !other;
+  V c = s;
+  if (lanes::any(corrected)) c = lanes::pick(corrected, precise::correction_of(x, s, bmax, beta, central, low), s);
+  odd |= low && corrected;
+  return c / lanes::root(lanes::pick(odd, one, T));
 }
 
 // Each loop built twice; the baseline build (SSE2, two registers per
@@ -215,32 +197,26 @@ VEXAL_AVX2 void norm_avx2(const void* p, std::int64_t b, std::int64_t e) {
   one_argument_rows<norm_pdf, precise_norm>(p, b, e);
 }
 
-#define VEXAL_EUROPEAN_ROWS(name, lanes_fn)                                                    \
+#define VEXAL_SIX_ROWS(name, lanes_fn)                                                         \
   void name##_baseline(const void* p, std::int64_t b, std::int64_t e) {                         \
-    european_rows<lanes_fn, name>(p, b, e);                                                      \
+    six_argument_rows<lanes_fn, name>(p, b, e);                                                  \
   }                                                                                               \
   VEXAL_AVX2 void name##_avx2(const void* p, std::int64_t b, std::int64_t e) {                  \
-    european_rows<lanes_fn, name>(p, b, e);                                                      \
+    six_argument_rows<lanes_fn, name>(p, b, e);                                                  \
   }
-VEXAL_EUROPEAN_ROWS(precise_call_eur, call_price)
-VEXAL_EUROPEAN_ROWS(precise_put_eur, put_price)
-VEXAL_EUROPEAN_ROWS(precise_call_delta_eur, call_delta)
-VEXAL_EUROPEAN_ROWS(precise_put_delta_eur, put_delta)
-VEXAL_EUROPEAN_ROWS(precise_vega_eur, vega)
-VEXAL_EUROPEAN_ROWS(precise_gamma_eur, gamma)
-VEXAL_EUROPEAN_ROWS(precise_call_rho_eur, call_rho)
-VEXAL_EUROPEAN_ROWS(precise_put_rho_eur, put_rho)
-VEXAL_EUROPEAN_ROWS(precise_call_theta_eur, call_theta)
-VEXAL_EUROPEAN_ROWS(precise_put_theta_eur, put_theta)
-void precise_call_impvol_eur_baseline(const void* p, std::int64_t b, std::int64_t e) { impvol_rows<true>(p, b, e); }
-VEXAL_AVX2 void precise_call_impvol_eur_avx2(const void* p, std::int64_t b, std::int64_t e) {
-  impvol_rows<true>(p, b, e);
-}
-void precise_put_impvol_eur_baseline(const void* p, std::int64_t b, std::int64_t e) { impvol_rows<false>(p, b, e); }
-VEXAL_AVX2 void precise_put_impvol_eur_avx2(const void* p, std::int64_t b, std::int64_t e) {
-  impvol_rows<false>(p, b, e);
-}
-#undef VEXAL_EUROPEAN_ROWS
+VEXAL_SIX_ROWS(precise_call_eur, european<call_price>)
+VEXAL_SIX_ROWS(precise_put_eur, european<put_price>)
+VEXAL_SIX_ROWS(precise_call_delta_eur, european<call_delta>)
+VEXAL_SIX_ROWS(precise_put_delta_eur, european<put_delta>)
+VEXAL_SIX_ROWS(precise_vega_eur, european<vega>)
+VEXAL_SIX_ROWS(precise_gamma_eur, european<gamma>)
+VEXAL_SIX_ROWS(precise_call_rho_eur, european<call_rho>)
+VEXAL_SIX_ROWS(precise_put_rho_eur, european<put_rho>)
+VEXAL_SIX_ROWS(precise_call_theta_eur, european<call_theta>)
+VEXAL_SIX_ROWS(precise_put_theta_eur, european<put_theta>)
+VEXAL_SIX_ROWS(precise_call_impvol_eur, impvol<true>)
+VEXAL_SIX_ROWS(precise_put_impvol_eur, impvol<false>)
+#undef VEXAL_SIX_ROWS
 
 struct LaneRow {
   const char* name;

@@ -19,7 +19,7 @@ namespace vexal::precise {
 // What only some functions need (the discount factors, the discounted
 // forward and strike) is worked out on demand. Written once for one double
 // and for four lanes (vexal_map's rows), which give the same doubles; four
-// lanes need S/K normal and leave to the caller the case where b
+// lanes need S/K normal and s > 0, and leave to the caller the case where b
 // underflows (underflows()).
 template <class F>
 struct MarketOf {
