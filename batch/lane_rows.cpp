@@ -188,56 +188,41 @@ VEXAL_ROWS V impvol(const V* a, I& odd) {
 #else
 #define VEXAL_AVX2
 #endif
-void snorm_baseline(const void* p, std::int64_t b, std::int64_t e) { one_argument_rows<norm_cdf, precise_snorm>(p, b, e); }
-VEXAL_AVX2 void snorm_avx2(const void* p, std::int64_t b, std::int64_t e) {
-  one_argument_rows<norm_cdf, precise_snorm>(p, b, e);
-}
-void norm_baseline(const void* p, std::int64_t b, std::int64_t e) { one_argument_rows<norm_pdf, precise_norm>(p, b, e); }
-VEXAL_AVX2 void norm_avx2(const void* p, std::int64_t b, std::int64_t e) {
-  one_argument_rows<norm_pdf, precise_norm>(p, b, e);
-}
+// The functions with four-lane rows: name, loop (one_ or six_argument_rows)
+// and the lanes' formula; each row gives a baseline and an AVX2 build.
+#define VEXAL_LANE_ROWS(X)                              \
+  X(precise_snorm, one, norm_cdf)                       \
+  X(precise_norm, one, norm_pdf)                        \
+  X(precise_call_eur, six, european<call_price>)        \
+  X(precise_put_eur, six, european<put_price>)          \
+  X(precise_call_delta_eur, six, european<call_delta>)  \
+  X(precise_put_delta_eur, six, european<put_delta>)    \
+  X(precise_vega_eur, six, european<vega>)              \
+  X(precise_gamma_eur, six, european<gamma>)            \
+  X(precise_call_rho_eur, six, european<call_rho>)      \
+  X(precise_put_rho_eur, six, european<put_rho>)        \
+  X(precise_call_theta_eur, six, european<call_theta>)  \
+  X(precise_put_theta_eur, six, european<put_theta>)    \
+  X(precise_call_impvol_eur, six, impvol<true>)         \
+  X(precise_put_impvol_eur, six, impvol<false>)
 
-#define VEXAL_SIX_ROWS(name, lanes_fn)                                                         \
-  void name##_baseline(const void* p, std::int64_t b, std::int64_t e) {                         \
-    six_argument_rows<lanes_fn, name>(p, b, e);                                                  \
-  }                                                                                               \
-  VEXAL_AVX2 void name##_avx2(const void* p, std::int64_t b, std::int64_t e) {                  \
-    six_argument_rows<lanes_fn, name>(p, b, e);                                                  \
+#define VEXAL_LANE_LOOPS(name, kind, lanes_fn)                                \
+  void name##_baseline(const void* p, std::int64_t b, std::int64_t e) {      \
+    kind##_argument_rows<lanes_fn, name>(p, b, e);                            \
+  }                                                                            \
+  VEXAL_AVX2 void name##_avx2(const void* p, std::int64_t b, std::int64_t e) { \
+    kind##_argument_rows<lanes_fn, name>(p, b, e);                            \
   }
-VEXAL_SIX_ROWS(precise_call_eur, european<call_price>)
-VEXAL_SIX_ROWS(precise_put_eur, european<put_price>)
-VEXAL_SIX_ROWS(precise_call_delta_eur, european<call_delta>)
-VEXAL_SIX_ROWS(precise_put_delta_eur, european<put_delta>)
-VEXAL_SIX_ROWS(precise_vega_eur, european<vega>)
-VEXAL_SIX_ROWS(precise_gamma_eur, european<gamma>)
-VEXAL_SIX_ROWS(precise_call_rho_eur, european<call_rho>)
-VEXAL_SIX_ROWS(precise_put_rho_eur, european<put_rho>)
-VEXAL_SIX_ROWS(precise_call_theta_eur, european<call_theta>)
-VEXAL_SIX_ROWS(precise_put_theta_eur, european<put_theta>)
-VEXAL_SIX_ROWS(precise_call_impvol_eur, impvol<true>)
-VEXAL_SIX_ROWS(precise_put_impvol_eur, impvol<false>)
-#undef VEXAL_SIX_ROWS
+VEXAL_LANE_ROWS(VEXAL_LANE_LOOPS)
+#undef VEXAL_LANE_LOOPS
 
 struct LaneRow {
   const char* name;
   LaneFn baseline, avx2;
 };
-const LaneRow kLaneRows[] = {
-    {"precise_snorm", snorm_baseline, snorm_avx2},
-    {"precise_norm", norm_baseline, norm_avx2},
-    {"precise_call_eur", precise_call_eur_baseline, precise_call_eur_avx2},
-    {"precise_put_eur", precise_put_eur_baseline, precise_put_eur_avx2},
-    {"precise_call_delta_eur", precise_call_delta_eur_baseline, precise_call_delta_eur_avx2},
-    {"precise_put_delta_eur", precise_put_delta_eur_baseline, precise_put_delta_eur_avx2},
-    {"precise_vega_eur", precise_vega_eur_baseline, precise_vega_eur_avx2},
-    {"precise_gamma_eur", precise_gamma_eur_baseline, precise_gamma_eur_avx2},
-    {"precise_call_rho_eur", precise_call_rho_eur_baseline, precise_call_rho_eur_avx2},
-    {"precise_put_rho_eur", precise_put_rho_eur_baseline, precise_put_rho_eur_avx2},
-    {"precise_call_theta_eur", precise_call_theta_eur_baseline, precise_call_theta_eur_avx2},
-    {"precise_put_theta_eur", precise_put_theta_eur_baseline, precise_put_theta_eur_avx2},
-    {"precise_call_impvol_eur", precise_call_impvol_eur_baseline, precise_call_impvol_eur_avx2},
-    {"precise_put_impvol_eur", precise_put_impvol_eur_baseline, precise_put_impvol_eur_avx2},
-};
+#define VEXAL_LANE_ENTRY(name, kind, lanes_fn) {#name, name##_baseline, name##_avx2},
+const LaneRow kLaneRows[] = {VEXAL_LANE_ROWS(VEXAL_LANE_ENTRY)};
+#undef VEXAL_LANE_ENTRY
 
 std::atomic<LaneBuild> forced{LaneBuild::best};
 
