@@ -120,7 +120,7 @@ VEXAL_ERFC_INLINE T erfcx_mid(const T& y) {
 template <class T>
 VEXAL_ERFC_INLINE T exp_half_sq(const T& x) {
   const T x0 = lanes::whole(x * 65536) / 65536;
-  const T e = exp_nonpositive(-(x0 * x0) / 2);
+  const T e = exp_any(-(x0 * x0) / 2);
   return e + e * expm1_small(-(x - x0) * (x + x0) / 2);
 }
 

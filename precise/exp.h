@@ -142,12 +142,6 @@ VEXAL_LANES T exp_any(const T& x) {
   return pick(x > -746, r, pick(x == x, T{}, x));
 }
 
-// e^x for x <= 0 (the same doubles).
-template <class T>
-VEXAL_LANES T exp_nonpositive(const T& x) {
-  return exp_any(x);
-}
-
 // e^x - 1 for |x| <= 1/2 by its Taylor polynomial of degree 16 (error
 // under 3e-20 relative): x plus terms at most a quarter of it, so that the
 // result keeps little more than the last addition's half ulp. The terms
@@ -176,8 +170,8 @@ VEXAL_LANES T log_normal(const T& x) {
                    L3 = 2.857142874366239149e-01, L4 = 2.222219843214978396e-01,
                    L5 = 1.818357216161805012e-01, L6 = 1.531383769920937332e-01,
                    L7 = 1.479819860511658591e-01;
-  // Adding 1 - sqrt(2)/2 to the representation's high bits carries into the
-  // exponent exactly where the significand reaches sqrt(2).
+  // Adding the difference of the representations of 1 and sqrt(2)/2 carries
+  // into the exponent exactly where the significand reaches sqrt(2).
   auto b = bits_of(x) + 0x00095f6200000000LL;
   const auto e = b >> 52;
   const T m = from_bits((b & 0x000fffffffffffffLL) + 0x3fe6a09e00000000LL);

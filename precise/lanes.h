@@ -1,8 +1,9 @@
-// Four doubles at a time for the American solver's inner loops, by GCC's
-// vector extensions: two SSE2 or one AVX2 instruction per operation, the
-// same double operations in every lane either way (no contraction into
-// fused multiply-adds), so both builds give the same doubles. Every helper
-// is forced inline, so that a caller built for AVX2 gets AVX2 code.
+// Four doubles at a time for the precise family's inner loops and
+// vexal_map's rows, by GCC's vector extensions: two SSE2 or one AVX2
+// instruction per operation, the same double operations in every lane
+// either way (no contraction into fused multiply-adds), so both builds give
+// the same doubles. Every helper is forced inline, so that a caller built
+// for AVX2 gets AVX2 code.
 //
 // The helpers are overloaded for one double too, so that a formula written
 // once serves a single value and four.
