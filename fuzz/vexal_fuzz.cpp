@@ -42,6 +42,7 @@
 #include "exports/calls.h"
 #include "exports/export_info.h"
 #include "exports/in_process.h"
+#include "batch/lane_rows.h"
 #include "include/vexal_batch.h"
 
 namespace {
@@ -264,9 +265,11 @@ void check(const vexal::ExportInfo& e, double count, double r) {
   }
 }
 
-// The same call as one row of vexal_map gives the same bits; with each
-// array given as a block one element short of what the count reads, the
-// map refuses the row and writes nothing.
+// The same call as one row of vexal_map gives the same bits, and as each
+// of four rows where the function has four-lane rows (one group of them,
+// on the baseline build as well as the processor's best); with each array
+// given as a block one element short of what the count reads, the map
+// refuses the row and writes nothing.
 void check_map(const vexal::ExportInfo& e, const Call& c, std::size_t elements, double r) {
   const double* args[10];
   long long strides[10] = {};
@@ -275,6 +278,15 @@ void check_map(const vexal::ExportInfo& e, const Call& c, std::size_t elements, 
   double out = -1.0;
   if (vexal_map(e.name, 1, args, strides, &out, 1) != VEXAL_OK || std::memcmp(&r, &out, sizeof r))
     broken(e.name, "one row of vexal_map differed from the call", out);
+  if (vexal::batch::lane_rows(e.name))
+    for (auto build : {vexal::batch::LaneBuild::baseline, vexal::batch::LaneBuild::best}) {
+      vexal::batch::force_lane_build(build);
+      double rows[4] = {-1.0, -1.0, -1.0, -1.0};
+      const int code = vexal_map(e.name, 4, args, strides, rows, 1);
+      for (double v : rows)
+        if (code != VEXAL_OK || std::memcmp(&r, &v, sizeof r))
+          broken(e.name, "a row of the four-lane vexal_map differed from the call", v);
+    }
   if (ai == 0 || elements < 2) return;
   for (std::size_t a = 0; a < e.argc; ++a)
     if (e.args[a].is_array) strides[a] = static_cast<long long>(elements) - 1;
