@@ -3,6 +3,7 @@
 #define VEXAL_PRECISE_IMPVOL_H
 
 #include <cmath>
+#include <cstring>
 
 #include "precise/black.h"
 #include "precise/impvol_table.h"
@@ -56,8 +57,22 @@ VEXAL_LANES double to_double(float f) { return f; }
 VEXAL_LANES lanes::V to_double(const F4& f) { return __builtin_convertvector(f, lanes::V); }
 VEXAL_LANES float to_float(double x) { return static_cast<float>(x); }
 VEXAL_LANES F4 to_float(const lanes::V& x) { return __builtin_convertvector(x, F4); }
-VEXAL_LANES float entry(const float* t, int i) { return t[i]; }
-VEXAL_LANES F4 entry(const float* t, const lanes::I32& i) { return F4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]}; }
+// Four consecutive entries t[i + l], l = 0..3, as four values: for four
+// lanes each lane's four by one load, then turned into four vectors over
+// the lanes.
+VEXAL_LANES void entries(const float* t, int i, float* e) {
+  for (int l = 0; l < 4; ++l) e[l] = t[i + l];
+}
+VEXAL_LANES void entries(const float* t, const lanes::I32& i, F4* e) {
+  F4 r[4];
+  for (int j = 0; j < 4; ++j) std::memcpy(&r[j], t + i[j], sizeof r[j]);
+  const F4 a = __builtin_shufflevector(r[0], r[1], 0, 4, 1, 5), b = __builtin_shufflevector(r[0], r[1], 2, 6, 3, 7);
+  const F4 c = __builtin_shufflevector(r[2], r[3], 0, 4, 1, 5), d = __builtin_shufflevector(r[2], r[3], 2, 6, 3, 7);
+  e[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5);
+  e[1] = __builtin_shufflevector(a, c, 2, 3, 6, 7);
+  e[2] = __builtin_shufflevector(b, d, 0, 1, 4, 5);
+  e[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7);
+}
 
 // The stencil at u in units of an n-point grid, kept inside: its first
 // point and weights, in single precision (the tables', far below the
@@ -84,8 +99,11 @@ VEXAL_LANES T interpolate_of(const float* table, const typename TableTypes<T>::N
   constexpr int n = kImpvolTableSize;
   F col[4] = {F{}, F{}, F{}, F{}};
   const auto at = ai * n + ci;
-  for (int k = 0; k < 4; ++k)
-    for (int l = 0; l < 4; ++l) col[l] += ac[k] * entry(table, at + (k * n + l));
+  for (int k = 0; k < 4; ++k) {
+    F row[4];
+    entries(table, at + k * n, row);
+    for (int l = 0; l < 4; ++l) col[l] += ac[k] * row[l];
+  }
   return to_double((cc[0] * col[0] + cc[1] * col[1]) + (cc[2] * col[2] + cc[3] * col[3]));
 }
 
@@ -105,9 +123,11 @@ VEXAL_LANES T table_start(const T& x, const T& beta, const T& bmax, T& lb, M& ce
   // beta / e^{x/2} against the branch's bounds b_c/(4 e^{x/2}) and 1/2,
   // the bound and the scale of the table's column from x alone.
   const T bn = beta / bmax;
-  const float *q = kImpvolCentralBound, *g = kImpvolCentralScale;
-  const T lo = to_double((c[0] * entry(q, sy) + c[1] * entry(q, sy + 1)) + (c[2] * entry(q, sy + 2) + c[3] * entry(q, sy + 3)));
-  const T scale = to_double((c[0] * entry(g, sy) + c[1] * entry(g, sy + 1)) + (c[2] * entry(g, sy + 2) + c[3] * entry(g, sy + 3)));
+  F q[4], g[4];
+  entries(kImpvolCentralBound, sy, q);
+  entries(kImpvolCentralScale, sy, g);
+  const T lo = to_double((c[0] * q[0] + c[1] * q[1]) + (c[2] * q[2] + c[3] * q[3]));
+  const T scale = to_double((c[0] * g[0] + c[1] * g[1]) + (c[2] * g[2] + c[3] * g[3]));
   central = bn > lo && bn < 0.5;
   T s = T{};
   if (lanes::any(central)) {
