@@ -49,25 +49,32 @@ VEXAL_ROWS void one_argument_rows(const void* p, std::int64_t begin, std::int64_
   for (; i < end; ++i) out[i] = Scalar(x[i * s]);
 }
 
-// The rows of a six-argument European function whose lanes are not
-// ordinary: any NaN or infinity, S, K, T or sigma not above 0, S/K not a
-// normal double (log_moneyness_of's four lanes need it).
-VEXAL_ROWS I unusual(const V& S, const V& K, const V& T, const V& r, const V& sigma, const V& q) {
-  const V all = S + K + T + r + sigma + q, ratio = S / K;
-  return !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(sigma > 0) ||
-         !(ratio >= 0x1p-1022) || !(ratio < INFINITY);
+using Market4 = precise::MarketOf<V>;
+
+// The rows of a six-argument European function (S, K, T, r, sigma or the
+// price, q) whose lanes are not ordinary: any NaN or infinity, S, K or T not
+// above 0, S/K not a normal double (log_moneyness_of's four lanes need it).
+VEXAL_ROWS I unusual(const V* a) {
+  const V all = a[0] + a[1] + a[2] + a[3] + a[4] + a[5], ratio = a[0] / a[1];
+  return !(all - all == 0) || !(a[0] > 0) || !(a[1] > 0) || !(a[2] > 0) || !(ratio >= 0x1p-1022) ||
+         !(ratio < INFINITY);
 }
 
-using Market4 = precise::MarketOf<V>;
+// The out-of-the-money price of four markets, marking the lanes where it
+// is not ordinary (sigma sqrt(T) is, or b would underflow).
+VEXAL_ROWS V otm(const Market4& m, I& odd) {
+  V root;
+  const V b = m.otm_b(root);
+  odd |= Market4::underflows(b, root) || !(m.s > 0);
+  return root * b;
+}
+
 
 // precise_call_eur and precise_put_eur.
 template <bool Call>
 VEXAL_ROWS V price(const Market4& m, I& odd) {
-  V root;
-  const V b = m.otm_b(root);
-  odd |= Market4::underflows(b, root) || !(m.s > 0);
   const I itm = Call ? m.x > 0 : m.x < 0;
-  return root * b + (lanes::any(itm) ? lanes::pick(itm, m.intrinsic(), V{}) : V{});
+  return otm(m, odd) + (lanes::any(itm) ? lanes::pick(itm, m.intrinsic(), V{}) : V{});
 }
 VEXAL_ROWS V call_price(const Market4& m, I& odd) { return price<true>(m, odd); }
 VEXAL_ROWS V put_price(const Market4& m, I& odd) { return price<false>(m, odd); }
@@ -81,10 +88,8 @@ VEXAL_ROWS V put_rho(const Market4& m, I&) { return -m.K * m.T * m.Dr() * norm_c
 // form (the scalar call's).
 template <bool Call>
 VEXAL_ROWS V theta(const Market4& m, I& odd) {
-  V root;
-  const V b = m.otm_b(root);
-  odd |= Market4::underflows(b, root) || !(m.s > 0) || m.t - lanes::magnitude(m.h) > 0.85;
-  return precise::theta_near(m, Call, root * b);
+  odd |= m.t - lanes::magnitude(m.h) > 0.85;
+  return precise::theta_near(m, Call, otm(m, odd));
 }
 VEXAL_ROWS V call_theta(const Market4& m, I& odd) { return theta<true>(m, odd); }
 VEXAL_ROWS V put_theta(const Market4& m, I& odd) { return theta<false>(m, odd); }
@@ -118,7 +123,7 @@ VEXAL_ROWS void six_argument_rows(const void* p, std::int64_t begin, std::int64_
 // harmless values; their results are replaced).
 template <V (*Lanes)(const Market4&, I&)>
 VEXAL_ROWS V european(const V* a, I& odd) {
-  odd = unusual(a[0], a[1], a[2], a[3], a[4], a[5]);
+  odd = unusual(a) || !(a[4] > 0);
   if (lanes::all(odd)) return V{};
   const V one = V{} + 1;
   const Market4 m(lanes::pick(odd, one, a[0]), lanes::pick(odd, one, a[1]), lanes::pick(odd, one, a[2]),
@@ -136,8 +141,7 @@ template <bool Call>
 VEXAL_ROWS V impvol(const V* a, I& odd) {
   const V S = a[0], K = a[1], T = a[2], r = a[3], P = a[4], q = a[5];
   const V one = V{} + 1;
-  const V all = S + K + T + r + P + q, ratio = S / K;
-  odd = !(all - all == 0) || !(S > 0) || !(K > 0) || !(T > 0) || !(ratio >= 0x1p-1022) || !(ratio < INFINITY);
+  odd = unusual(a);
   if (lanes::all(odd)) return V{};
   const Market4 m(lanes::pick(odd, one, S), lanes::pick(odd, one, K), lanes::pick(odd, one, T),
                   lanes::pick(odd, V{}, r), V{}, lanes::pick(odd, V{}, q));

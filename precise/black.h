@@ -103,7 +103,8 @@ VEXAL_LANES T black_otm_of(const T& x, const T& s, const T& ex, T& vega) {
   const auto series = rest && !deep && t < 0.21, general = rest && !deep && !(t < 0.21);
   // The Mills ratio every region but 1 needs, Y(-d1), Y(h) or Y(d1), in one
   // evaluation for all lanes; Y(h - t) where regions 3 and 4 need it.
-  const T m1 = mills_of(pick(wide, -d1, pick(series, h, d1)));
+  T m1 = T{};
+  if (any(wide || series || general)) m1 = mills_of(pick(wide, -d1, pick(series, h, d1)));
   T m2 = T{};
   if (any(wide || general)) m2 = mills_of(h - t);
   T b = T{};

@@ -81,10 +81,11 @@ struct MarketOf {
   // b = e^E D / sqrt(2 pi) (black_otm_ratio) is scaled before it can
   // underflow: (e^{E/2} sqrt(A B) D / sqrt(2 pi)) e^{E/2} (one double only).
   VEXAL_LANES F otm() const {
+    if constexpr (std::is_same_v<F, double>)
+      if (!(s > 0)) return 0.0;
     F root;
     const F b = otm_b(root);
     if constexpr (std::is_same_v<F, double>) {
-      if (!(s > 0)) return 0.0;
       if (underflows(b, root)) {
         double E;
         const double D = black_otm_ratio(-std::fabs(x), s, &E), m = exp_any(E / 2);
